@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quenza needs to build, test and be seen, when
+# any of them is missing. Runs apt-get as root, or through sudo otherwise.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
+  xvfb xauth imagemagick x11-apps xdotool bsdutils)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"
