@@ -1,0 +1,1 @@
+quenza_add_bench(jconvertBench SOURCES jconvertBench.cpp LIBS quenza_jconvert)
