@@ -1,0 +1,1 @@
+quenza_add_bench(DateTimeFormatBench SOURCES DateTimeFormatBench.cpp LIBS quenza_datetime)

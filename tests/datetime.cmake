@@ -1,0 +1,1 @@
+quenza_add_test(DateTimeFormatTest SOURCES DateTimeFormatTest.cpp LIBS quenza_datetime TIMEOUT 60)
