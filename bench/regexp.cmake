@@ -1,0 +1,1 @@
+quenza_add_bench(sjRegExpParserBench SOURCES sjRegExpParserBench.cpp LIBS quenza_regexp)
