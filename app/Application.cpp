@@ -1,0 +1,91 @@
+#include "Application.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "MessageDialogs.h"
+
+// Resources of a static library must be registered by hand, from outside any namespace.
+static void InitResources() { Q_INIT_RESOURCE(resources); }
+
+namespace quenza {
+
+TApplication* Application = nullptr;
+
+std::string ApplicationTitle() { return Application ? Application->Title() : std::string("Quenza"); }
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return path.substr(0, dot) + ext;
+  return path + ext;
+}
+
+TApplication::TApplication() : title_("Quenza") {
+  Application = this;
+  InitResources();
+  LoadTranslations();
+  InstallFontSubstitutions();
+  if (qApp) qApp->installEventFilter(this);
+}
+
+TApplication::~TApplication() {
+  DestroyModules();
+  if (Application == this) Application = nullptr;
+}
+
+QString TApplication::ExeName() const { return QCoreApplication::applicationFilePath(); }
+
+void TApplication::DestroyModule(QObject* module) {
+  for (auto it = modules_.begin(); it != modules_.end(); ++it) {
+    if (it->get() == module) {
+      // Out of the list first, so the module's destructor sees a consistent owner.
+      std::unique_ptr<QObject> doomed = std::move(*it);
+      modules_.erase(it);
+      doomed.reset();
+      return;
+    }
+  }
+}
+
+void TApplication::DestroyModules() {
+  while (!modules_.empty()) {
+    std::unique_ptr<QObject> doomed = std::move(modules_.back());
+    modules_.pop_back();
+    doomed.reset();
+  }
+}
+
+void TApplication::ShowException(const std::exception& e) { ShowErrorReport(e.what()); }
+
+bool TApplication::event(QEvent* e) { return QObject::event(e); }
+
+bool TApplication::eventFilter(QObject* watched, QEvent* e) { return QObject::eventFilter(watched, e); }
+
+void TApplication::LoadTranslations() {
+  if (!qApp) return;
+  // By name: under LANG=C.UTF-8 loading for QLocale() finds nothing.
+  auto* translator = new QTranslator(qApp);  // owned by the application
+  if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  }
+}
+
+void TApplication::InstallFontSubstitutions() {
+  // fontconfig knows nothing of the Windows face names the settings file holds.
+  const QStringList mono = {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                            QStringLiteral("VL Gothic"), QStringLiteral("DejaVu Sans Mono")};
+  const QStringList proportional = {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                    QStringLiteral("IPAGothic"), QStringLiteral("DejaVu Sans")};
+  QFont::insertSubstitutions(QString::fromUtf8("ＭＳ ゴシック"), mono);
+  QFont::insertSubstitutions(QStringLiteral("MS Gothic"), mono);
+  QFont::insertSubstitutions(QString::fromUtf8("ＭＳ Ｐゴシック"), proportional);
+  QFont::insertSubstitutions(QStringLiteral("MS PGothic"), proportional);
+}
+
+}  // namespace quenza

@@ -1,0 +1,65 @@
+// The application object: the title, the executable's path, the default
+// error report and the modules the application owns (the main window, and the
+// receiver module while capture is on), destroyed in reverse order of creation.
+// It also carries the platform hooks: Qt's Japanese translations, the font
+// substitutions for the Windows face names, and the wake-up of the main thread.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quenza {
+
+class TApplication : public QObject {
+  Q_OBJECT
+
+ public:
+  TApplication();
+  ~TApplication() override;
+
+  const std::string& Title() const { return title_; }
+  void SetTitle(std::string title) { title_ = std::move(title); }
+
+  // The running executable's full path.
+  QString ExeName() const;
+
+  // Takes ownership of a module; modules go in reverse order of creation.
+  template <typename T>
+  T* AddModule(std::unique_ptr<T> module) {
+    T* raw = module.get();
+    modules_.push_back(std::move(module));
+    return raw;
+  }
+  // Destroys one module now (End log); nothing happens for an unknown one.
+  void DestroyModule(QObject* module);
+  // Destroys every module, newest first.
+  void DestroyModules();
+
+  // The default error report for an exception that reached the top.
+  void ShowException(const std::exception& e);
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void LoadTranslations();
+  void InstallFontSubstitutions();
+
+  std::string title_;
+  std::vector<std::unique_ptr<QObject>> modules_;
+};
+
+extern TApplication* Application;
+
+// The application title, or "Quenza" before the application object exists.
+std::string ApplicationTitle();
+
+// `path` with its extension (the text after the last "." of the file name)
+// replaced by `ext`; a name without one gets `ext` appended.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+
+}  // namespace quenza

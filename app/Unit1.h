@@ -1,0 +1,146 @@
+// The main window: menus, tool bar, the log view and the status bar whose one
+// panel holds the current file. Command handlers are split by concern:
+// Unit1.cpp (window life and layout), Unit1FileCommands.cpp (New, Open, Save,
+// Save As, the settings dialog), Unit1EditCommands.cpp (edit, view, capture,
+// help).
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <exception>
+#include <memory>
+
+#include "MessageDialogs.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace quenza {
+
+class TLogView;
+class TSettingsStore;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The settings store, from creation to destruction of the window.
+  std::unique_ptr<TSettingsStore> IniFile;
+
+  TLogView* Memo1 = nullptr;
+
+  // The status bar's only panel: the current file's full path, empty for none.
+  QString CurrentFile() const;
+  void SetCurrentFile(const QString& path);
+
+  // Menus and items.
+  QMenu* File1 = nullptr;
+  QAction* New1 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* SaveAs1 = nullptr;
+  QAction* BeginLog1 = nullptr;
+  QAction* EndLog1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QMenu* Edit1 = nullptr;
+  QAction* Undo1 = nullptr;
+  QAction* Cut1 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Paste1 = nullptr;
+  QAction* Delete1 = nullptr;
+  QAction* SelectAll1 = nullptr;
+  QMenu* View1 = nullptr;
+  QAction* WordWrap1 = nullptr;
+  QAction* Font1 = nullptr;
+  QAction* mmConfig1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* About1 = nullptr;
+
+  QToolBar* ToolBar1 = nullptr;
+  QToolButton* tbNew1 = nullptr;
+  QToolButton* tbOpen1 = nullptr;
+  QToolButton* tbSave1 = nullptr;
+  QToolButton* tbBeginLog1 = nullptr;
+  QToolButton* tbEndLog1 = nullptr;
+  QToolButton* tbUndo1 = nullptr;
+  QToolButton* tbCut1 = nullptr;
+  QToolButton* tbCopy1 = nullptr;
+  QToolButton* tbPaste1 = nullptr;
+
+  QMenu* PopupMenu1 = nullptr;
+  QAction* pmUndo1 = nullptr;
+  QAction* pmCut1 = nullptr;
+  QAction* pmCopy1 = nullptr;
+  QAction* pmPaste1 = nullptr;
+  QAction* pmDelete1 = nullptr;
+  QAction* pmSelectAll1 = nullptr;
+
+  // Window events.
+  void FormCreate();
+  void FormShow();
+  void FormPaint();
+  bool FormCloseQuery();
+  void FormClose();
+  void FormDestroy();
+
+  // True when closing or discarding the view's text may proceed: the view
+  // is unmodified or empty, or the user answered Yes to the question.
+  bool ConfirmDiscard();
+
+  // Commands.
+  void New1Click();
+  void Open1Click();
+  void Save1Click();
+  void SaveAs1Click();
+  void BeginLog1Click();
+  void EndLog1Click();
+  void Exit1Click();
+  void Edit1Click();
+  void Undo1Click();
+  void Cut1Click();
+  void Copy1Click();
+  void Paste1Click();
+  void Delete1Click();
+  void SelectAll1Click();
+  void WordWrap1Click();
+  void Font1Click();
+  void mmConfig1Click();
+  void About1Click();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QAction* NewAction(const char* name, const char* caption, const QKeySequence& shortcut);
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreatePopupMenu();
+  void CreateStatusBar();
+  // Runs a command, handing any failure to the application's error report:
+  // no exception may cross a Qt frame.
+  template <typename Handler>
+  static void Guarded(Handler handler) {
+    try {
+      handler();
+    } catch (const std::exception& e) {
+      ShowErrorReport(e.what());
+    }
+  }
+
+  QLabel* status_panel_ = nullptr;
+  bool shown_once_ = false;
+  bool applying_view_settings_ = false;
+};
+
+extern TForm1* Form1;
+
+}  // namespace quenza
