@@ -1,0 +1,91 @@
+#include "SpinEdit.h"
+
+#include <QLineEdit>
+#include <QLocale>
+
+namespace quenza {
+
+namespace {
+constexpr int kMaxTextLength = 5;
+}
+
+TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
+  lineEdit()->setMaxLength(kMaxTextLength);
+  SetValue(min_value_);
+}
+
+void TSpinEdit::SetRange(int min_value, int max_value) {
+  min_value_ = min_value;
+  max_value_ = max_value < min_value ? min_value : max_value;
+  SetValue(Value());
+}
+
+bool TSpinEdit::ParseWholeNumber(const QString& text, long long& value) {
+  qsizetype i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  if (i == text.size()) return false;
+  long long result = 0;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (c < u'0' || c > u'9') return false;
+    // The box holds five characters, but a pasted or programmatic text may be
+    // longer: stop growing far beyond any range instead of overflowing.
+    if (result < 1'000'000'000'000LL) result = result * 10 + (c - u'0');
+  }
+  value = negative ? -result : result;
+  return true;
+}
+
+int TSpinEdit::Clamp(long long value) const {
+  if (value < min_value_) return min_value_;
+  if (value > max_value_) return max_value_;
+  return static_cast<int>(value);
+}
+
+int TSpinEdit::Value() const {
+  long long value = 0;
+  if (!ParseWholeNumber(lineEdit()->text(), value)) return min_value_;
+  return Clamp(value);
+}
+
+void TSpinEdit::SetValue(int value) {
+  lineEdit()->setText(QString::number(Clamp(value)));
+}
+
+QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
+  const QString decimal = QLocale().decimalPoint();
+  for (const QChar c : input) {
+    const bool allowed = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' ||
+                         (!decimal.isEmpty() && c == decimal.front());
+    if (!allowed) return QValidator::Invalid;
+  }
+  // Anything made of those characters may stand while typing; leaving the box
+  // turns it into a number.
+  return QValidator::Acceptable;
+}
+
+void TSpinEdit::fixup(QString& /*input*/) const {}
+
+void TSpinEdit::stepBy(int steps) {
+  SetValue(Clamp(static_cast<long long>(Value()) + steps));
+  lineEdit()->selectAll();
+}
+
+QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
+  const int value = Value();
+  StepEnabled enabled = StepNone;
+  if (value < max_value_) enabled |= StepUpEnabled;
+  if (value > min_value_) enabled |= StepDownEnabled;
+  return enabled;
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent* event) {
+  SetValue(Value());
+  QAbstractSpinBox::focusOutEvent(event);
+}
+
+}  // namespace quenza

@@ -1,0 +1,161 @@
+#include "Unit2.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <utility>
+
+#include "RadioGroup.h"
+#include "SettingsStore.h"
+#include "SpinEdit.h"
+#include "TextCodec.h"
+
+namespace quenza {
+
+namespace {
+
+constexpr char kSection[] = "SYSLOG";
+constexpr int kDefaultPort = 514;
+constexpr int kDefaultCharcode = 0;
+constexpr char kDefaultDateFormat[] = "yyyy/mm/dd hh:mm:ss";
+
+TPreviewClock& PreviewClock() {
+  static TPreviewClock clock;
+  return clock;
+}
+
+TDateTimeValue PreviewNow() {
+  const TPreviewClock& clock = PreviewClock();
+  return clock ? clock() : GetLocalTime();
+}
+
+}  // namespace
+
+// Double quotes inside a format mark literal text.
+const std::array<const char*, 6> TForm2::kDateFormatPresets = {
+    "yyyy/mm/dd hh:mm:ss",
+    "yyyy/mm/dd(ddd) hh:mm:ss",
+    "yyyy-mm-dd hh\":\"mm\":\"ss",
+    "yyyy\"/\"mm\"/\"dd hh\":\"mm\":\"ss",
+    "yy/m/d h:m:s",
+    "yy/m/d(ddd) h:m:s",
+};
+
+TPreviewClock TESTING_ONLY_SetPreviewClock(TPreviewClock clock) {
+  return std::exchange(PreviewClock(), std::move(clock));
+}
+
+TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+  // A fixed border: no resizing, no maximising, no help button.
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(362, 223);
+  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  font.setPixelSize(12);
+  setFont(font);
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setGeometry(8, 8, 346, 177);
+  // One tab only: the tab bar need not take part in the focus order.
+  PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
+  TabSheet1 = new QWidget(PageControl1);
+  PageControl1->addTab(TabSheet1, QStringLiteral("基本設定"));
+
+  Label1 = new QLabel(QStringLiteral("Syslogポート(&S)"), TabSheet1);
+  Label1->setGeometry(8, 10, 144, 16);
+  SpinEdit1 = new TSpinEdit(TabSheet1);
+  SpinEdit1->setGeometry(8, 28, 80, 22);
+  SpinEdit1->SetRange(1, 65535);
+  Label1->setBuddy(SpinEdit1);
+
+  RadioGroup1 = new TRadioGroup(QStringLiteral("文字コード(&C)"),
+                                {QStringLiteral("Shift_JIS (無変換)"), QStringLiteral("EUC-JP"),
+                                 QStringLiteral("ISO-2022-JP")},
+                                TabSheet1);
+  RadioGroup1->setGeometry(8, 56, 146, 90);
+  RadioGroup1->SetItemIndex(0);
+
+  CheckBox1 = new QCheckBox(QStringLiteral("日時を表示(&V)"), TabSheet1);
+  CheckBox1->setGeometry(160, 10, 176, 18);
+  CheckBox2 = new QCheckBox(QStringLiteral("IPアドレスを表示(&I)"), TabSheet1);
+  CheckBox2->setGeometry(160, 30, 176, 18);
+  CheckBox3 = new QCheckBox(QStringLiteral("プライオリティを表示(&P)"), TabSheet1);
+  CheckBox3->setGeometry(160, 50, 176, 18);
+
+  Label2 = new QLabel(QStringLiteral("日時の書式(&D)"), TabSheet1);
+  Label2->setGeometry(160, 76, 176, 16);
+  ComboBox1 = new QComboBox(TabSheet1);
+  ComboBox1->setGeometry(160, 94, 176, 22);
+  ComboBox1->setEditable(true);
+  // The box holds a format, not a list to grow: Enter must not add the typed
+  // text to the presets, and completion must not turn a typed prefix into one.
+  ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox1->setCompleter(nullptr);
+  for (const char* preset : kDateFormatPresets) ComboBox1->addItem(QString::fromUtf8(preset));
+  Label2->setBuddy(ComboBox1);
+
+  Label3 = new QLabel(TabSheet1);
+  Label3->setGeometry(160, 122, 176, 18);
+  // A format may produce "<" or "&": show the preview as it is.
+  Label3->setTextFormat(Qt::PlainText);
+
+  Button1 = new QPushButton(QStringLiteral("OK"), this);
+  Button1->setGeometry(198, 192, 75, 23);
+  Button1->setDefault(true);
+  Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
+  Button2->setGeometry(279, 192, 75, 23);
+
+  QWidget::setTabOrder(SpinEdit1, RadioGroup1->Button(0));
+  for (int i = 1; i < RadioGroup1->Count(); ++i) {
+    QWidget::setTabOrder(RadioGroup1->Button(i - 1), RadioGroup1->Button(i));
+  }
+  QWidget::setTabOrder(RadioGroup1->Button(RadioGroup1->Count() - 1), CheckBox1);
+  QWidget::setTabOrder(CheckBox1, CheckBox2);
+  QWidget::setTabOrder(CheckBox2, CheckBox3);
+  QWidget::setTabOrder(CheckBox3, ComboBox1);
+  QWidget::setTabOrder(ComboBox1, Button1);
+  QWidget::setTabOrder(Button1, Button2);
+  SpinEdit1->setFocus();
+
+  connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+  // Typing, cutting and pasting change the edit text; choosing a preset does
+  // too unless it is the text already there, which `activated` still reports.
+  connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { ComboBox1Select(); });
+  connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Select(); });
+
+  ComboBox1Select();
+}
+
+void TForm2::ComboBox1Select() {
+  const std::string format = EncodeSjis(ComboBox1->currentText());
+  const std::string text = FormatDateTimeText(format, PreviewNow());
+  Label3->setText(QStringLiteral("※") + DecodeSjis(text));
+}
+
+void TForm2::ReadSettings(const TSettingsStore& store) {
+  SpinEdit1->SetValue(store.ReadInt(kSection, "Port", kDefaultPort));
+  RadioGroup1->SetItemIndex(store.ReadInt(kSection, "Charcode", kDefaultCharcode));
+  CheckBox1->setChecked(store.ReadFlag(kSection, "EnableDate", true));
+  CheckBox2->setChecked(store.ReadFlag(kSection, "EnableIP", true));
+  CheckBox3->setChecked(store.ReadFlag(kSection, "EnablePriority", true));
+  ComboBox1->setEditText(DecodeSjis(store.ReadText(kSection, "DateFormat", kDefaultDateFormat)));
+}
+
+void TForm2::WriteSettings(TSettingsStore& store) const {
+  // Value() is clamped even when the box still has the focus and shows a
+  // number out of range, so the receiver never gets a port it cannot bind.
+  store.WriteInt(kSection, "Port", SpinEdit1->Value());
+  store.WriteInt(kSection, "Charcode", RadioGroup1->ItemIndex());
+  store.WriteFlag(kSection, "EnableDate", CheckBox1->isChecked());
+  store.WriteFlag(kSection, "EnableIP", CheckBox2->isChecked());
+  store.WriteFlag(kSection, "EnablePriority", CheckBox3->isChecked());
+  store.WriteText(kSection, "DateFormat", EncodeSjis(ComboBox1->currentText()));
+}
+
+}  // namespace quenza

@@ -1,0 +1,66 @@
+// The settings dialog (Form2): the six receiver options of the SYSLOG section
+// with a live preview of the date format.
+//
+// It takes its values from the settings store when filled and gives them back
+// only on OK; Cancel and the close box leave the store alone. Values in the
+// store are Shift_JIS bytes, the controls hold Unicode text: conversion happens
+// here and nowhere else. The preview shows the moment of its last refresh and
+// never ticks on its own.
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <functional>
+
+#include "DateTimeFormat.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace quenza {
+
+class TRadioGroup;
+class TSettingsStore;
+class TSpinEdit;
+
+class TForm2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The preset formats of ComboBox1, in list order.
+  static const std::array<const char*, 6> kDateFormatPresets;
+
+  explicit TForm2(QWidget* parent = nullptr);
+
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QLabel* Label1 = nullptr;
+  TSpinEdit* SpinEdit1 = nullptr;
+  TRadioGroup* RadioGroup1 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QCheckBox* CheckBox2 = nullptr;
+  QCheckBox* CheckBox3 = nullptr;
+  QLabel* Label2 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QLabel* Label3 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+
+  // Refreshes the preview Label3 from the clock and the format in ComboBox1.
+  void ComboBox1Select();
+
+  // Fills every control from the SYSLOG section, falling back to the defaults.
+  void ReadSettings(const TSettingsStore& store);
+  // Writes all six SYSLOG keys, changed or not, in their fixed order.
+  void WriteSettings(TSettingsStore& store) const;
+};
+
+// Test seam: replaces the clock the preview reads. Returns the previous clock;
+// an empty function restores the real one.
+using TPreviewClock = std::function<TDateTimeValue()>;
+TPreviewClock TESTING_ONLY_SetPreviewClock(TPreviewClock clock);
+
+}  // namespace quenza

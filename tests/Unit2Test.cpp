@@ -1,0 +1,367 @@
+// The settings dialog on its own: filling from the store, the port box's
+// typing and clamping, the radio group's index rules, the preview, and what
+// OK writes. Runs on the offscreen platform with stores in a temporary folder.
+#include <QApplication>
+#include <QClipboard>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DateTimeFormat.h"
+#include "RadioGroup.h"
+#include "SettingsStore.h"
+#include "SpinEdit.h"
+#include "TextCodec.h"
+#include "Unit2.h"
+
+namespace quenza {
+namespace {
+
+constexpr TDateTimeValue kMoment{2026, 1, 2, 3, 4, 5, 6};
+
+class Unit2Test : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    previous_clock_ = TESTING_ONLY_SetPreviewClock([this] { return now_; });
+  }
+  void TearDown() override { TESTING_ONLY_SetPreviewClock(previous_clock_); }
+
+  std::string IniPath() const { return (dir_.path() + "/quenza.ini").toStdString(); }
+
+  // A store loaded from a file holding `text` (Shift_JIS, CR LF).
+  TSettingsStore StoreWith(const std::string& text) {
+    QFile file(QString::fromStdString(IniPath()));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+    file.close();
+    return TSettingsStore(IniPath());
+  }
+
+  // Shows the dialog and waits until it has the keyboard, so focus moves
+  // and key presses act as they do for a person.
+  static void ShowActive(TForm2& form) {
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+
+  static void TypeIntoPortBox(TForm2& form, const QString& keys) {
+    form.SpinEdit1->setFocus();
+    form.SpinEdit1->clear();
+    QTest::keyClicks(form.SpinEdit1, keys);
+  }
+
+  static QString Preview(const char* format, const TDateTimeValue& at) {
+    return QStringLiteral("※") + DecodeSjis(FormatDateTimeText(format, at));
+  }
+
+  QTemporaryDir dir_;
+  TDateTimeValue now_ = kMoment;
+  TPreviewClock previous_clock_;
+};
+
+TEST_F(Unit2Test, FirstOpeningWithoutFileShowsTheDefaults) {
+  TSettingsStore store(IniPath());  // no file there
+  TForm2 form;
+  form.ReadSettings(store);
+  form.ComboBox1Select();
+  EXPECT_EQ(form.SpinEdit1->Value(), 514);
+  EXPECT_EQ(form.SpinEdit1->text(), "514");
+  EXPECT_EQ(form.RadioGroup1->ItemIndex(), 0);
+  EXPECT_TRUE(form.RadioGroup1->Button(0)->isChecked());
+  EXPECT_EQ(form.RadioGroup1->Button(0)->text(), QStringLiteral("Shift_JIS (無変換)"));
+  EXPECT_TRUE(form.CheckBox1->isChecked());
+  EXPECT_TRUE(form.CheckBox2->isChecked());
+  EXPECT_TRUE(form.CheckBox3->isChecked());
+  EXPECT_EQ(form.ComboBox1->currentText(), "yyyy/mm/dd hh:mm:ss");
+  EXPECT_EQ(form.Label3->text(), Preview("yyyy/mm/dd hh:mm:ss", kMoment));
+}
+
+TEST_F(Unit2Test, OkWritesAllSixKeysInOrder) {
+  TSettingsStore store(IniPath());
+  TForm2 form;
+  form.ReadSettings(store);
+  form.WriteSettings(store);
+  EXPECT_EQ(store.FileText(),
+            "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
+            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\n\r\n");
+}
+
+TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {
+  // Shift_JIS "年" (0x94 0x4E) and a byte that is no Shift_JIS at all (0xA0
+  // as a trail position after 0x81 is invalid) must both survive the round trip.
+  const std::string format = "yyyy\x94\x4E\"\x81\x20\"mm";
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nPort=8514\r\nCharcode=1\r\nEnableDate=0\r\nEnableIP=-1\r\n"
+                                   "EnablePriority=0\r\nDateFormat=" + format + "\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_EQ(form.SpinEdit1->Value(), 8514);
+  EXPECT_EQ(form.RadioGroup1->ItemIndex(), 1);
+  EXPECT_FALSE(form.CheckBox1->isChecked());
+  EXPECT_TRUE(form.CheckBox2->isChecked());
+  EXPECT_FALSE(form.CheckBox3->isChecked());
+  EXPECT_TRUE(form.ComboBox1->currentText().startsWith(QStringLiteral("yyyy年")));
+
+  TSettingsStore written(dir_.path().toStdString() + "/other.ini");
+  form.WriteSettings(written);
+  EXPECT_EQ(written.ReadText("SYSLOG", "DateFormat", ""), format);
+  EXPECT_EQ(written.ReadInt("SYSLOG", "Port", 0), 8514);
+  EXPECT_EQ(written.ReadText("SYSLOG", "EnableIP", ""), "1");
+}
+
+TEST_F(Unit2Test, CharcodeIndexRules) {
+  struct Row {
+    const char* stored;
+    int shown;
+    const char* written;
+  };
+  const std::vector<Row> rows = {
+      {"0", 0, "0"}, {"2", 2, "2"}, {"7", 2, "2"}, {"-1", -1, "-1"}, {"-4", -1, "-1"}, {"abc", 0, "0"}, {"", 0, "0"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.stored);
+    TSettingsStore store = StoreWith(std::string("[SYSLOG]\r\nCharcode=") + row.stored + "\r\n");
+    TForm2 form;
+    form.ReadSettings(store);
+    EXPECT_EQ(form.RadioGroup1->ItemIndex(), row.shown);
+    for (int i = 0; i < form.RadioGroup1->Count(); ++i) {
+      EXPECT_EQ(form.RadioGroup1->Button(i)->isChecked(), i == row.shown);
+    }
+    form.WriteSettings(store);
+    EXPECT_EQ(store.ReadText("SYSLOG", "Charcode", "?"), row.written);
+  }
+}
+
+TEST_F(Unit2Test, StoredPortIsClampedOrDefaulted) {
+  struct Row {
+    const char* stored;
+    int shown;
+  };
+  const std::vector<Row> rows = {
+      {"514", 514}, {"70000", 65535}, {"0", 1}, {"-3", 1}, {"0x1F", 31}, {"1e3", 514}, {"", 514}, {"70000x", 514},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.stored);
+    TSettingsStore store = StoreWith(std::string("[SYSLOG]\r\nPort=") + row.stored + "\r\n");
+    TForm2 form;
+    form.ReadSettings(store);
+    EXPECT_EQ(form.SpinEdit1->text(), QString::number(row.shown));
+  }
+}
+
+TEST_F(Unit2Test, PortBoxCorrectsItsTextWhenLeft) {
+  struct Row {
+    const char* typed;
+    const char* shown_after;
+  };
+  const std::vector<Row> rows = {
+      {"70000", "65535"}, {"", "1"}, {"0", "1"}, {"-5", "1"}, {"+80", "80"},
+      {"1.5", "1"},       {"-", "1"}, {"00080", "80"}, {"65535", "65535"},
+  };
+  TForm2 form;
+  ShowActive(form);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    TypeIntoPortBox(form, QString::fromLatin1(row.typed));
+    EXPECT_EQ(form.SpinEdit1->text(), QString::fromLatin1(row.typed));  // nothing corrected while typing
+    form.CheckBox1->setFocus();
+    EXPECT_TRUE(form.CheckBox1->hasFocus());
+    EXPECT_EQ(form.SpinEdit1->text(), QString::fromLatin1(row.shown_after));
+  }
+}
+
+TEST_F(Unit2Test, PortBoxRefusesLettersAndLongText) {
+  TForm2 form;
+  ShowActive(form);
+  TypeIntoPortBox(form, QStringLiteral("a1b2 c"));
+  EXPECT_EQ(form.SpinEdit1->text(), "12");
+  TypeIntoPortBox(form, QStringLiteral("1234567"));
+  EXPECT_EQ(form.SpinEdit1->text(), "12345");
+  // Pasting letters is refused as typing them is.
+  form.SpinEdit1->clear();
+  QApplication::clipboard()->setText(QStringLiteral("80a"));
+  form.SpinEdit1->findChild<QLineEdit*>()->paste();
+  EXPECT_EQ(form.SpinEdit1->text(), "");
+}
+
+TEST_F(Unit2Test, ArrowsStepByOneWithinTheRange) {
+  struct Row {
+    int start;
+    Qt::Key key;
+    int result;
+  };
+  const std::vector<Row> rows = {
+      {514, Qt::Key_Up, 515}, {514, Qt::Key_Down, 513}, {65535, Qt::Key_Up, 65535}, {1, Qt::Key_Down, 1},
+  };
+  TForm2 form;
+  ShowActive(form);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.start);
+    form.SpinEdit1->SetValue(row.start);
+    form.SpinEdit1->setFocus();
+    QTest::keyClick(form.SpinEdit1, row.key);
+    EXPECT_EQ(form.SpinEdit1->Value(), row.result);
+    EXPECT_EQ(form.SpinEdit1->text(), QString::number(row.result));
+  }
+  // An out-of-range number still being typed steps from the nearest bound.
+  TypeIntoPortBox(form, QStringLiteral("70000"));
+  QTest::keyClick(form.SpinEdit1, Qt::Key_Down);
+  EXPECT_EQ(form.SpinEdit1->text(), "65534");
+}
+
+TEST_F(Unit2Test, OkWithThePortBoxStillFocusedWritesAClampedPort) {
+  struct Row {
+    const char* typed;
+    int written;
+  };
+  const std::vector<Row> rows = {{"70000", 65535}, {"0", 1}, {"-12", 1}, {"", 1}, {"8080", 8080}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    TSettingsStore store(IniPath());
+    TForm2 form;
+    form.ReadSettings(store);
+    ShowActive(form);
+    TypeIntoPortBox(form, QString::fromLatin1(row.typed));
+    QSignalSpy accepted(&form, &QDialog::accepted);
+    QTest::keyClick(form.SpinEdit1, Qt::Key_Return);  // Enter confirms without leaving the box
+    EXPECT_EQ(accepted.count(), 1);
+    form.WriteSettings(store);
+    EXPECT_EQ(store.ReadInt("SYSLOG", "Port", -1), row.written);
+  }
+}
+
+TEST_F(Unit2Test, EnterInTheFormatBoxConfirmsWithoutAddingAPreset) {
+  TForm2 form;
+  ShowActive(form);
+  form.ComboBox1->setFocus();
+  form.ComboBox1->lineEdit()->selectAll();
+  QTest::keyClicks(form.ComboBox1->lineEdit(), QStringLiteral("hh"));
+  QSignalSpy accepted(&form, &QDialog::accepted);
+  QTest::keyClick(form.ComboBox1->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(accepted.count(), 1);
+  EXPECT_EQ(form.ComboBox1->count(), 6);
+  EXPECT_EQ(form.ComboBox1->currentText(), "hh");
+}
+
+TEST_F(Unit2Test, EscapeAndTheCloseBoxCancel) {
+  {
+    TForm2 form;
+    ShowActive(form);
+    QSignalSpy rejected(&form, &QDialog::rejected);
+    QTest::keyClick(form.ComboBox1, Qt::Key_Escape);
+    EXPECT_EQ(rejected.count(), 1);
+  }
+  {
+    TForm2 form;
+    ShowActive(form);
+    QSignalSpy rejected(&form, &QDialog::rejected);
+    form.close();
+    EXPECT_EQ(rejected.count(), 1);
+  }
+}
+
+TEST_F(Unit2Test, AccessKeysMoveTheFocus) {
+  TForm2 form;
+  ShowActive(form);
+  const std::vector<std::pair<Qt::Key, QWidget*>> rows = {
+      {Qt::Key_D, form.ComboBox1}, {Qt::Key_S, form.SpinEdit1}, {Qt::Key_C, form.RadioGroup1->Button(0)},
+  };
+  for (const auto& [key, target] : rows) {
+    SCOPED_TRACE(key);
+    form.CheckBox3->setFocus();
+    QTest::keyClick(&form, key, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), target);
+  }
+  // The check boxes' access keys toggle them (the click comes a moment later).
+  form.CheckBox2->setChecked(true);
+  QTest::keyClick(&form, Qt::Key_I, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox2->isChecked(); }, 2000));
+}
+
+TEST_F(Unit2Test, TabVisitsTheControlsInOrder) {
+  TForm2 form;
+  ShowActive(form);
+  form.SpinEdit1->setFocus();
+  const std::vector<QWidget*> order = {form.RadioGroup1->Button(0), form.CheckBox1, form.CheckBox2, form.CheckBox3,
+                                       form.ComboBox1,              form.Button1,   form.Button2,   form.SpinEdit1};
+  for (QWidget* expected : order) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), expected) << expected->metaObject()->className();
+  }
+}
+
+TEST_F(Unit2Test, PreviewFollowsTheFormat) {
+  TForm2 form;
+  // On creation the preview already shows the first preset.
+  EXPECT_EQ(form.Label3->text(), Preview(TForm2::kDateFormatPresets[0], kMoment));
+
+  // Choosing preset 5: two-digit year, no leading zeros elsewhere.
+  form.ComboBox1->setCurrentIndex(4);
+  EXPECT_EQ(form.Label3->text(), QStringLiteral("※26/1/2 3:4:5"));
+
+  // Picking the preset already shown refreshes too.
+  now_ = TDateTimeValue{2027, 11, 12, 13, 14, 15, 0};
+  emit form.ComboBox1->activated(4);
+  EXPECT_EQ(form.Label3->text(), QStringLiteral("※27/11/12 13:14:15"));
+
+  // Typing changes it at every keystroke; an empty format gives the default form.
+  form.ComboBox1->lineEdit()->clear();
+  EXPECT_EQ(form.Label3->text(), Preview("", now_));
+  QTest::keyClicks(form.ComboBox1->lineEdit(), QStringLiteral("yyyy"));
+  EXPECT_EQ(form.Label3->text(), QStringLiteral("※2027"));
+  // Markup in the result is shown as it is.
+  form.ComboBox1->setEditText(QStringLiteral("\"<b>\"yyyy"));
+  EXPECT_EQ(form.Label3->textFormat(), Qt::PlainText);
+  EXPECT_EQ(form.Label3->text(), QStringLiteral("※<b>2027"));
+}
+
+TEST_F(Unit2Test, EveryCaptionFitsItsControl) {
+  TForm2 form;
+  ShowActive(form);
+  const std::vector<QWidget*> on_tab = {form.Label1,    form.SpinEdit1, form.RadioGroup1, form.CheckBox1, form.CheckBox2,
+                                        form.CheckBox3, form.Label2,    form.ComboBox1,   form.Label3};
+  for (QWidget* control : on_tab) {
+    SCOPED_TRACE(control->metaObject()->className());
+    EXPECT_TRUE(form.TabSheet1->rect().contains(control->geometry()));
+  }
+  // Labels and boxes ask for what their caption needs; push buttons ask for a
+  // style minimum beyond it, so theirs is measured from the text.
+  const std::vector<QWidget*> captioned = {form.Label1, form.Label2, form.CheckBox1, form.CheckBox2, form.CheckBox3,
+                                           form.RadioGroup1->Button(0), form.RadioGroup1->Button(1),
+                                           form.RadioGroup1->Button(2)};
+  for (QWidget* control : captioned) {
+    SCOPED_TRACE(control->metaObject()->className());
+    EXPECT_LE(control->sizeHint().width(), control->width());
+    EXPECT_LE(control->sizeHint().height(), control->height() + 2);
+  }
+  for (QPushButton* button : {form.Button1, form.Button2}) {
+    EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 12, button->width());
+  }
+  for (int i = 0; i < form.RadioGroup1->Count(); ++i) {
+    EXPECT_TRUE(form.RadioGroup1->rect().contains(form.RadioGroup1->Button(i)->geometry())) << i;
+  }
+  // Every preset's preview fits, with a Japanese weekday as wide as any.
+  for (const char* preset : TForm2::kDateFormatPresets) {
+    SCOPED_TRACE(preset);
+    form.ComboBox1->setEditText(QString::fromUtf8(preset).replace(QStringLiteral("(ddd)"), QStringLiteral("\"(水)\"")));
+    EXPECT_LE(form.Label3->sizeHint().width(), form.Label3->width());
+  }
+  EXPECT_TRUE(form.rect().contains(form.PageControl1->geometry()));
+  EXPECT_TRUE(form.rect().contains(form.Button2->geometry()));
+  EXPECT_FALSE(form.PageControl1->geometry().intersects(form.Button1->geometry()));
+}
+
+}  // namespace
+}  // namespace quenza
