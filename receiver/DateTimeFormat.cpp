@@ -91,7 +91,7 @@ class TOutput {
   }
 
   void PutText(std::string_view text) {
-    if (full_) return;
+    if (full_ || text.empty()) return;
     if (text.size() <= kOutputLimit - length_) {
       std::memcpy(buffer_ + length_, text.data(), text.size());
       length_ += text.size();

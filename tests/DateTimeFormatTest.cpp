@@ -83,12 +83,10 @@ TEST_F(FormatEnglish, NamesAndSubFormats) {
 }
 
 TEST_F(FormatEnglish, WeekdayOfKnownDates) {
-  ExpectAll(en, At(1970, 1, 1), {{"dddd", "Thursday"}});
-  ExpectAll(en, At(2000, 2, 29), {{"dddd", "Tuesday"}});
-  ExpectAll(en, At(1900, 1, 1), {{"dddd", "Monday"}});
-  ExpectAll(en, At(1, 1, 1), {{"dddd", "Monday"}});
-  ExpectAll(en, At(9999, 12, 31), {{"dddd", "Friday"}});
-  ExpectAll(en, At(2024, 3, 2), {{"ddd", "Sat"}});
+  const std::pair<TDateTimeValue, const char*> cases[] = {
+      {At(1970, 1, 1), "Thursday"}, {At(2000, 2, 29), "Tuesday"}, {At(1900, 1, 1), "Monday"},
+      {At(1, 1, 1), "Monday"},      {At(9999, 12, 31), "Friday"}, {At(2024, 3, 2), "Saturday"}};
+  for (const auto& [value, name] : cases) EXPECT_EQ(FormatDateTimeText("dddd", value, en), name) << value.Year;
 }
 
 TEST_F(FormatEnglish, MidnightCIsTheDateAlone) {
@@ -129,6 +127,9 @@ TEST_F(FormatEnglish, QuotesAndLiteralBytes) {
              // bytes never read as tokens (年 ends in 'N').
              {"yyyy" + kYearJa, "2026" + kYearJa},
              {kYearJa + kYearJa, kYearJa + kYearJa},
+             // Shift_JIS lead bytes at the ends of both ranges, and bytes just outside.
+             {"\x81m\x9Fm\xE0m\xFCm", "\x81m\x9Fm\xE0m\xFCm"},
+             {"\x80m\xA0m\xDFm\xFDm", "\x80" "3\xA0" "3\xDF" "3\xFD" "3"},
              // A lead byte cut off by the end, or by a NUL, is left out.
              {"yy\x82", "26"},
              {"yy\0mm"s, "26"},
@@ -280,82 +281,63 @@ TEST(FormatEras, TaiwanEraAndNoEraCalendar) {
   ExpectAll(en, kMorning, {{"g|gg|e|ee|eeee", "||||"}});
 }
 
+struct LanguageCase {
+  const TLocaleInfo* table;
+  TDateTimeValue value;
+  std::string expected;
+};
+
+// Every loaded value of each table, seen through the tokens that put it out.
 TEST(LocaleTables, LoadedValuesPerLanguage) {
-  const auto ja = BuildLocaleFormatSettings(JapaneseLocaleInfo);
-  EXPECT_EQ(ja.PrimaryLangId, 0x11);
-  EXPECT_EQ(ja.SubLangId, 1);
-  EXPECT_EQ(ja.ShortDateFmt, "yyyy/MM/dd");
-  EXPECT_EQ(ja.LongDateFmt, "yyyy'" + kYearJa + "'M'\x8C\x8E'd'" + kSunJa + "'");
-  EXPECT_EQ(ja.ShortTimeFmt, "h:mm");
-  EXPECT_EQ(ja.LongTimeFmt, "h:mm:ss");
-  EXPECT_EQ(ja.AmText, "\x8C\xDF\x91\x4F");
-  EXPECT_EQ(ja.PmText, "\x8C\xDF\x8C\xE3");
-  EXPECT_EQ(ja.MonthNames[1], "1\x8C\x8E");
-  EXPECT_EQ(ja.MonthAbbrevs[12], "12");
-  EXPECT_EQ(ja.DayNames[1], kSundayJa);
-  EXPECT_EQ(ja.DayAbbrevs[7], "\x93\x79");  // 土
-  EXPECT_EQ(ja.DateSep, '/');
-  EXPECT_EQ(ja.TimeSep, ':');
-  EXPECT_TRUE(ja.DbcsLeadBytes[0x81] && ja.DbcsLeadBytes[0x9F] && ja.DbcsLeadBytes[0xE0] && ja.DbcsLeadBytes[0xFC]);
-  EXPECT_FALSE(ja.DbcsLeadBytes[0x80] || ja.DbcsLeadBytes[0xA0] || ja.DbcsLeadBytes[0xDF] || ja.DbcsLeadBytes[0xFD]);
-  ExpectAll(ja, kMorning, {{"c", "2026/03/01 9:05:03"}, {"dddddd", "2026" + kYearJa + "3\x8C\x8E" "1" + kSunJa}});
-
-  const auto en = BuildLocaleFormatSettings(EnglishLocaleInfo);
-  EXPECT_EQ(en.PrimaryLangId, 0x09);
-  EXPECT_EQ(en.ShortTimeFmt, "h:mm AMPM");
-  EXPECT_EQ(en.LongTimeFmt, "h:mm:ss AMPM");
-  EXPECT_EQ(en.DayNames[7], "Saturday");
-  EXPECT_EQ(en.MonthAbbrevs[5], "May");
-
-  const auto tw = BuildLocaleFormatSettings(TraditionalChineseLocaleInfo);
-  EXPECT_EQ(tw.PrimaryLangId, 0x04);
-  EXPECT_EQ(tw.SubLangId, 1);
-  EXPECT_EQ(tw.ShortDateFmt, "yyyy/M/d");
-  EXPECT_EQ(tw.ShortTimeFmt, "AMPM hh:mm");
-  EXPECT_EQ(tw.LongTimeFmt, "AMPM hh:mm:ss");
-  EXPECT_EQ(tw.MonthNames[12], "\x8F\x5C\x93\xF1\x8C\x8E");  // 十二月
-  EXPECT_EQ(tw.MonthAbbrevs[1], "1\x8C\x8E");
-  EXPECT_EQ(tw.DayNames[1], "\x90\xAF\x8A\xFA\x93\xFA");    // 星期日
-  EXPECT_EQ(tw.DayAbbrevs[7], "\x8F\x54\x98\x5A");          // 週六
-  ExpectAll(tw, At(2026, 3, 1, 21, 5, 0), {{"tt", "\x89\xBA\x8C\xDF 09:05:00"}, {"t", "\x89\xBA\x8C\xDF 09:05"}});
-  ExpectAll(tw, At(2026, 3, 1, 0, 5, 0), {{"t", "\x8F\xE3\x8C\xDF 12:05"}});
+  const char* format = "ddddd|dddddd|t|tt|mmm|mmmm|ddd|dddd|ampm|/:";
+  const LanguageCase cases[] = {
+      // 2026/03/01|2026年3月1日|9:05|9:05:03|3|3月|日|日曜日|午前
+      {&JapaneseLocaleInfo, kMorning,
+       "2026/03/01|2026\x94\x4E" "3\x8C\x8E" "1\x93\xFA|9:05|9:05:03|3|3\x8C\x8E|\x93\xFA|\x93\xFA\x97\x6A\x93\xFA|"
+       "\x8C\xDF\x91\x4F|/:"},
+      // 2026/12/26|2026年12月26日|21:05|21:05:00|12|12月|土|土曜日|午後
+      {&JapaneseLocaleInfo, At(2026, 12, 26, 21, 5, 0),
+       "2026/12/26|2026\x94\x4E" "12\x8C\x8E" "26\x93\xFA|21:05|21:05:00|12|12\x8C\x8E|\x93\x79|"
+       "\x93\x79\x97\x6A\x93\xFA|\x8C\xDF\x8C\xE3|/:"},
+      {&EnglishLocaleInfo, At(2026, 3, 1, 21, 5, 0),
+       "3/1/2026|Sunday, March 1, 2026|9:05 PM|9:05:00 PM|Mar|March|Sun|Sunday|PM|/:"},
+      {&EnglishLocaleInfo, At(2026, 12, 26, 0, 5, 0),
+       "12/26/2026|Saturday, December 26, 2026|12:05 AM|12:05:00 AM|Dec|December|Sat|Saturday|AM|/:"},
+      // 2026/3/1|2026年3月1日|上午 12:05|上午 12:05:00|3月|三月|週日|星期日|上午
+      {&TraditionalChineseLocaleInfo, At(2026, 3, 1, 0, 5, 0),
+       "2026/3/1|2026\x94\x4E" "3\x8C\x8E" "1\x93\xFA|\x8F\xE3\x8C\xDF 12:05|\x8F\xE3\x8C\xDF 12:05:00|"
+       "3\x8C\x8E|\x8E\x4F\x8C\x8E|\x8F\x54\x93\xFA|\x90\xAF\x8A\xFA\x93\xFA|\x8F\xE3\x8C\xDF|/:"},
+      // ...|12月|十二月|週六|星期六|下午 with hours 09
+      {&TraditionalChineseLocaleInfo, At(2026, 12, 26, 21, 5, 0),
+       "2026/12/26|2026\x94\x4E" "12\x8C\x8E" "26\x93\xFA|\x89\xBA\x8C\xDF 09:05|\x89\xBA\x8C\xDF 09:05:00|"
+       "12\x8C\x8E|\x8F\x5C\x93\xF1\x8C\x8E|\x8F\x54\x98\x5A|\x90\xAF\x8A\xFA\x98\x5A|\x89\xBA\x8C\xDF|/:"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatDateTimeText(format, c.value, BuildLocaleFormatSettings(*c.table)), c.expected)
+        << std::hex << c.table->LocaleId << ' ' << c.value.Month;
+  }
 }
 
 TEST(LocaleLoading, UnreadableAndOddItems) {
-  TLocaleInfo raw{};  // nothing readable
+  TLocaleInfo raw{};  // nothing readable: every default, locale 0 counting as 1033
   auto s = BuildLocaleFormatSettings(raw);
-  EXPECT_EQ(s.PrimaryLangId, 0x09);  // locale 0 counts as 1033
+  EXPECT_EQ(s.PrimaryLangId, 0x09);
   EXPECT_EQ(s.SubLangId, 1);
-  EXPECT_EQ(s.DateSep, '/');
-  EXPECT_EQ(s.TimeSep, ':');
-  EXPECT_EQ(s.ShortDateFmt, "m/d/yy");
-  EXPECT_EQ(s.LongDateFmt, "mmmm d, yyyy");
-  EXPECT_EQ(s.AmText, "am");
-  EXPECT_EQ(s.PmText, "pm");
-  EXPECT_EQ(s.ShortTimeFmt, "h:mm AMPM");
-  EXPECT_EQ(s.LongTimeFmt, "h:mm:ss AMPM");
-  EXPECT_EQ(s.MonthNames[9], "September");
-  EXPECT_EQ(s.DayAbbrevs[1], "Sun");
-  EXPECT_TRUE(s.Eras.empty());
+  const char* format = "ddddd|dddddd|t|tt|mmm|mmmm|ddd|dddd|ampm|g";
+  ExpectAll(s, kMorning, {{format, "3/1/26|March 1, 2026|9:05 am|9:05:03 am|Mar|March|Sun|Sunday|am|"}});
 
   raw = JapaneseLocaleInfo;
-  raw.SDate = "";     // empty: no separator at all
-  raw.STime = "::";   // too long for the two-byte buffer: the default
-  raw.S1159 = "";     // empty designators stay empty
-  raw.ITime = "x";    // not a number: twelve-hour
+  raw.SDate = "";           // empty: no separator at all
+  raw.STime = "::";         // too long for the two-byte buffer: the default
+  raw.S1159 = "";           // empty designators stay empty
+  raw.ITime = "x";          // not a number: twelve-hour
   raw.ITLZero = "2";
-  raw.ITimeMarkPosn = "0";
-  raw.SDayName[6] = "";  // Sunday, empty: English
-  raw.SAbbrevMonthName[0] = "";
+  raw.ITimeMarkPosn = "0";  // marker after the time
+  raw.SDayName[6] = "";     // Sunday, empty: English
+  raw.SAbbrevMonthName[2] = "";  // March, empty: English
   s = BuildLocaleFormatSettings(raw);
-  EXPECT_EQ(s.DateSep, '\0');
-  EXPECT_EQ(s.TimeSep, ':');
-  EXPECT_EQ(s.AmText, "");
-  EXPECT_EQ(s.ShortTimeFmt, "hh:mm AMPM");
-  EXPECT_EQ(s.DayNames[1], "Sunday");
-  EXPECT_EQ(s.DayNames[2], "\x8C\x8E\x97\x6A\x93\xFA");  // 月曜日 untouched
-  EXPECT_EQ(s.MonthAbbrevs[1], "Jan");
-  ExpectAll(s, kMorning, {{"yyyy/mm/dd", "20260301"}, {"AMPM|", "|"}});
+  ExpectAll(s, kMorning, {{"yyyy/mm/dd|tt|dddd|mmm", "20260301|09:05:03 |Sunday|Mar"}});
+  ExpectAll(s, At(2026, 3, 2), {{"dddd", "\x8C\x8E\x97\x6A\x93\xFA"}});  // 月曜日 untouched
 }
 
 struct TranslateCase {
