@@ -1,0 +1,156 @@
+// TNetStackWindows: each operation is one library call plus the conversions
+// between the stack's texts and the library's 16-byte addresses.
+#include "NetStackWindows.h"
+
+#include <cstring>
+
+#include "NetSocketErrors.h"
+
+namespace quenza {
+
+TNetStackWindows::TNetStackWindows() {
+  if (ws2::WinsockStarted) return;
+  ws2::TWSAData data;
+  if (ws2::LoadSocketLibrary(ws2::MakeVersion(2, 2), &data) != 0) throw ENetStackInitializationFailed();
+  ws2::WinsockStarted = true;
+}
+
+TSocket TNetStackWindows::NewSocket(int family, int socketType, int protocol) {
+  return ws2::socket(family, socketType, protocol);
+}
+
+int TNetStackWindows::BindAddress(TSocket s, int family, std::string_view address, int port) {
+  ws2::TSockAddrIn addr;
+  addr.sin_family = static_cast<std::uint16_t>(family);
+  addr.sin_port = ws2::htons(static_cast<std::uint16_t>(port));
+  if (!address.empty()) {
+    const TInAddr bytes = TextToAddress(address);
+    std::memcpy(addr.sin_addr, bytes.data(), 4);
+  }
+  return ws2::bind(s, &addr, sizeof addr);
+}
+
+int TNetStackWindows::CloseSocketHandle(TSocket s) { return ws2::closesocket(s); }
+
+std::uint16_t TNetStackWindows::HostToNetwork(std::uint16_t value) { return ws2::htons(value); }
+
+std::uint16_t TNetStackWindows::NetworkToHost(std::uint16_t value) { return ws2::ntohs(value); }
+
+int TNetStackWindows::ReceiveFrom(TSocket s, void* buffer, int length, int flags, std::string& address,
+                                  int& port) {
+  ws2::TSockAddrIn from;
+  int fromLen = sizeof from;
+  const int n = ws2::recvfrom(s, buffer, length, flags, &from, &fromLen);
+  TInAddr bytes;
+  std::memcpy(bytes.data(), from.sin_addr, 4);
+  address = AddressToText(bytes);
+  port = ws2::ntohs(from.sin_port);
+  return n;
+}
+
+int TNetStackWindows::WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList,
+                                  int timeoutMs) {
+  TSocketList* lists[3] = {readList, writeList, errorList};
+  ws2::TFdSet sets[3];
+  for (int k = 0; k < 3; ++k) {
+    if (lists[k] == nullptr) continue;
+    if (lists[k]->size() > static_cast<std::size_t>(ws2::kFdSetSize)) throw ENetStackSetSizeExceeded();
+    std::uint32_t n = 0;
+    for (TSocket s : *lists[k]) sets[k].fd_array[n++] = s;
+    sets[k].fd_count = n;
+  }
+  ws2::TTimeVal tv;
+  const ws2::TTimeVal* timeout = nullptr;
+  if (timeoutMs != ws2::kWaitForever) {
+    tv.tv_sec = timeoutMs / 1000;
+    tv.tv_usec = (timeoutMs % 1000) * 1000;
+    timeout = &tv;
+  }
+  const int result = ws2::select(0, &sets[0], &sets[1], &sets[2], timeout);
+  for (int k = 0; k < 3; ++k) {
+    if (lists[k] == nullptr) continue;
+    lists[k]->assign(sets[k].fd_array, sets[k].fd_array + sets[k].fd_count);
+  }
+  return result;
+}
+
+int TNetStackWindows::SetSocketOption(TSocket s, int level, int optionName, const void* value, int length) {
+  return ws2::setsockopt(s, level, optionName, value, length);
+}
+
+int TNetStackWindows::ShutdownSocket(TSocket s, int how) { return ws2::shutdown(s, how); }
+
+std::string TNetStackWindows::TranslateError(int code) {
+  if (code == ws2::WSAHOST_NOT_FOUND) return "Socket Error # " + std::to_string(code) + "\r\nHost not found.";
+  return TNetStack::TranslateError(code);
+}
+
+int TNetStackWindows::LastSocketError() { return ws2::WSAGetLastError(); }
+
+void TNetStackWindows::LocalName(TSocket s, int& family, std::string& address, int& port) {
+  ws2::TSockAddrIn addr;
+  int len = sizeof addr;
+  CheckResult(ws2::getsockname(s, &addr, &len));
+  family = addr.sin_family;
+  TInAddr bytes;
+  std::memcpy(bytes.data(), addr.sin_addr, 4);
+  address = AddressToText(bytes);
+  port = ws2::ntohs(addr.sin_port);
+}
+
+std::string TNetStackWindows::AddressToText(const TInAddr& address) {
+  std::string text;
+  text.reserve(15);
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) text += '.';
+    text += std::to_string(address[i]);
+  }
+  return text;
+}
+
+TInAddr TNetStackWindows::TextToAddress(std::string_view text) {
+  TInAddr result{};
+  for (int i = 0; i < 4; ++i) {
+    const std::size_t dot = text.find('.');
+    const std::string_view field = text.substr(0, dot);
+    text = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+    result[i] = static_cast<std::uint8_t>(StrToInt(field) & 0xFF);
+  }
+  return result;
+}
+
+int StrToInt(std::string_view text) {
+  auto fail = [&]() -> int {
+    throw ENetConvertError("'" + std::string(text) + "' is not a valid integer value");
+  };
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == text.size()) return fail();
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return fail();
+    value = value * base + digit;
+    if (value > 0xFFFFFFFFLL) return fail();
+  }
+  if (negative) value = -value;
+  // Hexadecimal may spell the whole 32-bit pattern; decimal must fit a signed int.
+  if (base == 10 && (value > 2147483647LL || value < -2147483648LL)) return fail();
+  return static_cast<int>(static_cast<std::uint32_t>(value));
+}
+
+}  // namespace quenza

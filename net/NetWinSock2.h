@@ -1,0 +1,90 @@
+// The socket library as the rest of net/ sees it: the Windows Sockets 2 calls
+// this program uses, with their shapes, constants and error numbers, in
+// namespace quenza::ws2. Nothing here includes a system header, so the stack
+// and the server above never see errno, fd_set or sockaddr_in.
+//
+// Takes: the calls of the stack. Gives: the platform's answers, with failures
+// as kSocketError / kInvalidSocket and the code in WSAGetLastError() of the
+// calling thread. The one rule a reader would miss: a datagram longer than the
+// receive buffer is not delivered cut; recvfrom fails with 10040 and the
+// datagram is gone, as on the platform the program came from.
+#pragma once
+
+#include <cstdint>
+
+namespace quenza::ws2 {
+
+using TSocket = std::intptr_t;
+
+constexpr TSocket kInvalidSocket = -1;
+constexpr int kSocketError = -1;
+
+constexpr int kAfInet = 2;          // IPv4
+constexpr int kSockDgram = 2;       // datagram socket
+constexpr int kSolSocket = 0xFFFF;  // option level "socket"
+constexpr int kSoBroadcast = 0x0020;
+constexpr int kSdSend = 1;          // shutdown direction: no further sends
+constexpr int kFdSetSize = 64;      // most sockets one wait set holds
+constexpr int kWaitForever = -2;    // the stack's "no time-out"
+
+constexpr std::uint16_t MakeVersion(std::uint8_t major, std::uint8_t minor) {
+  return static_cast<std::uint16_t>(major | (minor << 8));
+}
+
+// 16 bytes, laid out as the platform's IPv4 socket address.
+struct TSockAddrIn {
+  std::uint16_t sin_family = 0;
+  std::uint16_t sin_port = 0;     // network byte order
+  std::uint8_t sin_addr[4] = {};  // network byte order
+  std::uint8_t sin_zero[8] = {};
+};
+static_assert(sizeof(TSockAddrIn) == 16);
+
+// A wait set: a count followed by room for 64 handles.
+struct TFdSet {
+  std::uint32_t fd_count = 0;
+  TSocket fd_array[kFdSetSize] = {};
+};
+
+struct TTimeVal {
+  std::int32_t tv_sec = 0;
+  std::int32_t tv_usec = 0;
+};
+
+struct TWSAData {
+  std::uint16_t wVersion = 0;
+  std::uint16_t wHighVersion = 0;
+  char szDescription[257] = {};
+  char szSystemStatus[129] = {};
+};
+
+// Start-up and clean-up, counted like the original library's.
+int WSAStartup(std::uint16_t versionRequested, TWSAData* data);
+int WSACleanup();
+int WSAGetLastError();
+
+TSocket socket(int af, int type, int protocol);
+int bind(TSocket s, const TSockAddrIn* name, int nameLen);
+int getsockname(TSocket s, TSockAddrIn* name, int* nameLen);
+int setsockopt(TSocket s, int level, int optName, const void* optVal, int optLen);
+// nfds is ignored, as on the original platform. On failure the sets are
+// emptied, so nobody goes on to receive from a socket that is not ready.
+int select(int nfds, TFdSet* readFds, TFdSet* writeFds, TFdSet* exceptFds, const TTimeVal* timeout);
+int recvfrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from, int* fromLen);
+std::uint16_t(htons)(std::uint16_t value);  // parenthesised: glibc may define a macro
+std::uint16_t(ntohs)(std::uint16_t value);
+int shutdown(TSocket s, int how);
+int closesocket(TSocket s);
+
+// The loader. The calls above are always present here, so loading cannot
+// fail; what stays is the life: started once per process at the first stack,
+// cleaned up and unloaded at program end.
+int LoadSocketLibrary(std::uint16_t version, TWSAData* data);
+void UnloadSocketLibrary();
+bool SocketLibraryLoaded();
+extern bool WinsockStarted;  // set once start-up succeeded; read at program end
+
+// How many times the library's start-up has run in this process; for tests.
+int TESTING_ONLY_StartupCount();
+
+}  // namespace quenza::ws2

@@ -1,0 +1,5 @@
+# Networking tests. All of them use real sockets on 127.0.0.1 or real threads;
+# they carry the label "net" so the ThreadSanitizer build can run just these.
+quenza_add_test(NetStackTest SOURCES NetStackTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
+quenza_add_test(NetThreadTest SOURCES NetThreadTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
+quenza_add_test(SynchronizeTest SOURCES SynchronizeTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
