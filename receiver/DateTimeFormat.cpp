@@ -47,7 +47,8 @@ bool TakesRun(char token) {
 
 // 1 = Sunday .. 7 = Saturday, for any proleptic Gregorian date.
 int WeekdayOf(int year, int month, int day) {
-  // Days from 1970-01-01 (a Thursday), after H. Hinnant's days_from_civil.
+  // Days from 1970-01-01 (a Thursday), counted in 400-year cycles from a
+  // year that starts in March, so the leap day falls at the end.
   const long y = static_cast<long>(year) - (month <= 2 ? 1 : 0);
   const long era = (y >= 0 ? y : y - 399) / 400;
   const long yearOfEra = y - era * 400;

@@ -1,7 +1,10 @@
-// Finds a date's era in the locale's era table (oldest first). A date that
-// the calendar cannot hold (not a real date, or before the first era) has no
-// era, so the era tokens put out nothing for it, as a failing system call
-// would.
+// The era calendar behind the "g" and "e" tokens.
+// Takes the locale's era table (oldest first, each era with its first day)
+// and a date; gives the era the date falls in and the year within it, the
+// era's first year being 1 even when it began late in a Gregorian year.
+// A date the calendar cannot hold (not a real date, or before the first era)
+// has no era, so the era tokens put out nothing for it, as a failing system
+// call would.
 #include "EraCalendar.h"
 
 namespace quenza {

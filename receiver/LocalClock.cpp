@@ -1,4 +1,9 @@
-// The local wall-clock time with milliseconds, from the system clock.
+// The local wall-clock time with milliseconds.
+// Takes the system's real-time clock and the process time zone (TZ, else the
+// system's); gives the broken-down local date and time. Milliseconds are
+// truncated, not rounded, so they never carry into the next second.
+// localtime_r, not localtime: localtime's shared buffer would race with any
+// other thread of the process that converts a time.
 #include <ctime>
 
 #include "DateTimeFormat.h"

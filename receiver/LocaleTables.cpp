@@ -1,7 +1,10 @@
 // The regional values the system reports for the three languages the program
-// knows, in Shift_JIS (the program's code page for every language). Day names
-// run from Monday, as the system numbers them; the loader reorders them.
-// Languages other than ja and zh_TW get the English table.
+// knows, in Shift_JIS (the program's code page for every language).
+// Takes a POSIX locale name; gives the raw items, before any loading rule:
+// the loader still fills defaults, reorders the day names (they run from
+// Monday here, as the system numbers them) and builds the time formats.
+// Languages other than ja and zh_TW get the English table; only the language
+// and, for Chinese, the territory of the name count, never its code set.
 #include "LocaleTables.h"
 
 #include <cctype>
