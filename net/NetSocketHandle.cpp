@@ -1,0 +1,108 @@
+// TNetSocketHandle and TNetSocketHandles over the shared SocketStack.
+#include "NetSocketHandle.h"
+
+#include "NetSocketErrors.h"
+#include "NetStack.h"
+
+namespace quenza {
+
+TNetSocketHandle::TNetSocketHandle(TNetSocketHandles* collection) : collection_(collection) {
+  ClearAddresses(true);
+  if (collection_ != nullptr) port_ = collection_->DefaultPort();
+}
+
+TNetSocketHandle::~TNetSocketHandle() { ReleaseSocket(true); }
+
+void TNetSocketHandle::Assign(const TNetSocketHandle& source) {
+  ip_ = source.ip_;
+  port_ = source.port_;
+  remoteIP_ = source.remoteIP_;
+  remotePort_ = source.remotePort_;
+}
+
+void TNetSocketHandle::OpenSocket(int socketType, int protocol) {
+  ReleaseSocket(false);
+  if (socketOpen_) ClearAddresses(true);
+  socket_ = SocketStack->CreateCheckedSocket(socketType, protocol);
+  socketOpen_ = true;
+}
+
+void TNetSocketHandle::ReleaseSocket(bool /*resetLocal*/) {
+  if (!socketOpen_) return;
+  socketOpen_ = false;
+  SocketStack->ShutdownSocket(socket_, ws2::kSdSend);
+  SocketStack->CloseSocketHandle(socket_);
+}
+
+void TNetSocketHandle::ClearAddresses(bool resetLocal) {
+  socketOpen_ = false;
+  socket_ = ws2::kInvalidSocket;
+  if (resetLocal) {
+    ip_.clear();
+    port_ = 0;
+  }
+  remoteIP_.clear();
+  remotePort_ = 0;
+}
+
+void TNetSocketHandle::BindSocket() {
+  if (port_ != 0 || clientPortMin_ == 0 || clientPortMax_ == 0) {
+    if (!TryBindOnce()) throw ENetCouldNotBindSocket();
+    return;
+  }
+  if (clientPortMin_ > clientPortMax_) throw ENetInvalidPortRange(clientPortMin_, clientPortMax_);
+  if (!BindInRange()) throw ENetCanNotBindPortInRange(clientPortMin_, clientPortMax_);
+}
+
+bool TNetSocketHandle::TryBindOnce() {
+  const int r = SocketStack->BindAddress(socket_, ws2::kAfInet, ip_, port_);
+  if (SocketStack->CheckResult(r, {ws2::WSAEADDRINUSE})) return false;
+  ReadLocalAddress();
+  return true;
+}
+
+bool TNetSocketHandle::BindInRange() {
+  for (int p = clientPortMax_; p >= clientPortMin_; --p) {
+    port_ = p;
+    if (TryBindOnce()) return true;
+  }
+  return false;
+}
+
+void TNetSocketHandle::ReadLocalAddress() {
+  int family = 0;
+  SocketStack->LocalName(socket_, family, ip_, port_);
+}
+
+void TNetSocketHandle::StoreRemote(std::string address, int port) {
+  remoteIP_ = std::move(address);
+  remotePort_ = port;
+}
+
+void TNetSocketHandle::SetOption(int level, int optionName, const void* value, int length) {
+  SocketStack->CheckResult(SocketStack->SetSocketOption(socket_, level, optionName, value, length));
+}
+
+TNetSocketHandle& TNetSocketHandles::AddBinding() {
+  items_.push_back(std::make_unique<TNetSocketHandle>(this));
+  items_.back()->SetPort(defaultPort_);
+  return *items_.back();
+}
+
+TNetSocketHandle* TNetSocketHandles::FindBySocket(ws2::TSocket s) const noexcept {
+  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+    if ((*it)->Socket() == s) return it->get();
+  }
+  return nullptr;
+}
+
+void TNetSocketHandles::Assign(const TNetSocketHandles& source) {
+  if (&source == this) return;
+  items_.clear();
+  for (const auto& item : source.items_) {
+    items_.push_back(std::make_unique<TNetSocketHandle>(this));
+    items_.back()->Assign(*item);
+  }
+}
+
+}  // namespace quenza
