@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "DateTimeFormat.h"
 #include "MessageDialogs.h"
 
 // Resources of a static library must be registered by hand, from outside any namespace.
@@ -30,6 +31,7 @@ TApplication::TApplication() : title_("Quenza") {
   InitResources();
   LoadTranslations();
   InstallFontSubstitutions();
+  LoadLocaleFormatSettings();
   if (qApp) qApp->installEventFilter(this);
 }
 
@@ -38,7 +40,9 @@ TApplication::~TApplication() {
   if (Application == this) Application = nullptr;
 }
 
-QString TApplication::ExeName() const { return QCoreApplication::applicationFilePath(); }
+QString TApplication::ExeName() const {
+  return exe_name_override_.isEmpty() ? QCoreApplication::applicationFilePath() : exe_name_override_;
+}
 
 void TApplication::DestroyModule(QObject* module) {
   for (auto it = modules_.begin(); it != modules_.end(); ++it) {
@@ -64,7 +68,11 @@ void TApplication::ShowException(const std::exception& e) { ShowErrorReport(e.wh
 
 bool TApplication::event(QEvent* e) { return QObject::event(e); }
 
-bool TApplication::eventFilter(QObject* watched, QEvent* e) { return QObject::eventFilter(watched, e); }
+bool TApplication::eventFilter(QObject* watched, QEvent* e) {
+  // The regional settings are read again when the system says they changed.
+  if (e->type() == QEvent::LocaleChange && watched == qApp) LoadLocaleFormatSettings();
+  return QObject::eventFilter(watched, e);
+}
 
 void TApplication::LoadTranslations() {
   if (!qApp) return;

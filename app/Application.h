@@ -25,6 +25,9 @@ class TApplication : public QObject {
 
   // The running executable's full path.
   QString ExeName() const;
+  // Tests point the executable path (and so the settings file) into a
+  // temporary folder, never at the user's own files.
+  void TESTING_ONLY_SetExeName(const QString& path) { exe_name_override_ = path; }
 
   // Takes ownership of a module; modules go in reverse order of creation.
   template <typename T>
@@ -50,6 +53,7 @@ class TApplication : public QObject {
   void InstallFontSubstitutions();
 
   std::string title_;
+  QString exe_name_override_;
   std::vector<std::unique_ptr<QObject>> modules_;
 };
 

@@ -1,0 +1,72 @@
+// One million captured lines of 100 characters into a shown log view, one
+// append call per line with the event loop running between appends, as
+// capture makes them. Reports lines per second for each block of 100,000
+// (it must stay flat) and the memory each line costs.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "LogView.h"
+
+namespace {
+
+long ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+void BM_AppendMillionLines(benchmark::State& state) {
+  constexpr int kLines = 1000000;
+  constexpr int kBlock = 100000;
+  for (auto _ : state) {
+    quenza::TLogView view;
+    view.resize(800, 600);
+    view.show();
+    QCoreApplication::processEvents();
+    std::string line(100, 'x');
+    const long before = ResidentBytes();
+    QElapsedTimer total, block;
+    total.start();
+    block.start();
+    double first = 0, last = 0;
+    for (int i = 1; i <= kLines; ++i) {
+      line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
+      view.AppendLine(line);
+      QCoreApplication::processEvents();
+      if (i % kBlock == 0) {
+        const double rate = kBlock * 1000.0 / std::max<qint64>(1, block.elapsed());
+        std::fprintf(stderr, "lines %7d: %9.0f lines/s\n", i, rate);
+        if (i == kBlock) first = rate;
+        last = rate;
+        block.restart();
+      }
+    }
+    view.FlushPending();
+    QCoreApplication::processEvents();
+    const long after = ResidentBytes();
+    state.counters["lines_per_s"] = kLines * 1000.0 / std::max<qint64>(1, total.elapsed());
+    state.counters["first_100k_per_s"] = first;
+    state.counters["last_100k_per_s"] = last;
+    state.counters["bytes_per_line"] = static_cast<double>(after - before) / kLines;
+  }
+}
+BENCHMARK(BM_AppendMillionLines)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,160 @@
+#include "LogView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+#include "Exception.h"
+
+namespace quenza {
+namespace {
+
+class LogViewTest : public testing::Test {
+ protected:
+  TLogView view_;
+};
+
+TEST_F(LogViewTest, AppendOnEmptyViewEndsWithLineBreak) {
+  view_.AppendLine("first");
+  EXPECT_EQ(view_.Text(), "first\r\n");
+  view_.AppendLine("second");
+  EXPECT_EQ(view_.Text(), "first\r\nsecond\r\n");
+  EXPECT_TRUE(view_.Modified());
+}
+
+TEST_F(LogViewTest, AppendAfterTextWithoutLineBreakStartsANewLine) {
+  view_.SetText("typed");
+  view_.AppendLine("a");
+  view_.AppendLine("b");
+  EXPECT_EQ(view_.Text(), "typed\r\na\r\nb");
+  view_.SetText("typed\r\n");
+  view_.AppendLine("c");
+  EXPECT_EQ(view_.Text(), "typed\r\nc\r\n");
+  view_.SetText("\r\n\r\n");
+  view_.AppendLine("d");
+  EXPECT_EQ(view_.Text(), "\r\n\r\nd\r\n");
+}
+
+TEST_F(LogViewTest, AppendMovesCaretAfterTheLineAndDropsSelection) {
+  view_.SetText("abc\r\ndef\r\n");
+  QTextCursor c = view_.textCursor();
+  c.setPosition(1);
+  c.setPosition(3, QTextCursor::KeepAnchor);
+  view_.setTextCursor(c);
+  view_.AppendLine("new");
+  EXPECT_FALSE(view_.HasSelection());
+  EXPECT_EQ(view_.textCursor().position(), view_.document()->characterCount() - 1);
+  view_.SetText("no break");
+  view_.AppendLine("x");
+  EXPECT_FALSE(view_.HasSelection());
+  EXPECT_EQ(view_.textCursor().position(), view_.document()->characterCount() - 1);
+}
+
+TEST_F(LogViewTest, ModifiedFlagFollowsEditsAndAppends) {
+  view_.SetText("a");
+  view_.SetModified(false);
+  EXPECT_FALSE(view_.Modified());
+  view_.AppendLine("x");
+  EXPECT_TRUE(view_.Modified());  // seen before any flush happened
+  view_.SetModified(false);
+  view_.insertPlainText("y");
+  EXPECT_TRUE(view_.Modified());
+}
+
+TEST_F(LogViewTest, PendingLinesAreSeenByEveryRead) {
+  view_.AppendLine("one");
+  EXPECT_FALSE(view_.IsEmpty());
+  EXPECT_EQ(view_.LineCount(), 2);  // "one" and the empty line after it
+  view_.AppendLine("two");
+  view_.DoSelectAll();
+  EXPECT_TRUE(view_.HasSelection());
+  EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("one\u2029two\u2029"));
+}
+
+TEST_F(LogViewTest, AppendedLinesAreNoUndoSteps) {
+  view_.SetText("");
+  for (int i = 0; i < 1000; ++i) view_.AppendLine("line");
+  view_.FlushPending();
+  EXPECT_EQ(view_.document()->availableUndoSteps(), 0);
+  view_.insertPlainText("typed");
+  EXPECT_EQ(view_.document()->availableUndoSteps(), 1);
+  view_.DoUndo();
+  EXPECT_EQ(view_.LineCount(), 1001);
+  EXPECT_EQ(view_.document()->lastBlock().text(), QString());
+}
+
+TEST_F(LogViewTest, EditCommandsActOnSelection) {
+  view_.SetText("hello world");
+  QTextCursor c = view_.textCursor();
+  c.setPosition(0);
+  c.setPosition(5, QTextCursor::KeepAnchor);
+  view_.setTextCursor(c);
+  view_.DoCopy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("hello"));
+  view_.DoClearSelection();
+  EXPECT_EQ(view_.Text(), " world");
+  // Without a selection Delete removes the character after the caret.
+  c = view_.textCursor();
+  c.setPosition(0);
+  view_.setTextCursor(c);
+  view_.DoClearSelection();
+  EXPECT_EQ(view_.Text(), "world");
+  view_.DoPaste();
+  EXPECT_EQ(view_.Text(), "helloworld");
+}
+
+TEST_F(LogViewTest, SaveAndLoadKeepBytesWithCrLf) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("a.log"));
+  const std::string bytes = std::string("\x93\xfa\x96\x7b\r\nbad \x81\r\nnul ") + '\0' + "\xa0\xff\r\n";
+  view_.SetText(bytes);
+  view_.SaveToFile(path);
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll().toStdString(), bytes);
+  f.close();
+  TLogView other;
+  other.LoadFromFile(path);
+  EXPECT_EQ(other.Text(), bytes);
+
+  // LF-only files open as the same lines and save back with CR LF.
+  QFile lf(dir.filePath(QStringLiteral("lf.log")));
+  ASSERT_TRUE(lf.open(QIODevice::WriteOnly));
+  lf.write("a\nb\n");
+  lf.close();
+  other.LoadFromFile(lf.fileName());
+  EXPECT_EQ(other.LineCount(), 3);
+  EXPECT_EQ(other.Text(), "a\r\nb\r\n");
+}
+
+TEST_F(LogViewTest, LoadOfMissingFileRaisesOpenError) {
+  view_.SetText("kept");
+  try {
+    view_.LoadFromFile(QStringLiteral("/nonexistent/quenza/x.log"));
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("/nonexistent/quenza/x.log"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("は開けません"), std::string::npos);
+  }
+  EXPECT_EQ(view_.Text(), "kept");
+}
+
+TEST_F(LogViewTest, WrapAndScrollBarsKeepTextAndFlag) {
+  view_.SetText("abc");
+  view_.insertPlainText("d");
+  view_.SetWordWrap(true);
+  view_.SetScrollBars(ssVertical);
+  EXPECT_TRUE(view_.WordWrap());
+  EXPECT_EQ(view_.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(view_.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_TRUE(view_.Modified());
+  EXPECT_EQ(view_.Text(), "dabc");
+}
+
+}  // namespace
+}  // namespace quenza
