@@ -1,1 +1,2 @@
 quenza_add_bench(sjRegExpParserBench SOURCES sjRegExpParserBench.cpp LIBS quenza_regexp)
+quenza_add_bench(TAWKStrBench SOURCES TAWKStrBench.cpp LIBS quenza_regexp)

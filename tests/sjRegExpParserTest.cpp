@@ -209,6 +209,21 @@ TEST(TREParseTree, OverlappingRangesSplitTheSameWhateverTheOrder) {
   }
 }
 
+TEST(TREParseTree, SplitRewritesLeavesInPlace) {
+  // Both occurrences of [a-z] are one leaf; splitting turns that very node
+  // into a union, so neither reference needs updating.
+  const Parsed p("[a-z]x|[a-z]y|[c-f]");
+  const TRENode* first = p.Root()->left->left->left;
+  const TRENode* second = p.Root()->left->right->left;
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(first->kind, opUnion);
+  EXPECT_EQ(CodeSet(first), (std::vector<Range>{{'a', 'z'}}));
+  const auto& nodes = p.parser.Tree().Nodes();
+  EXPECT_NE(std::find(nodes.begin(), nodes.end(), first), nodes.end());
+  const auto& leaves = p.parser.Tree().Leaves();
+  EXPECT_EQ(std::find(leaves.begin(), leaves.end(), first), leaves.end());
+}
+
 TEST(TREParseTree, SplitKeepsEveryOccurrenceMeaningWhatWasWritten) {
   // Each pattern is an alternation of bracket expressions; after splitting,
   // leaves are pairwise disjoint and every alternative accepts its own codes.
