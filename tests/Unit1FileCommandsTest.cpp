@@ -1,0 +1,482 @@
+// The file commands and the settings dialog command on a real main window:
+// the unsaved-text question, the dialogs answered through their seams, the
+// refusals, write and read failures, and the bytes that reach the disk.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Application.h"
+#include "FileDialogs.h"
+#include "LogView.h"
+#include "RadioGroup.h"
+#include "SettingsStore.h"
+#include "SpinEdit.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "support/AppFixture.h"
+
+namespace quenza {
+namespace {
+
+constexpr char kDiscardQuestion[] = "内容が保存されていません。破棄されますがよろしいですか？";
+constexpr char kReadOnlyWarning[] = "読取専用ファイルです。内容を保存できませんでした。";
+constexpr char kHiddenWarning[] = "隠しファイルです。内容を保存できませんでした。";
+constexpr char kSystemWarning[] = "システムファイルです。内容を保存できませんでした。";
+
+std::string ReadBytes(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
+  return file.readAll().toStdString();
+}
+
+void WriteBytes(const QString& path, const std::string& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+class Unit1FileCommandsTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    previous_dialogs_ = TESTING_ONLY_SetFileDialogAnswerer([this](const TFileDialogRequest& request) {
+      dialogs_.push_back(request.kind);
+      if (picks_.empty()) return TFileDialogAnswer{};  // cancelled
+      TFileDialogAnswer answer{true, picks_.front()};
+      picks_.pop_front();
+      return answer;
+    });
+    form_ = std::make_unique<TForm1>();
+    ASSERT_EQ(form_->IniFile->FileName(), SettingsPath());
+  }
+  void TearDown() override {
+    form_.reset();
+    TESTING_ONLY_SetFileDialogAnswerer(previous_dialogs_);
+    EXPECT_TRUE(picks_.empty()) << picks_.size() << " file dialog answers left unused";
+    AppFixture::TearDown();
+  }
+
+  QString Path(const QString& name) const { return dir_->filePath(name); }
+  void Pick(const QString& path) { picks_.push_back(path); }
+
+  // The view holding `text`, marked modified as if typed.
+  void Typed(const std::string& text) {
+    form_->Memo1->SetText(text);
+    form_->Memo1->SetModified(true);
+  }
+
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const TMessageRequest& request : Asked()) texts.push_back(request.text);
+    return texts;
+  }
+
+  std::unique_ptr<TForm1> form_;
+  std::deque<QString> picks_;
+  std::vector<TFileDialogKind> dialogs_;
+  TFileDialogAnswerer previous_dialogs_;
+};
+
+// ---- the unsaved-text question ------------------------------------------
+
+struct DiscardRow {
+  const char* label;
+  std::function<void(TLogView&)> prepare;
+  bool asks;
+};
+
+std::vector<DiscardRow> DiscardRows() {
+  return {
+      {"unmodified text", [](TLogView& v) { v.SetText("kept\r\n"); }, false},
+      {"modified text", [](TLogView& v) { v.SetText("x"); v.SetModified(true); }, true},
+      {"edited and emptied again",
+       [](TLogView& v) {
+         v.setFocus();
+         QTest::keyClicks(&v, "abc");
+         v.DoSelectAll();
+         v.DoClearSelection();
+       },
+       false},
+      {"only line breaks", [](TLogView& v) { v.SetText("\r\n\r\n"); v.SetModified(true); }, true},
+      {"filled only by capture", [](TLogView& v) { v.AppendLine("<13>captured"); }, true},
+  };
+}
+
+TEST_F(Unit1FileCommandsTest, NewAsksOnlyForModifiedNonEmptyText) {
+  for (const DiscardRow& row : DiscardRows()) {
+    SCOPED_TRACE(row.label);
+    asked_.clear();
+    form_->SetCurrentFile(Path("current.log"));
+    row.prepare(*form_->Memo1);
+    const std::string before = form_->Memo1->Text();
+    if (row.asks) Answer({TModalResult::mrNo});
+    form_->New1Click();
+    if (row.asks) {
+      ASSERT_EQ(Texts(), std::vector<std::string>{kDiscardQuestion});
+      EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtWarning);
+      EXPECT_EQ(Asked()[0].buttons, TMsgDlgButtons::mbYesNo);
+      // No abandons the command: nothing changed.
+      EXPECT_EQ(form_->Memo1->Text(), before);
+      EXPECT_TRUE(form_->Memo1->Modified());
+      EXPECT_EQ(form_->CurrentFile(), Path("current.log"));
+      Answer({TModalResult::mrYes});
+      form_->New1Click();
+    } else {
+      EXPECT_TRUE(Asked().empty());
+    }
+    EXPECT_TRUE(form_->Memo1->IsEmpty());
+    EXPECT_FALSE(form_->Memo1->Modified());
+    EXPECT_FALSE(form_->Memo1->document()->isUndoAvailable());
+    EXPECT_EQ(form_->CurrentFile(), "");
+  }
+}
+
+TEST_F(Unit1FileCommandsTest, OpenAsksOnlyForModifiedNonEmptyText) {
+  for (const DiscardRow& row : DiscardRows()) {
+    SCOPED_TRACE(row.label);
+    asked_.clear();
+    dialogs_.clear();
+    row.prepare(*form_->Memo1);
+    if (row.asks) Answer({TModalResult::mrNo});
+    form_->Open1Click();  // cancelled at the dialog when it gets there
+    EXPECT_EQ(Texts(), row.asks ? std::vector<std::string>{kDiscardQuestion} : std::vector<std::string>{});
+    EXPECT_EQ(dialogs_.size(), row.asks ? 0u : 1u);
+    form_->Memo1->Clear();
+    form_->Memo1->SetModified(false);
+  }
+}
+
+TEST_F(Unit1FileCommandsTest, OpenAnsweredYesThenCancelledKeepsEverything) {
+  Typed("unsaved\r\nlines");
+  form_->SetCurrentFile(Path("before.log"));
+  Answer({TModalResult::mrYes});
+  form_->Open1Click();
+  EXPECT_EQ(dialogs_, std::vector<TFileDialogKind>{TFileDialogKind::fdOpen});
+  EXPECT_EQ(form_->Memo1->Text(), "unsaved\r\nlines");
+  EXPECT_TRUE(form_->Memo1->Modified());
+  EXPECT_EQ(form_->CurrentFile(), Path("before.log"));
+}
+
+// ---- Open ----------------------------------------------------------------
+
+TEST_F(Unit1FileCommandsTest, OpenReadsLfOnlyAndCrLfFiles) {
+  struct Row {
+    const char* name;
+    std::string bytes;
+  };
+  const std::vector<Row> rows = {
+      {"lf.log", "first\nsecond\nthird\n"},
+      {"crlf.log", "first\r\nsecond\r\nthird\r\n"},
+      {"cr.log", "first\rsecond\rthird\r"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteBytes(Path(row.name), row.bytes);
+    Pick(Path(row.name));
+    form_->Open1Click();
+    EXPECT_EQ(form_->CurrentFile(), Path(row.name));
+    EXPECT_FALSE(form_->Memo1->Modified());
+    EXPECT_FALSE(form_->Memo1->document()->isUndoAvailable());
+    const QTextDocument* doc = form_->Memo1->document();
+    ASSERT_GE(doc->blockCount(), 3);
+    EXPECT_EQ(doc->findBlockByNumber(0).text(), "first");
+    EXPECT_EQ(doc->findBlockByNumber(1).text(), "second");
+    EXPECT_EQ(doc->findBlockByNumber(2).text(), "third");
+    EXPECT_EQ(form_->Memo1->Text(), "first\r\nsecond\r\nthird\r\n");
+  }
+}
+
+TEST_F(Unit1FileCommandsTest, FailedLoadLeavesCurrentFileAndViewAsTheyWere) {
+  // Root reads any file whatever its mode, but not this one: reading process
+  // memory at address 0 fails.
+  const QString unreadable = QStringLiteral("/proc/self/mem");
+  if (!QFileInfo::exists(unreadable)) GTEST_SKIP() << "no " << unreadable.toStdString();
+  Typed("old text");
+  form_->SetCurrentFile(Path("old.log"));
+  Answer({TModalResult::mrYes, TModalResult::mrOk});  // discard? then the error report
+  Pick(unreadable);
+  form_->Open1->trigger();
+  ASSERT_EQ(Asked().size(), 2u);
+  EXPECT_EQ(Asked()[1].type, TMsgDlgType::mtError);
+  EXPECT_EQ(Asked()[1].title, "Quenza");
+  EXPECT_NE(Asked()[1].text.find("ファイル \"/proc/self/mem\". "), std::string::npos) << Asked()[1].text;
+  EXPECT_NE(Asked()[1].text.find(" は開けません"), std::string::npos) << Asked()[1].text;
+  EXPECT_EQ(form_->CurrentFile(), Path("old.log"));
+  EXPECT_EQ(form_->Memo1->Text(), "old text");
+  EXPECT_TRUE(form_->Memo1->Modified());
+}
+
+// ---- Save and Save As ------------------------------------------------------
+
+TEST_F(Unit1FileCommandsTest, SaveWithoutCurrentFileActsAsSaveAs) {
+  Typed("text");
+  form_->Save1Click();  // cancelled
+  EXPECT_EQ(dialogs_, std::vector<TFileDialogKind>{TFileDialogKind::fdSave});
+  EXPECT_EQ(form_->CurrentFile(), "");
+  EXPECT_TRUE(form_->Memo1->Modified());
+
+  Pick(Path("chosen"));  // typed without an extension
+  form_->Save1Click();
+  EXPECT_EQ(form_->CurrentFile(), Path("chosen.log"));
+  EXPECT_EQ(ReadBytes(Path("chosen.log")), "text");
+  EXPECT_FALSE(QFileInfo::exists(Path("chosen")));
+  EXPECT_FALSE(form_->Memo1->Modified());
+  EXPECT_TRUE(Asked().empty());
+}
+
+TEST_F(Unit1FileCommandsTest, SaveRefusesReadOnlyHiddenAndSystemFiles) {
+  struct Row {
+    const char* name;
+    mode_t mode;
+    bool fifo;
+    const char* warning;
+  };
+  const std::vector<Row> rows = {
+      {"ro.log", 0444, false, kReadOnlyWarning},
+      {".hidden.log", 0644, false, kHiddenWarning},
+      {".both.log", 0444, false, kReadOnlyWarning},  // read-only comes first
+      {"pipe.log", 0644, true, kSystemWarning},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    asked_.clear();
+    const QString path = Path(row.name);
+    if (row.fifo) {
+      ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), row.mode), 0);
+    } else {
+      WriteBytes(path, "previous");
+      ASSERT_EQ(chmod(QFile::encodeName(path).constData(), row.mode), 0);
+    }
+    Typed("new text");
+    form_->SetCurrentFile(path);
+    Answer({TModalResult::mrOk});
+    form_->Save1Click();
+    ASSERT_EQ(Texts(), std::vector<std::string>{row.warning});
+    EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtWarning);
+    EXPECT_EQ(Asked()[0].buttons, TMsgDlgButtons::mbOK);
+    if (!row.fifo) {
+      EXPECT_EQ(ReadBytes(path), "previous");
+    }
+    EXPECT_TRUE(form_->Memo1->Modified());
+    EXPECT_EQ(form_->CurrentFile(), path);
+  }
+  EXPECT_EQ(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 4);
+}
+
+TEST_F(Unit1FileCommandsTest, SaveAsOntoHiddenFileKeepsItsPath) {
+  const QString hidden = Path(".hidden.log");
+  WriteBytes(hidden, "previous");
+  Typed("new text");
+  Pick(hidden);
+  Answer({TModalResult::mrYes, TModalResult::mrOk});  // replace it? then the refusal
+  form_->SaveAs1Click();
+  ASSERT_EQ(Asked().size(), 2u);
+  EXPECT_EQ(Asked()[0].buttons, TMsgDlgButtons::mbYesNo);
+  EXPECT_EQ(Asked()[1].text, kHiddenWarning);
+  EXPECT_EQ(ReadBytes(hidden), "previous");
+  EXPECT_EQ(form_->CurrentFile(), hidden);
+  EXPECT_TRUE(form_->Memo1->Modified());
+}
+
+TEST_F(Unit1FileCommandsTest, SavedFileReopensWithTheSameLinesAndBytes) {
+  // Shift_JIS text with CR LF lines, a half-width kana, a lead byte with a bad
+  // trail byte, bytes that are no Shift_JIS at all, and no final line break.
+  const std::string bytes =
+      "\x93\xFA\x96\x7B\x8C\xEA line\r\n\xB1\xB2\r\n\x81\x20 bad trail\r\n\xFD\xFE\xFF\x80\r\n\r\nlast";
+  const QString source = Path("source.log");
+  WriteBytes(source, bytes);
+  Pick(source);
+  form_->Open1Click();
+  const int lines = form_->Memo1->LineCount();
+  EXPECT_EQ(lines, 6);
+  EXPECT_EQ(form_->Memo1->document()->firstBlock().text(), QStringLiteral("日本語 line"));
+
+  Pick(Path("copy.log"));
+  form_->SaveAs1Click();
+  EXPECT_EQ(ReadBytes(Path("copy.log")), bytes);
+
+  form_->Memo1->SetText("");
+  Pick(Path("copy.log"));
+  form_->Open1Click();
+  EXPECT_EQ(form_->Memo1->LineCount(), lines);
+  EXPECT_EQ(form_->Memo1->Text(), bytes);
+
+  // Lines typed in the view are saved with CR LF.
+  form_->New1Click();
+  form_->Memo1->setFocus();
+  QTest::keyClicks(form_->Memo1, "a");
+  QTest::keyClick(form_->Memo1, Qt::Key_Return);
+  QTest::keyClicks(form_->Memo1, "b");
+  Pick(Path("typed.log"));
+  form_->Save1Click();
+  EXPECT_EQ(ReadBytes(Path("typed.log")), "a\r\nb");
+}
+
+TEST_F(Unit1FileCommandsTest, SaveThroughLinkUpdatesTargetAndKeepsItsMode) {
+  const QString target = Path("target.log");
+  const QString link = Path("link.log");
+  WriteBytes(target, "old");
+  ASSERT_EQ(chmod(QFile::encodeName(target).constData(), 0640), 0);
+  ASSERT_TRUE(QFile::link(target, link));
+  Typed("new");
+  form_->SetCurrentFile(link);
+  form_->Save1Click();
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(ReadBytes(target), "new");
+  struct stat st {};
+  ASSERT_EQ(stat(QFile::encodeName(target).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_FALSE(form_->Memo1->Modified());
+}
+
+TEST_F(Unit1FileCommandsTest, FailedWriteKeepsOldFileAndModifiedFlag) {
+  const QString path = Path("full.log");
+  WriteBytes(path, "old contents\r\n");
+  form_->SetCurrentFile(path);
+  Typed(std::string(64 * 1024, 'x'));
+
+  // A file-size limit stands in for a full disk: writing past it fails with
+  // EFBIG instead of raising the signal.
+  struct rlimit previous {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  struct rlimit tiny = previous;
+  tiny.rlim_cur = 4096;
+  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  Answer({TModalResult::mrOk});
+  form_->Save1Click();
+  setrlimit(RLIMIT_FSIZE, &previous);
+  signal(SIGXFSZ, old_handler);
+
+  ASSERT_EQ(Texts(), std::vector<std::string>{"ストリームへの書き込みに失敗しました"});
+  EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtError);
+  EXPECT_EQ(Asked()[0].buttons, TMsgDlgButtons::mbOK);
+  EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+  EXPECT_TRUE(form_->Memo1->Modified());
+  EXPECT_EQ(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("full.log")});  // no temporary file left behind
+}
+
+TEST_F(Unit1FileCommandsTest, FileThatCannotBeCreatedShowsTheCreateError) {
+  const QString folder = Path("gone");
+  ASSERT_TRUE(QDir().mkdir(folder));
+  const QString path = folder + QStringLiteral("/file.log");
+  form_->SetCurrentFile(path);
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  Typed("text");
+  Answer({TModalResult::mrOk});
+  form_->Save1Click();
+  ASSERT_EQ(Asked().size(), 1u);
+  EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtError);
+  EXPECT_EQ(Asked()[0].text.rfind("ファイル \"" + path.toStdString() + "\". ", 0), 0u) << Asked()[0].text;
+  EXPECT_NE(Asked()[0].text.find(" を作成できません"), std::string::npos);
+  EXPECT_TRUE(form_->Memo1->Modified());
+  EXPECT_EQ(form_->CurrentFile(), path);
+}
+
+TEST_F(Unit1FileCommandsTest, DeletedCurrentFileIsSimplyCreated) {
+  const QString path = Path("deleted.log");
+  form_->SetCurrentFile(path);
+  Typed("again");
+  form_->Save1Click();
+  EXPECT_EQ(ReadBytes(path), "again");
+  EXPECT_FALSE(form_->Memo1->Modified());
+}
+
+// ---- the settings dialog command ------------------------------------------
+
+// Runs `act` on the settings dialog once mmConfig1Click has shown it.
+void WhenDialogShows(std::function<void(TForm2&)> act) {
+  QTimer::singleShot(0, [act = std::move(act)] {
+    auto* dialog = qobject_cast<TForm2*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      ADD_FAILURE() << "no settings dialog";
+      QApplication::activeModalWidget()->close();
+      return;
+    }
+    act(*dialog);
+  });
+}
+
+TEST_F(Unit1FileCommandsTest, SettingsDialogOkWritesWhatWasChosen) {
+  QString caption;
+  QString shown_preview;
+  WhenDialogShows([&](TForm2& dialog) {
+    caption = dialog.windowTitle();
+    shown_preview = dialog.Label3->text();
+    dialog.SpinEdit1->SetValue(10514);
+    dialog.RadioGroup1->SetItemIndex(1);
+    dialog.CheckBox2->setChecked(false);
+    dialog.ComboBox1->setCurrentIndex(4);
+    dialog.Button1->click();
+  });
+  form_->mmConfig1Click();
+  EXPECT_EQ(caption, QStringLiteral("環境設定"));
+  EXPECT_TRUE(shown_preview.startsWith(QStringLiteral("※")));
+  EXPECT_EQ(form_->IniFile->FileText(),
+            "[SYSLOG]\r\nPort=10514\r\nCharcode=1\r\nEnableDate=1\r\nEnableIP=0\r\n"
+            "EnablePriority=1\r\nDateFormat=yy/m/d h:m:s\r\n\r\n");
+  EXPECT_TRUE(form_->findChildren<TForm2*>().isEmpty());  // released after use
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(SettingsPath())));  // nothing on disk yet
+}
+
+TEST_F(Unit1FileCommandsTest, SettingsDialogCancelAndCloseBoxWriteNothing) {
+  form_->IniFile->WriteText("SYSLOG", "port", " 0x1F");
+  form_->IniFile->WriteText("SYSLOG", "Charcode", "7");
+  const std::string before = form_->IniFile->FileText();
+  for (int way = 0; way < 3; ++way) {
+    SCOPED_TRACE(way);
+    WhenDialogShows([way](TForm2& dialog) {
+      EXPECT_EQ(dialog.SpinEdit1->Value(), 31);
+      EXPECT_EQ(dialog.RadioGroup1->ItemIndex(), 2);
+      dialog.SpinEdit1->SetValue(2000);
+      dialog.RadioGroup1->SetItemIndex(-1);
+      dialog.CheckBox1->setChecked(false);
+      dialog.CheckBox2->setChecked(false);
+      dialog.CheckBox3->setChecked(false);
+      dialog.ComboBox1->setEditText(QStringLiteral("hh"));
+      if (way == 0) dialog.Button2->click();
+      if (way == 1) QTest::keyClick(&dialog, Qt::Key_Escape);
+      if (way == 2) dialog.close();
+    });
+    form_->mmConfig1Click();
+    EXPECT_EQ(form_->IniFile->FileText(), before);
+  }
+}
+
+TEST_F(Unit1FileCommandsTest, SettingsMenuItemOpensTheDialog) {
+  bool shown = false;
+  WhenDialogShows([&](TForm2& dialog) {
+    shown = true;
+    dialog.reject();
+  });
+  form_->mmConfig1->trigger();
+  EXPECT_TRUE(shown);
+}
+
+}  // namespace
+}  // namespace quenza
