@@ -9,11 +9,17 @@
 
 #include "DateTimeFormat.h"
 #include "MessageDialogs.h"
+#include "NetSynchronize.h"
 
 // Resources of a static library must be registered by hand, from outside any namespace.
 static void InitResources() { Q_INIT_RESOURCE(resources); }
 
 namespace quenza {
+
+namespace {
+// Posted by a worker that queued a call for the main thread.
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+}  // namespace
 
 TApplication* Application = nullptr;
 
@@ -33,10 +39,13 @@ TApplication::TApplication() : title_("Quenza") {
   InstallFontSubstitutions();
   LoadLocaleFormatSettings();
   if (qApp) qApp->installEventFilter(this);
+  SetMainThread();
+  SetWakeMainThread([this] { QCoreApplication::postEvent(this, new QEvent(kWakeEvent)); });
 }
 
 TApplication::~TApplication() {
   DestroyModules();
+  SetWakeMainThread({});
   if (Application == this) Application = nullptr;
 }
 
@@ -66,7 +75,17 @@ void TApplication::DestroyModules() {
 
 void TApplication::ShowException(const std::exception& e) { ShowErrorReport(e.what()); }
 
-bool TApplication::event(QEvent* e) { return QObject::event(e); }
+bool TApplication::event(QEvent* e) {
+  if (e->type() == kWakeEvent) {
+    try {
+      CheckSynchronize(0);
+    } catch (const std::exception& ex) {
+      ShowException(ex);
+    }
+    return true;
+  }
+  return QObject::event(e);
+}
 
 bool TApplication::eventFilter(QObject* watched, QEvent* e) {
   // The regional settings are read again when the system says they changed.

@@ -1,0 +1,49 @@
+// The receiver module: exists exactly while capture is on. Creating it starts
+// the UDP server on the configured port; each datagram becomes one display
+// line in the main window's log view; destroying it stops the server. It also
+// switches the main window's capture and settings commands.
+#pragma once
+
+#include <QObject>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "NetUDPServer.h"
+#include "sjRegExp.h"
+
+namespace quenza {
+
+class TDataModule3 : public QObject {
+  Q_OBJECT
+
+ public:
+  // Creates the components and runs DataModuleCreate. A start that fails is
+  // reported through the application's error report; the module then exists
+  // with an inactive server and the commands as they were.
+  explicit TDataModule3(QObject* parent = nullptr);
+  // Runs DataModuleDestroy.
+  ~TDataModule3() override;
+
+  std::unique_ptr<TAWKStr> AWKStr1;
+  std::unique_ptr<TNetUDPServer> NetUDPServer1;
+
+  void DataModuleCreate();
+  void DataModuleDestroy();
+  void NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding);
+
+  // The display line for one datagram's text from `remote_ip`, by the
+  // options in the main window's settings store at this moment.
+  std::string BuildDisplayLine(std::string text, const std::string& remote_ip);
+
+ private:
+  void UpdateCommands();
+
+  std::array<std::string, 24> FacilityNames;
+  std::array<std::string, 8> SeverityNames;
+};
+
+// The current receiver module; null while capture is off.
+extern TDataModule3* DataModule3;
+
+}  // namespace quenza
