@@ -3,6 +3,7 @@
 // receiver's main thread does between events. The datagrams (100 bytes,
 // 200,000 of them) come from another process, as fast as it can or paced;
 // the counters say how many arrived per second and how many were lost.
+// "linger" switches the main thread's short wait for the next call on or off.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -55,6 +56,7 @@ double Now() {
 
 void BM_UDPServerDelivery(benchmark::State& state) {
   const int perSecond = static_cast<int>(state.range(0));
+  quenza::TESTING_ONLY_SetSynchronizeLinger(state.range(1) != 0);
   long long received = 0;
   long long lost = 0;
   for (auto _ : state) {
@@ -91,12 +93,16 @@ void BM_UDPServerDelivery(benchmark::State& state) {
   state.counters["delivered_per_s"] = benchmark::Counter(static_cast<double>(received), benchmark::Counter::kIsRate);
   state.counters["lost"] = static_cast<double>(lost) / static_cast<double>(state.iterations());
   state.counters["sent_per_s"] = perSecond;
+  quenza::TESTING_ONLY_SetSynchronizeLinger(true);
 }
 BENCHMARK(BM_UDPServerDelivery)
-    ->ArgName("rate")
-    ->Arg(0)
-    ->Arg(20000)
-    ->Arg(30000)
+    ->ArgNames({"rate", "linger"})
+    ->Args({0, 1})
+    ->Args({20000, 1})
+    ->Args({30000, 1})
+    ->Args({0, 0})
+    ->Args({20000, 0})
+    ->Args({30000, 0})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
