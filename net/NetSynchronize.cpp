@@ -29,9 +29,16 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kLingerGap = std::chrono::milliseconds(1);
 constexpr auto kLingerTotal = std::chrono::milliseconds(10);
 
-// How long either side spins before it sleeps: a round trip between two
-// running threads is a few microseconds, a sleep and wake-up costs more.
+// How long either side spins (yielding) before it sleeps: a round trip between
+// two running threads is a few microseconds, a sleep and wake-up costs more.
+// A yield that took long means another process had the core: yielding to a
+// busy neighbour costs its whole time slice, where a sleeper woken by a
+// futex runs at once. So after a slow yield nobody spins for a while.
 constexpr auto kSpin = std::chrono::microseconds(30);
+constexpr auto kSlowYield = std::chrono::microseconds(200);
+constexpr auto kSpinBackoff = std::chrono::milliseconds(20);
+
+std::atomic<Clock::rep> gNoSpinUntil{0};
 
 struct TPendingCall {
   const std::function<void()>* call;
@@ -40,14 +47,22 @@ struct TPendingCall {
   std::atomic<bool> done{false};
 };
 
-// Spins (yielding) up to kSpin until pred() holds; reports whether it did.
+// Spins up to kSpin until pred() holds; reports whether it did.
 template <class Pred>
 bool SpinFor(Pred pred) {
-  const Clock::time_point until = Clock::now() + kSpin;
+  Clock::time_point now = Clock::now();
+  if (now.time_since_epoch().count() < gNoSpinUntil.load(std::memory_order_relaxed)) return pred();
+  const Clock::time_point until = now + kSpin;
   do {
     if (pred()) return true;
     std::this_thread::yield();
-  } while (Clock::now() < until);
+    const Clock::time_point after = Clock::now();
+    if (after - now > kSlowYield) {
+      gNoSpinUntil.store((after + kSpinBackoff).time_since_epoch().count(), std::memory_order_relaxed);
+      break;
+    }
+    now = after;
+  } while (now < until);
   return pred();
 }
 
