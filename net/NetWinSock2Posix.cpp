@@ -221,13 +221,13 @@ int select(int /*nfds*/, TFdSet* readFds, TFdSet* writeFds, TFdSet* exceptFds, c
   const short events[3] = {POLLIN, POLLOUT, POLLPRI};
   pollfd fds[3 * kFdSetSize];
   nfds_t count = 0;
-  bool invalid = false;
+  int invalid = 0;
   for (int k = 0; k < 3; ++k) {
     if (sets[k] == nullptr) continue;
-    if (sets[k]->fd_count > kFdSetSize) invalid = true;
+    if (sets[k]->fd_count > kFdSetSize) invalid = WSAEINVAL;
     for (std::uint32_t i = 0; i < sets[k]->fd_count && i < kFdSetSize; ++i) {
       const TSocket s = sets[k]->fd_array[i];
-      if (!ValidHandle(s)) invalid = true;
+      if (!ValidHandle(s) && invalid == 0) invalid = WSAENOTSOCK;
       fds[count++] = pollfd{static_cast<int>(s), events[k], 0};
     }
   }
@@ -236,9 +236,9 @@ int select(int /*nfds*/, TFdSet* readFds, TFdSet* writeFds, TFdSet* exceptFds, c
       if (set != nullptr) set->fd_count = 0;
     }
   };
-  if (invalid) {
+  if (invalid != 0) {
     emptyAll();
-    return FailWith(count == 0 ? WSAEINVAL : WSAENOTSOCK);
+    return FailWith(invalid);
   }
   timespec ts{};
   timespec* tsp = nullptr;
