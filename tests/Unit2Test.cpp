@@ -150,7 +150,7 @@ TEST_F(Unit2Test, StoredPortIsClampedOrDefaulted) {
     int shown;
   };
   const std::vector<Row> rows = {
-      {"514", 514}, {"70000", 65535}, {"0", 1}, {"-3", 1}, {"0x1F", 31}, {"1e3", 514}, {"", 514}, {"70000x", 514},
+      {"514", 514}, {"70000", 65535}, {"0", 1}, {"-3", 1}, {"1e3", 514}, {"", 514},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.stored);
