@@ -3,8 +3,6 @@
 // every repaint, the unsaved-text question at close and the write-back after.
 #include "Unit1.h"
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QCoreApplication>
 #include <QCloseEvent>
@@ -17,6 +15,7 @@
 #include <QToolButton>
 
 #include "Application.h"
+#include "FileAttributes.h"
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
@@ -34,13 +33,6 @@ constexpr int kDesignedHeight = 400;
 constexpr int kMinimumSize = 300;
 
 QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// Read-only here means nobody has a write permission bit: root ignores
-// access(), so only the mode tells what the user meant.
-bool IsReadOnlyFile(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
-}
 
 }  // namespace
 
@@ -272,7 +264,7 @@ bool TForm1::FormCloseQuery() { return ConfirmDiscard(); }
 void TForm1::FormClose() {
   if (!IniFile) return;
   const std::string& path = IniFile->FileName();
-  if (IsReadOnlyFile(path)) {
+  if (FileIsReadOnly(QString::fromStdString(path))) {
     MessageDlg("設定ファイルが読み取り専用になっています。", TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     return;
   }
