@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# Capture end to end, as a person would do it: the real program in a private X
+# server, Begin log with Ctrl+B, syslog lines from util-linux logger (RFC 3164
+# and RFC 5424) and raw datagrams in Shift_JIS, EUC-JP and ISO-2022-JP, then a
+# save whose Shift_JIS text must hold every line with its date, address and
+# label. Charcode is read from the settings file only at start, so there are
+# three runs, one per code: the second and third open the file the one before
+# saved and capture on top of it, so the last view shows all three encodings.
+#
+# usage: e2e_capture.sh QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]
+# The executable runs from a copy in a temporary folder, so a build's own
+# settings file is never touched. Exits 77 (skipped) without the tools.
+set -euo pipefail
+
+exe=${1:?usage: $0 QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]}
+sender=${2:?usage: $0 QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]}
+shot=${3:-}
+for tool in Xvfb xdotool logger import iconv; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed"
+    exit 77
+  fi
+done
+if ! logger --help 2>&1 | grep -q -- '--rfc5424'; then
+  echo "skipped: logger is not util-linux's (no --rfc5424)"
+  exit 77
+fi
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  if [ -n "$app_pid" ]; then
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "${DISPLAY:-}" ]; then
+    import -window root "${shot:-/tmp/e2e_capture.png}.failure.png" 2>/dev/null || true
+  fi
+  if [ -s "$work/quenza.log" ]; then
+    echo "--- program output" >&2
+    cat "$work/quenza.log" >&2
+  fi
+  exit 1
+}
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+window_shown() { xdotool search --onlyvisible --name "$1"; }
+window_gone() { ! xdotool search --onlyvisible --name "$1"; }
+
+# The first visible window titled exactly $1, focused; its id in $focused.
+focus_window() {
+  wait_for 30 window_shown "^$1\$" || fail "window '$1' did not appear"
+  focused=$(xdotool search --onlyvisible --name "^$1\$" | head -n1)
+  # No window manager here: focus the window directly instead of activating it.
+  xdotool windowfocus --sync "$focused"
+  wait_for 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = '$focused' ]" || fail "window '$1' did not take the focus"
+}
+
+# The receiver binds every local address; /proc lists the port in hex.
+port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
+
+start_program() {
+  "$work/bin/quenza" >>"$work/quenza.log" 2>&1 &
+  app_pid=$!
+  focus_window Quenza
+  main=$focused
+}
+
+begin_log() {
+  xdotool key --clearmodifiers ctrl+b
+  wait_for 20 port_bound || fail "capture did not start on port $port"
+}
+
+end_log() {
+  xdotool key --clearmodifiers ctrl+e
+  wait_for 20 sh -c "! awk -v p=':$(printf '%04X' "$port")\$' '\$2 ~ p { f = 1 } END { exit !f }' /proc/net/udp" ||
+    fail "capture did not stop"
+}
+
+# Ctrl+Q; the unsaved-text question, if any, is answered Yes with Enter.
+quit_program() {
+  xdotool windowfocus --sync "$main"
+  xdotool key --clearmodifiers ctrl+q
+  local deadline=$((SECONDS + 30))
+  while kill -0 "$app_pid" 2>/dev/null; do
+    if xdotool search --onlyvisible --name '^確認$' >/dev/null 2>&1; then
+      focus_window 確認
+      xdotool key Return
+    fi
+    [ $SECONDS -ge $deadline ] && fail "program did not exit"
+    sleep 0.2
+  done
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=""
+  [ "$status" -eq 0 ] || fail "program exited with status $status"
+}
+
+# Types a full path into the focused file dialog and accepts it.
+answer_file_dialog() {
+  focus_window "$1"
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$2"
+  sleep 0.3
+  xdotool key Return
+  wait_for 20 window_gone "^$1\$" || fail "dialog '$1' did not close"
+  xdotool windowfocus --sync "$main"
+}
+
+no_error_dialog() {
+  if xdotool search --onlyvisible --name '^エラー$' >/dev/null 2>&1; then fail "an error dialog is open"; fi
+}
+
+# Saves with Ctrl+S and reads the file back (UTF-8, no CR) into $work/saved.txt,
+# until every expected line is there. A datagram may still be on its way to
+# the view when the key arrives, so an incomplete file is saved again.
+save_until_complete() {
+  local deadline=$((SECONDS + 40)) first=$1
+  while :; do
+    xdotool windowfocus --sync "$main"
+    local before
+    before=$(stat -c %i "$log" 2>/dev/null || echo none)
+    xdotool key --clearmodifiers ctrl+s
+    if [ "$first" = yes ]; then
+      answer_file_dialog 名前を付けて保存 "$log"
+      first=no
+    elif xdotool search --onlyvisible --name '^名前を付けて保存$' >/dev/null 2>&1; then
+      fail "Ctrl+S asked for a name although a file is current"
+    fi
+    wait_for 10 sh -c "[ -s '$log' ] && [ \"\$(stat -c %i '$log')\" != '$before' ]" || true
+    if [ -s "$log" ]; then
+      iconv -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt" || fail "saved file is not valid Shift_JIS"
+      missing_lines || return 0
+    fi
+    [ $SECONDS -ge $deadline ] && fail "lines missing from the saved view: $(missing_lines || true)"
+    no_error_dialog
+    sleep 0.5
+  done
+}
+
+# Lines still expected: "date address rest", rest matched literally.
+expected=()
+expect() { expected+=("$1"); }
+expect_re() { expected+=("re:$1"); }
+escape_re() { printf '%s' "$1" | sed 's/[][\.*^$(){}?+|/]/\\&/g'; }
+missing_lines() {
+  local e re n any=1
+  for e in "${expected[@]}"; do
+    if [[ $e == re:* ]]; then re=${e#re:}; else re=$(escape_re "$e"); fi
+    n=$(grep -cEx "($today) [0-9:]{8} 127\\.0\\.0\\.1 $re" "$work/saved.txt" || true)
+    if [ "$n" != 1 ]; then
+      echo "[$n times] $e"
+      any=0
+    fi
+  done
+  return $any
+}
+
+set_charcode() {
+  local ini="$work/bin/quenza.ini"
+  sed -i "s/^Charcode=[0-9]*\r\$/Charcode=$1\r/" "$ini"
+  grep -q "^Charcode=$1"$'\r'"\$" "$ini" || fail "could not set Charcode=$1 in $ini"
+}
+
+# The server picks a free display itself, so parallel runs never collide.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+
+mkdir "$work/bin"
+cp "$exe" "$work/bin/quenza"
+port=$("$sender" --free-port) || fail "no free port"
+# Wide enough for a screenshot to show whole lines.
+printf '[POS]\r\nTop=40\r\nLeft=20\r\nWidth=1220\r\nHeight=420\r\n[SYSLOG]\r\nPort=%s\r\nCharcode=0\r\n' "$port" >"$work/bin/quenza.ini"
+log="$work/capture.log"
+today="$(date +%Y/%m/%d)|$(date -d tomorrow +%Y/%m/%d)"
+
+# Payloads, written here in UTF-8 and sent in the encoding under test. The
+# Shift_JIS text holds trail bytes equal to "\" (ソ, 表, 能).
+sjis_text='sjis: ソフト表示能力（シフトJIS）'
+euc_text='euc: 東京の天気は晴れ、ｶﾀｶﾅも'
+jis_text='jis: 漢字とかなの試験（ISO-2022-JP）'
+printf '<34>%s' "$sjis_text" | iconv -f UTF-8 -t CP932 >"$work/sjis.bin"
+printf '<165>%s' "$euc_text" | iconv -f UTF-8 -t EUC-JP >"$work/euc.bin"
+printf '<0>%s' "$jis_text" | iconv -f UTF-8 -t ISO-2022-JP >"$work/jis.bin"
+
+send_logger() { logger --udp --server 127.0.0.1 --port "$port" --tag e2e "$@"; }
+
+# Run 1: Shift_JIS (no conversion), logger in both forms, Save As, End log.
+start_program
+begin_log
+send_logger --rfc3164 --priority user.notice "rfc3164 message from logger"
+send_logger --rfc5424 --msgid TEST --priority local3.err "rfc5424 message from logger"
+"$sender" "$port" "$work/sjis.bin" || fail "raw send failed"
+printf 'no tag, plain ASCII  \t\r\n' | "$sender" "$port" || fail "raw send failed"
+expect_re "\\[USER/NOTICE\\] [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]+ e2e: rfc3164 message from logger"
+expect_re "\\[LOCAL3/ERROR\\] 1 [0-9]{4}-[0-9]{2}-[0-9]{2}T[^ ]+ [^ ]+ e2e - TEST .*rfc5424 message from logger"
+expect "[AUTH/CRITICAL] $sjis_text"
+expect "no tag, plain ASCII"
+save_until_complete yes
+end_log
+quit_program
+
+# Run 2: EUC-JP. Open the saved file, capture on top, Ctrl+S, quit while
+# capture is still on.
+set_charcode 1
+start_program
+xdotool key --clearmodifiers ctrl+o
+answer_file_dialog 開く "$log"
+begin_log
+"$sender" "$port" "$work/euc.bin" || fail "raw send failed"
+expect "[LOCAL4/NOTICE] $euc_text"
+save_until_complete no
+quit_program
+
+# Run 3: ISO-2022-JP, then the screenshot of all three.
+set_charcode 2
+start_program
+xdotool key --clearmodifiers ctrl+o
+answer_file_dialog 開く "$log"
+begin_log
+"$sender" "$port" "$work/jis.bin" || fail "raw send failed"
+expect "[KERNEL/EMERGENCY] $jis_text"
+save_until_complete no
+end_log
+no_error_dialog
+if [ -n "$shot" ]; then
+  import -window root "$shot" || fail "screenshot failed"
+fi
+quit_program
+
+# The lines in the order they were captured, each exactly once.
+n=$(grep -c . "$work/saved.txt")
+[ "$n" -eq ${#expected[@]} ] || fail "expected ${#expected[@]} lines, the file holds $n"
+order=$(grep -n -e 'rfc3164' -e 'rfc5424' -e 'sjis:' -e 'no tag' -e 'euc:' -e 'jis: 漢' "$work/saved.txt" | cut -d: -f1 | tr '\n' ' ')
+[ "$order" = "1 2 3 4 5 6 " ] || fail "lines out of order: $order"
+# CR LF line ends, no byte-order mark.
+[ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" != "efbb" ] || fail "byte-order mark in the saved file"
+[ "$(grep -c $'\r$' "$log")" -eq "$n" ] || fail "not every line ends in CR LF"
+cat "$work/saved.txt"
+echo "PASS"
