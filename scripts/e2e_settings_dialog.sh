@@ -46,6 +46,20 @@ wait_for() {
   done
 }
 
+# The visible window of ours titled exactly $1. Titles are compared as the
+# window's UTF-8 name: a name search would read the legacy name property,
+# which depends on the program's locale.
+find_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --class quenza 2>/dev/null); do
+    if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ]; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+
 # The server picks a free display itself, so parallel runs never collide.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
@@ -62,18 +76,18 @@ ini="$work/quenza.ini"
 "$work/quenza" >"$work/quenza.log" 2>&1 &
 app_pid=$!
 
-wait_for 30 xdotool search --onlyvisible --name '^Quenza$' || fail "main window did not appear: $(cat "$work/quenza.log")"
-main=$(xdotool search --onlyvisible --name '^Quenza$' | head -n1)
+wait_for 30 find_window Quenza || fail "main window did not appear: $(cat "$work/quenza.log")"
+main=$(find_window Quenza)
 # No window manager here: focus the window directly instead of activating it.
 xdotool windowfocus --sync "$main"
-sleep 0.5
+sleep 1
 
 # View menu (Alt+V), then its settings item by its access key S.
 xdotool key --clearmodifiers alt+v
-sleep 0.5
+sleep 1
 xdotool key s
-wait_for 15 xdotool search --onlyvisible --name '^環境設定$' || fail "settings dialog did not appear"
-dialog=$(xdotool search --onlyvisible --name '^環境設定$' | head -n1)
+wait_for 15 find_window 環境設定 || fail "settings dialog did not appear"
+dialog=$(find_window 環境設定)
 xdotool windowfocus --sync "$dialog"
 sleep 0.3
 
@@ -91,12 +105,13 @@ fi
 
 # Enter presses OK.
 xdotool key Return
-wait_for 10 sh -c "! xdotool search --onlyvisible --name '^環境設定\$'" || fail "settings dialog did not close"
+dialog_gone() { ! find_window 環境設定; }
+wait_for 10 dialog_gone || fail "settings dialog did not close"
 
 # File menu, Exit (access key X).
 xdotool windowfocus --sync "$main"
 xdotool key --clearmodifiers alt+f
-sleep 0.5
+sleep 1
 xdotool key x
 for _ in $(seq 1 100); do
   kill -0 "$app_pid" 2>/dev/null || break
