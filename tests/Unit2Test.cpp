@@ -255,23 +255,6 @@ TEST_F(Unit2Test, EnterInTheFormatBoxConfirmsWithoutAddingAPreset) {
   EXPECT_EQ(form.ComboBox1->currentText(), "hh");
 }
 
-TEST_F(Unit2Test, EscapeAndTheCloseBoxCancel) {
-  {
-    TForm2 form;
-    ShowActive(form);
-    QSignalSpy rejected(&form, &QDialog::rejected);
-    QTest::keyClick(form.ComboBox1, Qt::Key_Escape);
-    EXPECT_EQ(rejected.count(), 1);
-  }
-  {
-    TForm2 form;
-    ShowActive(form);
-    QSignalSpy rejected(&form, &QDialog::rejected);
-    form.close();
-    EXPECT_EQ(rejected.count(), 1);
-  }
-}
-
 TEST_F(Unit2Test, AccessKeysMoveTheFocus) {
   TForm2 form;
   ShowActive(form);
