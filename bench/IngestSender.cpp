@@ -1,0 +1,89 @@
+// The sender process of the ingest benchmark: COUNT syslog datagrams of about
+// 120 bytes to 127.0.0.1:PORT, numbered from 1, as fast as it can (RATE 0) or
+// RATE per second. Pacing works in 1 ms slices: each slice sends what is due
+// by then, since a sleep per datagram would cost more than the datagram.
+//
+//   IngestSender PORT COUNT RATE
+//
+// Prints "sent N in S s" on standard output when done.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace quenza {
+namespace {
+
+constexpr int kLength = 120;
+
+double Now() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// "<13>Dec  7 21:00:00 host app[123]: message number 0000042 " padded to kLength.
+int Format(char* out, long number) {
+  int n = std::snprintf(out, kLength + 1, "<13>Dec  7 21:00:00 host app[123]: message number %07ld ", number);
+  for (; n < kLength; ++n) out[n] = static_cast<char>('a' + n % 26);
+  return kLength;
+}
+
+int Run(int port, long count, long rate) {
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) {
+    std::perror("IngestSender: socket");
+    return 1;
+  }
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  char buffer[kLength + 1];
+  const double start = Now();
+  long sent = 0;
+  while (sent < count) {
+    long due = count;
+    if (rate > 0) {
+      due = static_cast<long>((Now() - start) * static_cast<double>(rate)) + 1;
+      if (due > count) due = count;
+      if (due <= sent) {
+        timespec slice{0, 1000000};
+        nanosleep(&slice, nullptr);
+        continue;
+      }
+    }
+    for (; sent < due; ++sent) {
+      const int n = Format(buffer, sent + 1);
+      // Over the loopback a full receive queue drops the datagram, it does not
+      // fail the send: loss is counted by the receiver.
+      if (sendto(fd, buffer, static_cast<size_t>(n), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0 &&
+          errno != ENOBUFS && errno != EAGAIN) {
+        std::perror("IngestSender: sendto");
+        close(fd);
+        return 1;
+      }
+    }
+  }
+  const double seconds = Now() - start;
+  close(fd);
+  std::printf("sent %ld in %.3f s\n", sent, seconds);
+  return 0;
+}
+
+}  // namespace
+}  // namespace quenza
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: IngestSender PORT COUNT RATE\n");
+    return 2;
+  }
+  return quenza::Run(std::atoi(argv[1]), std::atol(argv[2]), std::atol(argv[3]));
+}
