@@ -23,6 +23,7 @@ constexpr int kAfInet = 2;          // IPv4
 constexpr int kSockDgram = 2;       // datagram socket
 constexpr int kSolSocket = 0xFFFF;  // option level "socket"
 constexpr int kSoBroadcast = 0x0020;
+constexpr int kSoRcvBuf = 0x1002;    // size of the socket's receive queue
 constexpr int kSdSend = 1;          // shutdown direction: no further sends
 constexpr int kFdSetSize = 64;      // most sockets one wait set holds
 constexpr int kWaitForever = -2;    // the stack's "no time-out"
