@@ -10,9 +10,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <limits>
-#include <sstream>
 
 #include "Exception.h"
 
@@ -94,15 +91,30 @@ TSettingsStore::TSettingsStore(std::string path) : path_(std::move(path)) { Load
 void TSettingsStore::Load() {
   struct stat st;
   if (path_.empty() || stat(path_.c_str(), &st) != 0) return;
-  std::ifstream in(path_, std::ios::binary);
-  std::ostringstream bytes;
-  if (in) bytes << in.rdbuf();
-  if (!in || in.bad()) {
-    int err = errno;
-    load_error_ = "ファイル \"" + path_ + "\". " + SystemMessage(err ? err : EACCES) + " は開けません";
+  std::string text;
+  int err = 0;
+  int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    err = errno;
+  } else {
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n > 0) {
+        text.append(buffer, static_cast<size_t>(n));
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        err = errno;
+        break;
+      }
+    }
+    close(fd);
+  }
+  if (err != 0) {
+    load_error_ = "ファイル \"" + path_ + "\". " + SystemMessage(err) + " は開けません";
     return;
   }
-  std::string text = bytes.str();
   // A NUL byte ends the text.
   if (size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
 
