@@ -44,6 +44,9 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
+  if [ -n "$xvfb_pid" ] && ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "the X server has exited: $(cat "$work/xvfb.log")" >&2
+  fi
   if [ -n "${DISPLAY:-}" ]; then
     import -window root "${shot:-/tmp/e2e_capture.png}.failure.png" 2>/dev/null || true
   fi
@@ -150,7 +153,11 @@ save_until_complete() {
     fi
     wait_for 10 sh -c "[ -s '$log' ] && [ \"\$(stat -c %i '$log')\" != '$before' ]" || true
     if [ -s "$log" ]; then
-      iconv -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt" || fail "saved file is not valid Shift_JIS"
+      if ! iconv -f CP932 -t UTF-8 "$log" >/dev/null 2>&1; then
+        iconv -c -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt"
+        fail "saved file is not valid Shift_JIS; lines not as expected: $(missing_lines || true)"
+      fi
+      iconv -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt"
       missing_lines || return 0
     fi
     [ $SECONDS -ge $deadline ] && fail "lines missing from the saved view: $(missing_lines || true)"
@@ -184,11 +191,14 @@ set_charcode() {
 }
 
 # The server picks a free display itself, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: a server resetting after its last client left refuses connections for
+# a moment, and here clients come and go all the time.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+wait_for 20 xdotool getdisplaygeometry || fail "cannot connect to the X server on $DISPLAY"
 
 mkdir "$work/bin"
 cp "$exe" "$work/bin/quenza"
