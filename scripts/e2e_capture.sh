@@ -68,13 +68,26 @@ wait_for() {
   done
 }
 
-window_shown() { xdotool search --onlyvisible --name "$1"; }
-window_gone() { ! xdotool search --onlyvisible --name "$1"; }
+# The program's visible window titled exactly $1. Titles are compared here as
+# bytes: xdotool's own name search goes through the locale and misses Japanese
+# titles under LANG=C.
+find_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --class quenza 2>/dev/null); do
+    if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ]; then
+      echo "$w"
+      return 0
+    fi
+  done
+  return 1
+}
+window_shown() { find_window "$1" >/dev/null; }
+window_gone() { ! find_window "$1" >/dev/null; }
 
 # The first visible window titled exactly $1, focused; its id in $focused.
 focus_window() {
-  wait_for 30 window_shown "^$1\$" || fail "window '$1' did not appear"
-  focused=$(xdotool search --onlyvisible --name "^$1\$" | head -n1)
+  wait_for 30 window_shown "$1" || fail "window '$1' did not appear"
+  focused=$(find_window "$1")
   # No window manager here: focus the window directly instead of activating it.
   xdotool windowfocus --sync "$focused"
   wait_for 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = '$focused' ]" || fail "window '$1' did not take the focus"
@@ -107,7 +120,7 @@ quit_program() {
   xdotool key --clearmodifiers ctrl+q
   local deadline=$((SECONDS + 30))
   while kill -0 "$app_pid" 2>/dev/null; do
-    if xdotool search --onlyvisible --name '^確認$' >/dev/null 2>&1; then
+    if window_shown 確認; then
       focus_window 確認
       xdotool key Return
     fi
@@ -127,12 +140,12 @@ answer_file_dialog() {
   xdotool type --delay 20 "$2"
   sleep 0.3
   xdotool key Return
-  wait_for 20 window_gone "^$1\$" || fail "dialog '$1' did not close"
+  wait_for 20 window_gone "$1" || fail "dialog '$1' did not close"
   xdotool windowfocus --sync "$main"
 }
 
 no_error_dialog() {
-  if xdotool search --onlyvisible --name '^エラー$' >/dev/null 2>&1; then fail "an error dialog is open"; fi
+  if window_shown エラー; then fail "an error dialog is open"; fi
 }
 
 # Saves with Ctrl+S and reads the file back (UTF-8, no CR) into $work/saved.txt,
@@ -148,7 +161,7 @@ save_until_complete() {
     if [ "$first" = yes ]; then
       answer_file_dialog 名前を付けて保存 "$log"
       first=no
-    elif xdotool search --onlyvisible --name '^名前を付けて保存$' >/dev/null 2>&1; then
+    elif window_shown 名前を付けて保存; then
       fail "Ctrl+S asked for a name although a file is current"
     fi
     wait_for 10 sh -c "[ -s '$log' ] && [ \"\$(stat -c %i '$log')\" != '$before' ]" || true
@@ -199,6 +212,11 @@ wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xv
 export DISPLAY=":$(head -n1 "$work/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 wait_for 20 xdotool getdisplaygeometry || fail "cannot connect to the X server on $DISPLAY"
+
+# In a sanitizer build, a leak inside the session bus client (libdbus) is not
+# ours to fix; a leak in our own code still fails the run.
+printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
+export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 mkdir "$work/bin"
 cp "$exe" "$work/bin/quenza"
