@@ -95,6 +95,7 @@ focus_window() {
 
 # The receiver binds every local address; /proc lists the port in hex.
 port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
+port_free() { ! port_bound; }
 
 start_program() {
   "$work/bin/quenza" >>"$work/quenza.log" 2>&1 &
@@ -110,8 +111,7 @@ begin_log() {
 
 end_log() {
   xdotool key --clearmodifiers ctrl+e
-  wait_for 20 sh -c "! awk -v p=':$(printf '%04X' "$port")\$' '\$2 ~ p { f = 1 } END { exit !f }' /proc/net/udp" ||
-    fail "capture did not stop"
+  wait_for 20 port_free || fail "capture did not stop"
 }
 
 # Ctrl+Q; the unsaved-text question, if any, is answered Yes with Enter.
