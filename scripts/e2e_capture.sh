@@ -57,30 +57,8 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.2
-  done
-}
+source "$(dirname "$0")/e2e_lib.sh"
 
-# The program's visible window titled exactly $1. Titles are compared here as
-# bytes: xdotool's own name search goes through the locale and misses Japanese
-# titles under LANG=C.
-find_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --class quenza 2>/dev/null); do
-    if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ]; then
-      echo "$w"
-      return 0
-    fi
-  done
-  return 1
-}
 window_shown() { find_window "$1" >/dev/null; }
 window_gone() { ! find_window "$1" >/dev/null; }
 
@@ -203,20 +181,7 @@ set_charcode() {
   grep -q "^Charcode=$1"$'\r'"\$" "$ini" || fail "could not set Charcode=$1 in $ini"
 }
 
-# The server picks a free display itself, so parallel runs never collide.
-# -noreset: a server resetting after its last client left refuses connections for
-# a moment, and here clients come and go all the time.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-wait_for 20 xdotool getdisplaygeometry || fail "cannot connect to the X server on $DISPLAY"
-
-# In a sanitizer build, a leak inside the session bus client (libdbus) is not
-# ours to fix; a leak in our own code still fails the run.
-printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+start_xvfb 1280x800x24
 
 mkdir "$work/bin"
 cp "$exe" "$work/bin/quenza"

@@ -35,43 +35,10 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && return 1
-    sleep 0.2
-  done
-}
+source "$(dirname "$0")/e2e_lib.sh"
 
-# The visible window of ours titled exactly $1. Titles are compared as the
-# window's UTF-8 name: a name search would read the legacy name property,
-# which depends on the program's locale.
-find_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --class quenza 2>/dev/null); do
-    if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ]; then
-      echo "$w"
-      return 0
-    fi
-  done
-  return 1
-}
-
-# The server picks a free display itself, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-
+start_xvfb 1024x768x24
 cp "$exe" "$work/quenza"
-# In a sanitizer build, leaks inside the desktop's own libraries (the session
-# bus client) are not ours to fix; leaks in our code still fail the run.
-printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 ini="$work/quenza.ini"
 "$work/quenza" >"$work/quenza.log" 2>&1 &
 app_pid=$!
