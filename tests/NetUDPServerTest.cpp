@@ -252,6 +252,19 @@ TEST_F(NetUDPServerTest, DestroyingAnIdleServerTakesAboutOneSelectTimeout) {
   EXPECT_LT(Clock::now() - before, 2500ms);
 }
 
+// Releasing a socket shuts it down first, which also wakes a thread polling it,
+// so End log does not sit out the listener's wait.
+TEST_F(NetUDPServerTest, ReleasingTheSocketsEndsTheListenersWaitAtOnce) {
+  Activate();
+  server_->Listener()->SetSelectTimeout(60000);
+  std::this_thread::sleep_for(1200ms);  // the first pass ended; the next one waits 60 s
+  const auto before = Clock::now();
+  server_->SetActive(false);
+  // Sitting out the wait would take a minute.
+  EXPECT_LT(Clock::now() - before, 20s);
+  EXPECT_FALSE(server_->Active());
+}
+
 TEST_F(NetUDPServerTest, ThreadedEventDeliversOnTheListener) {
   server_->SetThreadedEvent(true);
   std::atomic<int> count{0};
