@@ -110,7 +110,7 @@ void TForm1::CreateActions() {
       {About1, &TForm1::About1Click},
   };
   for (const auto& [action, handler] : handlers) {
-    connect(action, &QAction::triggered, this, [this, handler = handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(action, &QAction::triggered, this, Command(handler));
   }
 }
 
@@ -130,7 +130,7 @@ void TForm1::CreateMenus() {
   Edit1->addActions({Cut1, Copy1, Paste1, Delete1});
   Edit1->addSeparator()->setObjectName(QStringLiteral("N4"));
   Edit1->addAction(SelectAll1);
-  connect(Edit1, &QMenu::aboutToShow, this, [this] { Guarded([&] { Edit1Click(); }); });
+  connect(Edit1, &QMenu::aboutToShow, this, Command(&TForm1::Edit1Click));
 
   View1 = menuBar()->addMenu(Ui("表示(&V)"));
   View1->setObjectName(QStringLiteral("View1"));
@@ -163,7 +163,7 @@ void TForm1::CreateToolBar() {
     b->setAutoRaise(true);  // flat
     b->setFixedHeight(23);
     b->setFocusPolicy(Qt::NoFocus);  // the view keeps the focus
-    connect(b, &QToolButton::clicked, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(b, &QToolButton::clicked, this, Command(handler));
     ToolBar1->addWidget(b);
     return b;
   };
@@ -192,7 +192,7 @@ void TForm1::CreatePopupMenu() {
   auto item = [this](const char* name, const char* caption, void (TForm1::*handler)()) {
     QAction* a = PopupMenu1->addAction(Ui(caption));
     a->setObjectName(QString::fromLatin1(name));
-    connect(a, &QAction::triggered, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+    connect(a, &QAction::triggered, this, Command(handler));
     return a;
   };
   pmUndo1 = item("pmUndo1", "元に戻す(&U)", &TForm1::Undo1Click);

@@ -120,6 +120,10 @@ class TForm1 : public QMainWindow {
 
  private:
   QAction* NewAction(const char* name, const char* caption, const QKeySequence& shortcut);
+  // A slot that runs `handler` through Guarded.
+  auto Command(void (TForm1::*handler)()) {
+    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
+  }
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
