@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -18,21 +19,24 @@ namespace {
 
 constexpr int kFlushIntervalMs = 33;  // about 30 paints a second at most
 
-bool IsInputEvent(QEvent::Type type) {
-  switch (type) {
+// Events through which the user reads or changes the text. A mouse move with
+// no button held (seen when tracking is on) and a key release do neither, and
+// flushing on them would let pointer motion force layouts during a flood.
+bool IsInputEvent(const QEvent* event) {
+  switch (event->type()) {
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
     case QEvent::InputMethod:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
     case QEvent::ContextMenu:
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
       return true;
+    case QEvent::MouseMove:
+      return static_cast<const QMouseEvent*>(event)->buttons() != Qt::NoButton;
     default:
       return false;
   }
@@ -240,7 +244,7 @@ bool TLogView::IsEditShortcut(const QKeyEvent* event) const {
 }
 
 bool TLogView::event(QEvent* e) {
-  if (IsInputEvent(e->type())) FlushPending();
+  if (IsInputEvent(e)) FlushPending();
   if (e->type() == QEvent::ShortcutOverride && IsEditShortcut(static_cast<QKeyEvent*>(e))) {
     // Leave the key to the menu's shortcut, after the owner has refreshed which
     // edit commands are enabled.
@@ -252,7 +256,7 @@ bool TLogView::event(QEvent* e) {
 }
 
 bool TLogView::viewportEvent(QEvent* e) {
-  if (IsInputEvent(e->type())) FlushPending();
+  if (IsInputEvent(e)) FlushPending();
   return QPlainTextEdit::viewportEvent(e);
 }
 

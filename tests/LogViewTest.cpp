@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -74,6 +75,17 @@ TEST_F(LogViewTest, PendingLinesAreSeenByEveryRead) {
   view_.DoSelectAll();
   EXPECT_TRUE(view_.HasSelection());
   EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("one\u2029two\u2029"));
+}
+
+TEST_F(LogViewTest, UserInputFlushesQueuedLinesFirst) {
+  view_.resize(300, 200);
+  view_.AppendLine("queued");
+  EXPECT_TRUE(view_.document()->isEmpty());  // queued, not yet in the document
+  QTest::mousePress(view_.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("queued"));
+  view_.AppendLine("typed over");
+  QTest::keyClick(&view_, Qt::Key_X);
+  EXPECT_EQ(view_.document()->blockCount(), 3);
 }
 
 TEST_F(LogViewTest, AppendedLinesAreNoUndoSteps) {
