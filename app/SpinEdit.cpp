@@ -3,11 +3,15 @@
 #include <QLineEdit>
 #include <QLocale>
 
+#include "Guarded.h"
+#include "IntegerText.h"
+
 namespace quenza {
 
 namespace {
 constexpr int kMaxTextLength = 5;
-}
+constexpr long long kFarBeyondAnyRange = 1'000'000'000'000LL;
+}  // namespace
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
   lineEdit()->setMaxLength(kMaxTextLength);
@@ -21,23 +25,20 @@ void TSpinEdit::SetRange(int min_value, int max_value) {
 }
 
 bool TSpinEdit::ParseWholeNumber(const QString& text, long long& value) {
-  qsizetype i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
+  TIntegerText parsed;
+  switch (ScanInteger(text.toStdString(), kSignedDecimalSyntax, parsed)) {
+    case TIntegerScan::Ok:
+      value = parsed.value;
+      return true;
+    case TIntegerScan::Overflow:
+      // The box holds five characters, but a pasted or programmatic text may
+      // be longer: far beyond any range is all that matters.
+      value = parsed.negative ? -kFarBeyondAnyRange : kFarBeyondAnyRange;
+      return true;
+    case TIntegerScan::Invalid:
+      break;
   }
-  if (i == text.size()) return false;
-  long long result = 0;
-  for (; i < text.size(); ++i) {
-    const char16_t c = text[i].unicode();
-    if (c < u'0' || c > u'9') return false;
-    // The box holds five characters, but a pasted or programmatic text may be
-    // longer: stop growing far beyond any range instead of overflowing.
-    if (result < 1'000'000'000'000LL) result = result * 10 + (c - u'0');
-  }
-  value = negative ? -result : result;
-  return true;
+  return false;
 }
 
 int TSpinEdit::Clamp(long long value) const {
@@ -71,8 +72,10 @@ QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
 void TSpinEdit::fixup(QString& /*input*/) const {}
 
 void TSpinEdit::stepBy(int steps) {
-  SetValue(Clamp(static_cast<long long>(Value()) + steps));
-  lineEdit()->selectAll();
+  Guarded([&] {
+    SetValue(Clamp(static_cast<long long>(Value()) + steps));
+    lineEdit()->selectAll();
+  });
 }
 
 QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
@@ -84,7 +87,7 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent* event) {
-  SetValue(Value());
+  Guarded([&] { SetValue(Value()); });
   QAbstractSpinBox::focusOutEvent(event);
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "EraCalendar.h"
+#include "ShiftJisText.h"
 
 namespace quenza {
 
@@ -24,14 +25,8 @@ constexpr int kLangChinese = 0x04;
 constexpr int kLangJapanese = 0x11;
 constexpr int kSubLangTraditional = 0x01;
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool StartsNoCase(std::string_view text, std::size_t at, std::string_view upperPattern) {
-  if (text.size() - at < upperPattern.size()) return false;
-  for (std::size_t i = 0; i < upperPattern.size(); ++i) {
-    if (UpperAscii(text[at + i]) != upperPattern[i]) return false;
-  }
-  return true;
+  return StartsWithIgnoringAsciiCase(text, at, upperPattern);
 }
 
 // Tokens counted as runs of their starter byte (case-sensitive runs).
@@ -172,7 +167,7 @@ void TFormatter::Expand(std::string_view format) {
       continue;
     }
     ++i;
-    char token = UpperAscii(starter);
+    char token = UpperAsciiByte(starter);
     if (token >= 'A' && token <= 'Z') {
       if (token == 'M' && lastLetter == 'H') token = 'N';
       lastLetter = token;

@@ -7,9 +7,10 @@
 // 0x47 or 0x67 and must not be cut out of its character.
 #include "LocaleFormatSettings.h"
 
-#include <cctype>
-#include <cstdlib>
 #include <cstring>
+
+#include "IntegerText.h"
+#include "ShiftJisText.h"
 
 namespace quenza {
 
@@ -35,11 +36,8 @@ std::string NameOr(const char* item, const char* english) {
 
 // A whole decimal number, optionally signed; anything else counts as 0.
 int NumberOf(const std::string& text) {
-  if (text.empty()) return 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (*end != '\0' || std::isspace(static_cast<unsigned char>(text[0]))) return 0;
-  return static_cast<int>(value);
+  std::int32_t value = 0;
+  return ParseInt32(text, kSignedDecimalSyntax, value) ? value : 0;
 }
 
 char SeparatorOr(const char* item, char fallback) {
@@ -47,15 +45,6 @@ char SeparatorOr(const char* item, char fallback) {
   return item[0];
 }
 
-bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-bool StartsNoCase(std::string_view text, std::size_t at, std::string_view pattern) {
-  if (text.size() - at < pattern.size()) return false;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[at + i])) != pattern[i]) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -67,16 +56,16 @@ std::string TranslateDateFormat(std::string_view systemFormat, int calendarType,
   std::size_t i = 0;
   while (i < systemFormat.size()) {
     const auto c = static_cast<unsigned char>(systemFormat[i]);
-    if (IsShiftJisLead(c)) {
+    if (IsShiftJisLeadByte(c)) {
       result += systemFormat.substr(i, 2);
       i += 2;
-    } else if (eraCalendar && StartsNoCase(systemFormat, i, "gg")) {
+    } else if (eraCalendar && StartsWithIgnoringAsciiCase(systemFormat, i, "GG")) {
       result += "ggg";
       i += 2;
-    } else if (eraCalendar && StartsNoCase(systemFormat, i, "yyyy")) {
+    } else if (eraCalendar && StartsWithIgnoringAsciiCase(systemFormat, i, "YYYY")) {
       result += "eeee";
       i += 4;
-    } else if (eraCalendar && StartsNoCase(systemFormat, i, "yy")) {
+    } else if (eraCalendar && StartsWithIgnoringAsciiCase(systemFormat, i, "YY")) {
       result += "ee";
       i += 2;
     } else if (eraCalendar && (c == 'y' || c == 'Y')) {
@@ -99,8 +88,7 @@ TLocaleFormatSettings BuildLocaleFormatSettings(const TLocaleInfo& info) {
   s.SubLangId = static_cast<int>((localeId >> 10) & 0x3F);
 
   // The program runs on code page 932 whatever the language.
-  for (int b = 0x81; b <= 0x9F; ++b) s.DbcsLeadBytes.set(static_cast<std::size_t>(b));
-  for (int b = 0xE0; b <= 0xFC; ++b) s.DbcsLeadBytes.set(static_cast<std::size_t>(b));
+  for (int b = 0; b < 256; ++b) s.DbcsLeadBytes.set(static_cast<std::size_t>(b), IsShiftJisLeadByte(static_cast<unsigned char>(b)));
 
   for (int i = 1; i <= 12; ++i) {
     s.MonthAbbrevs[i] = NameOr(info.SAbbrevMonthName[i - 1], kEnglishMonthAbbrevs[i - 1]);

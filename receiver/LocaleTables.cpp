@@ -7,7 +7,7 @@
 // and, for Chinese, the territory of the name count, never its code set.
 #include "LocaleTables.h"
 
-#include <cctype>
+#include "ShiftJisText.h"
 
 namespace quenza {
 
@@ -24,14 +24,6 @@ constexpr TEraStart kJapaneseEras[] = {
 constexpr TEraStart kTaiwanEras[] = {
     {"\x92\x86\x89\xD8\x96\xAF\x9A\xA0", 1912, 1, 1},  // 中華民國
 };
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -96,8 +88,8 @@ const TLocaleInfo& LocaleInfoFor(std::string_view localeName) {
     territory = localeName.substr(languageEnd + 1);
     territory = territory.substr(0, territory.find_first_of(".@"));
   }
-  if (EqualNoCase(language, "ja")) return JapaneseLocaleInfo;
-  if (EqualNoCase(language, "zh") && EqualNoCase(territory, "TW")) return TraditionalChineseLocaleInfo;
+  if (SameTextIgnoringAsciiCase(language, "ja")) return JapaneseLocaleInfo;
+  if (SameTextIgnoringAsciiCase(language, "zh") && SameTextIgnoringAsciiCase(territory, "TW")) return TraditionalChineseLocaleInfo;
   return EnglishLocaleInfo;
 }
 
