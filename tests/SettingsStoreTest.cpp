@@ -198,6 +198,37 @@ TEST_F(SettingsStoreTest, WriteBackFailureRaisesAndLeavesTheOldFile) {
   EXPECT_EQ(ReadFile(), "[A]\r\nk=old\r\n");
 }
 
+TEST_F(SettingsStoreTest, WriteBackThroughALinkKeepsTheLink) {
+  fs::create_directories(dir_ / "real");
+  const fs::path target = dir_ / "real" / "quenza.ini";
+  std::ofstream(target, std::ios::binary) << "[A]\r\nk=old\r\n";
+  fs::create_symlink(target, path_);
+  TSettingsStore store(path_);
+  EXPECT_EQ(store.ReadText("A", "k", ""), "old");
+  store.WriteText("A", "k", "new");
+  store.WriteBack();
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(ReadFile(), "[A]\r\nk=new\r\n\r\n");
+}
+
+// Former bugs: upper-casing for the name comparison changed the trail byte of
+// a double-byte character, so ア (83 41) and ヂ (83 61) were one key.
+TEST_F(SettingsStoreTest, DoubleByteNamesDifferingInATrailByteStayApart) {
+  TSettingsStore store(path_);
+  store.WriteText("S", "\x83\x41", "a");
+  store.WriteText("S", "\x83\x61", "di");
+  EXPECT_EQ(store.ReadText("S", "\x83\x41", ""), "a");
+  EXPECT_EQ(store.ReadText("S", "\x83\x61", ""), "di");
+  store.WriteText("\x83\x41", "k", "1");
+  store.WriteText("\x83\x61", "k", "2");
+  EXPECT_EQ(store.ReadInt("\x83\x41", "k", 0), 1);
+  EXPECT_EQ(store.ReadInt("\x83\x61", "k", 0), 2);
+  // ASCII letters still compare without case, also beside a double-byte character.
+  EXPECT_EQ(store.ReadText("s", "\x83\x61", ""), "di");
+  store.WriteText("S", "x\x83\x41y", "v");
+  EXPECT_EQ(store.ReadText("S", "X\x83\x41Y", ""), "v");
+}
+
 TEST_F(SettingsStoreTest, UnreadableFileIsReportedAndNeverOverwritten) {
   fs::create_directories(path_);  // exists, but cannot be read as a file
   TSettingsStore store(path_);

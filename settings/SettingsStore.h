@@ -32,7 +32,8 @@ class TSettingsStore {
   void WriteFlag(std::string_view section, std::string_view key, bool value);
 
   // Rewrites the file from the store, atomically (a temporary file beside it,
-  // then a rename). Raises Exception with the create-error text on failure.
+  // then a rename; a symbolic link is written through). Raises Exception with
+  // the create-error text on failure.
   void WriteBack();
 
   // False when the file existed at start but could not be read: writing the

@@ -1,7 +1,8 @@
 // The settings store. Lines are trimmed of every byte up to 32 at load, names
-// compare after ASCII upper-casing, and lookups go through 256-bucket hash
-// indexes (h = rotl(h, 2) ^ byte) that are rebuilt lazily after a change, since
-// the receiver reads several keys for every datagram.
+// compare after ASCII upper-casing (double-byte characters stay whole), and
+// lookups go through 256-bucket hash indexes (h = rotl(h, 2) ^ byte) that are
+// rebuilt lazily after a change, since the receiver reads several keys for
+// every datagram.
 #include "SettingsStore.h"
 
 #include <fcntl.h>
@@ -11,32 +12,19 @@
 #include <cerrno>
 #include <cstring>
 
+#include "AtomicFile.h"
 #include "Exception.h"
+#include "FileError.h"
+#include "IntegerText.h"
+#include "ShiftJisText.h"
 
 namespace quenza {
 namespace {
 
-unsigned char UpperAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  }
-  return true;
-}
-
 unsigned Bucket(std::string_view name) {
   uint32_t h = 0;
-  for (unsigned char c : name) h = ((h << 2) | (h >> 30)) ^ UpperAscii(c);
+  ForEachUpperCasedByte(name, [&](char c) { h = ((h << 2) | (h >> 30)) ^ static_cast<unsigned char>(c); });
   return h % 256;
-}
-
-std::string_view Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
-  return s.substr(b, e - b);
 }
 
 std::string_view KeyOf(std::string_view line) {
@@ -46,45 +34,13 @@ std::string_view KeyOf(std::string_view line) {
 
 std::string SystemMessage(int err) { return std::strerror(err); }
 
+// Decimal, or hexadecimal after "$", "x", "X", "0x" or "0X", with leading
+// blanks and a sign.
+constexpr TIntegerSyntax kSettingsIntSyntax{true, true, true, true, true};
+
 }  // namespace
 
-bool ParseSettingsInt(std::string_view text, int32_t& value) {
-  std::string s(text);
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.replace(0, 2, "$");
-  size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  int base = 10;
-  if (i < s.size() && (s[i] == '$' || s[i] == 'x' || s[i] == 'X')) {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= s.size()) return false;
-  // Accumulate the magnitude; -2^31 is the one value whose magnitude passes 2^31 - 1.
-  const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
-  uint64_t magnitude = 0;
-  for (; i < s.size(); ++i) {
-    int digit;
-    char c = s[i];
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return false;
-    }
-    magnitude = magnitude * base + digit;
-    if (magnitude > limit) return false;
-  }
-  value = negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude)) : static_cast<int32_t>(magnitude);
-  return true;
-}
+bool ParseSettingsInt(std::string_view text, int32_t& value) { return ParseInt32(text, kSettingsIntSyntax, value); }
 
 TSettingsStore::TSettingsStore(std::string path) : path_(std::move(path)) { Load(); }
 
@@ -128,10 +84,10 @@ void TSettingsStore::Load() {
     } else {
       pos = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
     }
-    std::string_view line = Trim(raw);
+    std::string_view line = TrimControls(raw);
     if (line.empty() || line[0] == ';') continue;
     if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-      sections_.push_back(Section{std::string(Trim(line.substr(1, line.size() - 2))), {}, {}, false});
+      sections_.push_back(Section{std::string(TrimControls(line.substr(1, line.size() - 2))), {}, {}, false});
       current = &sections_.back();
       continue;
     }
@@ -140,9 +96,9 @@ void TSettingsStore::Load() {
     if (eq == std::string_view::npos) {
       current->lines.emplace_back(line);
     } else {
-      std::string entry(Trim(line.substr(0, eq)));
+      std::string entry(TrimControls(line.substr(0, eq)));
       entry += '=';
-      entry += Trim(line.substr(eq + 1));
+      entry += TrimControls(line.substr(eq + 1));
       current->lines.push_back(std::move(entry));
     }
   }
@@ -156,7 +112,7 @@ const TSettingsStore::Section* TSettingsStore::FindSection(std::string_view name
   }
   // Indexes are in store order, so the first section of a name wins.
   for (int i : section_index_[Bucket(name)]) {
-    if (SameName(sections_[i].name, name)) return &sections_[i];
+    if (SameTextIgnoringAsciiCase(sections_[i].name, name)) return &sections_[i];
   }
   return nullptr;
 }
@@ -176,7 +132,7 @@ int TSettingsStore::FindEntry(const Section& section, std::string_view key) cons
     section.key_index_valid = true;
   }
   for (int i : section.key_index[Bucket(key)]) {
-    if (SameName(KeyOf(section.lines[i]), key)) return i;
+    if (SameTextIgnoringAsciiCase(KeyOf(section.lines[i]), key)) return i;
   }
   return -1;
 }
@@ -242,37 +198,11 @@ std::string TSettingsStore::FileText() const {
 }
 
 void TSettingsStore::WriteBack() {
-  const std::string text = FileText();
-  auto fail = [this](int err) {
-    throw Exception("ファイル \"" + path_ + "\". " + SystemMessage(err) + " を作成できません");
-  };
-  // Write a temporary file beside the target and rename it over, so no failure
-  // leaves a half-written settings file.
-  std::string temp = path_ + ".XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) fail(errno);
-  struct stat st;
-  mode_t mode = (stat(path_.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-  const char* data = text.data();
-  size_t left = text.size();
-  int err = 0;
-  while (left > 0) {
-    ssize_t n = write(fd, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      break;
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (err == 0 && fchmod(fd, mode) != 0) err = errno;
-  if (err == 0 && fsync(fd) != 0) err = errno;
-  if (close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && rename(temp.c_str(), path_.c_str()) != 0) err = errno;
-  if (err != 0) {
-    unlink(temp.c_str());
-    fail(err);
+  try {
+    WriteFileAtomically(path_, FileText());
+  } catch (const EFileError& e) {
+    // The settings file knows one failure text, whatever step failed.
+    throw EFileCreateError(path_, e.Reason());
   }
 }
 

@@ -1,0 +1,1 @@
+quenza_add_test(SettingsStoreTest SOURCES SettingsStoreTest.cpp LIBS quenza_settings)
