@@ -8,6 +8,7 @@
 #include <QTranslator>
 
 #include "DateTimeFormat.h"
+#include "Guarded.h"
 #include "MessageDialogs.h"
 #include "NetSynchronize.h"
 
@@ -53,11 +54,11 @@ QString TApplication::ExeName() const {
   return exe_name_override_.isEmpty() ? QCoreApplication::applicationFilePath() : exe_name_override_;
 }
 
-void TApplication::DestroyModule(QObject* module) {
+void TApplication::DestroyModule(const void* module) {
   for (auto it = modules_.begin(); it != modules_.end(); ++it) {
     if (it->get() == module) {
       // Out of the list first, so the module's destructor sees a consistent owner.
-      std::unique_ptr<QObject> doomed = std::move(*it);
+      TOwnedModule doomed = std::move(*it);
       modules_.erase(it);
       doomed.reset();
       return;
@@ -67,7 +68,7 @@ void TApplication::DestroyModule(QObject* module) {
 
 void TApplication::DestroyModules() {
   while (!modules_.empty()) {
-    std::unique_ptr<QObject> doomed = std::move(modules_.back());
+    TOwnedModule doomed = std::move(modules_.back());
     modules_.pop_back();
     doomed.reset();
   }
@@ -77,11 +78,7 @@ void TApplication::ShowException(const std::exception& e) { ShowErrorReport(e.wh
 
 bool TApplication::event(QEvent* e) {
   if (e->type() == kWakeEvent) {
-    try {
-      CheckSynchronize(0);
-    } catch (const std::exception& ex) {
-      ShowException(ex);
-    }
+    Guarded([] { CheckSynchronize(0); });
     return true;
   }
   return QObject::event(e);
@@ -89,7 +86,7 @@ bool TApplication::event(QEvent* e) {
 
 bool TApplication::eventFilter(QObject* watched, QEvent* e) {
   // The regional settings are read again when the system says they changed.
-  if (e->type() == QEvent::LocaleChange && watched == qApp) LoadLocaleFormatSettings();
+  if (e->type() == QEvent::LocaleChange && watched == qApp) Guarded([] { LoadLocaleFormatSettings(); });
   return QObject::eventFilter(watched, e);
 }
 

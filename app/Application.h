@@ -29,15 +29,16 @@ class TApplication : public QObject {
   // temporary folder, never at the user's own files.
   void TESTING_ONLY_SetExeName(const QString& path) { exe_name_override_ = path; }
 
-  // Takes ownership of a module; modules go in reverse order of creation.
+  // Takes ownership of a module (a window, or the receiver module, which
+  // knows nothing of Qt); modules go in reverse order of creation.
   template <typename T>
   T* AddModule(std::unique_ptr<T> module) {
-    T* raw = module.get();
-    modules_.push_back(std::move(module));
+    T* raw = module.release();
+    modules_.emplace_back(raw, [](void* p) { delete static_cast<T*>(p); });
     return raw;
   }
   // Destroys one module now (End log); nothing happens for an unknown one.
-  void DestroyModule(QObject* module);
+  void DestroyModule(const void* module);
   // Destroys every module, newest first.
   void DestroyModules();
 
@@ -54,7 +55,8 @@ class TApplication : public QObject {
 
   std::string title_;
   QString exe_name_override_;
-  std::vector<std::unique_ptr<QObject>> modules_;
+  using TOwnedModule = std::unique_ptr<void, void (*)(void*)>;
+  std::vector<TOwnedModule> modules_;
 };
 
 extern TApplication* Application;

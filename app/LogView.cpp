@@ -2,16 +2,16 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "AtomicFile.h"
 #include "Exception.h"
+#include "Guarded.h"
 #include "TextCodec.h"
 
 namespace quenza {
@@ -63,7 +63,7 @@ TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   setPalette(pal);
   flush_timer_.setSingleShot(true);
   flush_timer_.setInterval(kFlushIntervalMs);
-  connect(&flush_timer_, &QTimer::timeout, this, &TLogView::FlushPending);
+  connect(&flush_timer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
 }
 
 void TLogView::AppendLine(std::string_view line) {
@@ -169,19 +169,7 @@ void TLogView::LoadFromFile(const QString& path) {
 }
 
 void TLogView::SaveToFile(const QString& path) {
-  const std::string bytes = Text();
-  // Write through a link to the file it points to, not over the link.
-  QFileInfo info(path);
-  const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-  QSaveFile file(target);
-  if (!file.open(QIODevice::WriteOnly)) {
-    throw Exception("ファイル \"" + SystemText(path) + "\". " + SystemText(file.errorString()) + " を作成できません");
-  }
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    file.cancelWriting();
-    throw Exception("ストリームへの書き込みに失敗しました");
-  }
+  WriteFileAtomically(QFile::encodeName(path).toStdString(), Text());
 }
 
 bool TLogView::WordWrap() const { return lineWrapMode() != QPlainTextEdit::NoWrap; }
@@ -244,35 +232,47 @@ bool TLogView::IsEditShortcut(const QKeyEvent* event) const {
 }
 
 bool TLogView::event(QEvent* e) {
-  if (IsInputEvent(e)) FlushPending();
-  if (e->type() == QEvent::ShortcutOverride && IsEditShortcut(static_cast<QKeyEvent*>(e))) {
-    // Leave the key to the menu's shortcut, after the owner has refreshed which
-    // edit commands are enabled.
-    if (before_edit_shortcut_) before_edit_shortcut_();
-    e->ignore();
-    return false;
-  }
-  return QPlainTextEdit::event(e);
+  bool handled = false;
+  Guarded([&] {
+    if (IsInputEvent(e)) FlushPending();
+    if (e->type() == QEvent::ShortcutOverride && IsEditShortcut(static_cast<QKeyEvent*>(e))) {
+      // Leave the key to the menu's shortcut, after the owner has refreshed
+      // which edit commands are enabled.
+      if (before_edit_shortcut_) before_edit_shortcut_();
+      e->ignore();
+      return;
+    }
+    handled = QPlainTextEdit::event(e);
+  });
+  return handled;
 }
 
 bool TLogView::viewportEvent(QEvent* e) {
-  if (IsInputEvent(e)) FlushPending();
-  return QPlainTextEdit::viewportEvent(e);
+  bool handled = false;
+  Guarded([&] {
+    if (IsInputEvent(e)) FlushPending();
+    handled = QPlainTextEdit::viewportEvent(e);
+  });
+  return handled;
 }
 
 void TLogView::keyPressEvent(QKeyEvent* e) {
-  // An edit shortcut reaching the view means its command is disabled: the key
-  // does nothing rather than acting behind the menu's back.
-  if (IsEditShortcut(e)) {
-    e->accept();
-    return;
-  }
-  QPlainTextEdit::keyPressEvent(e);
+  Guarded([&] {
+    // An edit shortcut reaching the view means its command is disabled: the
+    // key does nothing rather than acting behind the menu's back.
+    if (IsEditShortcut(e)) {
+      e->accept();
+      return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+  });
 }
 
 void TLogView::contextMenuEvent(QContextMenuEvent* e) {
-  emit PopupRequested(e->globalPos());
-  e->accept();
+  Guarded([&] {
+    emit PopupRequested(e->globalPos());
+    e->accept();
+  });
 }
 
 }  // namespace quenza

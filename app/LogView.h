@@ -53,8 +53,8 @@ class TLogView : public QPlainTextEdit {
   bool HasSelection();
 
   // File access as Shift_JIS text with CR LF lines. Load raises Exception with
-  // the open-error text; Save replaces the file atomically and raises with the
-  // create-error or write-error text.
+  // the open-error text; Save replaces the file atomically (through a link, to
+  // its target) and raises EFileCreateError or EFileWriteError.
   void LoadFromFile(const QString& path);
   void SaveToFile(const QString& path);
 

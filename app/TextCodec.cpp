@@ -7,7 +7,8 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <stdexcept>
+
+#include "Exception.h"
 
 namespace quenza {
 namespace {
@@ -19,7 +20,7 @@ constexpr char16_t kEscapeBase = 0xF700;
 class Converter {
  public:
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw Exception("文字コード変換 (CP932) を開始できません");
   }
   ~Converter() { iconv_close(cd_); }
   Converter(const Converter&) = delete;

@@ -16,6 +16,7 @@
 
 #include "Application.h"
 #include "FileAttributes.h"
+#include "MessageDialogs.h"
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
@@ -54,11 +55,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreateStatusBar();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
-                          [this] { Edit1Click(); });
-  connect(Memo1, &TLogView::PopupRequested, this, [this](const QPoint& pos) {
-    Guarded([&] { Edit1Click(); });
-    PopupMenu1->exec(pos);
-  });
+                          GuardedSlot([this] { Edit1Click(); }));
+  connect(Memo1, &TLogView::PopupRequested, this, GuardedSlot([this](const QPoint& pos) {
+            Edit1Click();
+            PopupMenu1->exec(pos);
+          }));
   Memo1->setFocus();
   FormCreate();
 }
@@ -283,14 +284,16 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!shown_once_) {
     shown_once_ = true;
-    FormShow();
-    FormPaint();
+    Guarded([&] {
+      FormShow();
+      FormPaint();
+    });
   }
 }
 
 void TForm1::paintEvent(QPaintEvent* event) {
   QMainWindow::paintEvent(event);
-  FormPaint();
+  Guarded([&] { FormPaint(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -300,8 +303,24 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  FormClose();
+  Guarded([&] { FormClose(); });
   event->accept();
 }
+
+void TForm1::AppendLine(std::string_view line) { Memo1->AppendLine(line); }
+
+void TForm1::UpdateCaptureCommands(bool active) {
+  BeginLog1->setEnabled(!active);
+  EndLog1->setEnabled(active);
+  tbBeginLog1->setEnabled(BeginLog1->isEnabled());
+  tbEndLog1->setEnabled(EndLog1->isEnabled());
+  mmConfig1->setEnabled(BeginLog1->isEnabled());
+}
+
+void TForm1::ShowDatagramError(const std::string& text) {
+  MessageDlg(text, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+}
+
+void TForm1::ReportError(const std::string& text) { ShowErrorReport(text); }
 
 }  // namespace quenza

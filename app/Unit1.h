@@ -7,10 +7,12 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <exception>
 #include <memory>
+#include <string>
+#include <string_view>
 
-#include "MessageDialogs.h"
+#include "Guarded.h"
+#include "ReceiverHost.h"
 
 class QAction;
 class QLabel;
@@ -23,7 +25,7 @@ namespace quenza {
 class TLogView;
 class TSettingsStore;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TReceiverHost {
   Q_OBJECT
 
  public:
@@ -93,6 +95,13 @@ class TForm1 : public QMainWindow {
   // is unmodified or empty, or the user answered Yes to the question.
   bool ConfirmDiscard();
 
+  // What the receiver module uses of the window.
+  TSettingsStore& Settings() override { return *IniFile; }
+  void AppendLine(std::string_view line) override;
+  void UpdateCaptureCommands(bool active) override;
+  void ShowDatagramError(const std::string& text) override;
+  void ReportError(const std::string& text) override;
+
   // Commands.
   void New1Click();
   void Open1Click();
@@ -122,23 +131,13 @@ class TForm1 : public QMainWindow {
   QAction* NewAction(const char* name, const char* caption, const QKeySequence& shortcut);
   // A slot that runs `handler` through Guarded.
   auto Command(void (TForm1::*handler)()) {
-    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
+    return GuardedSlot([this, handler] { (this->*handler)(); });
   }
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
   void CreatePopupMenu();
   void CreateStatusBar();
-  // Runs a command, handing any failure to the application's error report:
-  // no exception may cross a Qt frame.
-  template <typename Handler>
-  static void Guarded(Handler handler) {
-    try {
-      handler();
-    } catch (const std::exception& e) {
-      ShowErrorReport(e.what());
-    }
-  }
 
   QLabel* status_panel_ = nullptr;
   bool shown_once_ = false;

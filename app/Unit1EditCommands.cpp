@@ -7,15 +7,16 @@
 #include "Application.h"
 #include "FontDialog.h"
 #include "LogView.h"
+#include "MessageDialogs.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
 #include "Unit1.h"
 #include "Unit3.h"
+#include "Version.h"
 
 namespace quenza {
 
 namespace {
-constexpr const char* kVersion = "0.0.6";
 constexpr const char* kAuthor = "Zandrik";
 }  // namespace
 
@@ -81,7 +82,7 @@ void TForm1::Font1Click() {
 }
 
 void TForm1::About1Click() {
-  MessageDlg(ApplicationTitle() + " version " + kVersion + " by " + kAuthor, TMsgDlgType::mtInformation,
+  MessageDlg(ApplicationTitle() + " version " + kQuenzaVersion + " by " + kAuthor, TMsgDlgType::mtInformation,
              TMsgDlgButtons::mbOK);
 }
 
@@ -89,7 +90,7 @@ void TForm1::BeginLog1Click() {
   // A start that fails is reported by the module itself, which then stays
   // inactive with the commands unchanged, so Begin log can be chosen again.
   if (Application) {
-    Application->AddModule(std::make_unique<TDataModule3>());
+    Application->AddModule(std::make_unique<TDataModule3>(*this));
   }
 }
 

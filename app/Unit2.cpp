@@ -10,19 +10,18 @@
 #include <QTabWidget>
 #include <utility>
 
+#include "Guarded.h"
 #include "RadioGroup.h"
 #include "SettingsStore.h"
 #include "SpinEdit.h"
+#include "SyslogOptions.h"
 #include "TextCodec.h"
 
 namespace quenza {
 
 namespace {
 
-constexpr char kSection[] = "SYSLOG";
-constexpr int kDefaultPort = 514;
-constexpr int kDefaultCharcode = 0;
-constexpr char kDefaultDateFormat[] = "yyyy/mm/dd hh:mm:ss";
+namespace options = syslog_options;
 
 TPreviewClock& PreviewClock() {
   static TPreviewClock clock;
@@ -126,8 +125,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
   // Typing, cutting and pasting change the edit text; choosing a preset does
   // too unless it is the text already there, which `activated` still reports.
-  connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { ComboBox1Select(); });
-  connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Select(); });
+  connect(ComboBox1, &QComboBox::editTextChanged, this, GuardedSlot([this] { ComboBox1Select(); }));
+  connect(ComboBox1, &QComboBox::activated, this, GuardedSlot([this] { ComboBox1Select(); }));
 
   ComboBox1Select();
 }
@@ -139,23 +138,23 @@ void TForm2::ComboBox1Select() {
 }
 
 void TForm2::ReadSettings(const TSettingsStore& store) {
-  SpinEdit1->SetValue(store.ReadInt(kSection, "Port", kDefaultPort));
-  RadioGroup1->SetItemIndex(store.ReadInt(kSection, "Charcode", kDefaultCharcode));
-  CheckBox1->setChecked(store.ReadFlag(kSection, "EnableDate", true));
-  CheckBox2->setChecked(store.ReadFlag(kSection, "EnableIP", true));
-  CheckBox3->setChecked(store.ReadFlag(kSection, "EnablePriority", true));
-  ComboBox1->setEditText(DecodeSjis(store.ReadText(kSection, "DateFormat", kDefaultDateFormat)));
+  SpinEdit1->SetValue(options::Port.Read(store));
+  RadioGroup1->SetItemIndex(options::Charcode.Read(store));
+  CheckBox1->setChecked(options::EnableDate.Read(store));
+  CheckBox2->setChecked(options::EnableIP.Read(store));
+  CheckBox3->setChecked(options::EnablePriority.Read(store));
+  ComboBox1->setEditText(DecodeSjis(options::DateFormat.Read(store)));
 }
 
 void TForm2::WriteSettings(TSettingsStore& store) const {
   // Value() is clamped even when the box still has the focus and shows a
   // number out of range, so the receiver never gets a port it cannot bind.
-  store.WriteInt(kSection, "Port", SpinEdit1->Value());
-  store.WriteInt(kSection, "Charcode", RadioGroup1->ItemIndex());
-  store.WriteFlag(kSection, "EnableDate", CheckBox1->isChecked());
-  store.WriteFlag(kSection, "EnableIP", CheckBox2->isChecked());
-  store.WriteFlag(kSection, "EnablePriority", CheckBox3->isChecked());
-  store.WriteText(kSection, "DateFormat", EncodeSjis(ComboBox1->currentText()));
+  options::Port.Write(store, SpinEdit1->Value());
+  options::Charcode.Write(store, RadioGroup1->ItemIndex());
+  options::EnableDate.Write(store, CheckBox1->isChecked());
+  options::EnableIP.Write(store, CheckBox2->isChecked());
+  options::EnablePriority.Write(store, CheckBox3->isChecked());
+  options::DateFormat.Write(store, EncodeSjis(ComboBox1->currentText()));
 }
 
 }  // namespace quenza

@@ -5,16 +5,14 @@
 // while building the line shows a dialog and drops that datagram only.
 #include "Unit3.h"
 
-#include <QAction>
-#include <QToolButton>
 #include <cstdint>
 
 #include "DateTimeFormat.h"
 #include "Exception.h"
-#include "LogView.h"
-#include "MessageDialogs.h"
+#include "IntegerText.h"
 #include "SettingsStore.h"
-#include "Unit1.h"
+#include "ShiftJisText.h"
+#include "SyslogOptions.h"
 #include "jconvert.h"
 
 namespace quenza {
@@ -23,37 +21,27 @@ TDataModule3* DataModule3 = nullptr;
 
 namespace {
 
+namespace options = syslog_options;
+
 constexpr const char* kTagPattern = "<[0-9]+>";
-constexpr const char* kDefaultDateFormat = "yyyy/mm/dd hh:mm:ss";
 
 // The tag's digits as a 32-bit number; leading zeros are fine.
 int32_t TagNumber(const std::string& digits) {
-  int64_t value = 0;
-  for (char c : digits) {
-    value = value * 10 + (c - '0');
-    if (value > INT32_MAX) throw Exception("'" + digits + "' は整数ではありません");
-  }
-  return static_cast<int32_t>(value);
-}
-
-std::string TrimControls(const std::string& text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
-  return text.substr(b, e - b);
+  int32_t value = 0;
+  if (!ParseInt32(digits, kDigitsOnlySyntax, value)) throw Exception("'" + digits + "' は整数ではありません");
+  return value;
 }
 
 }  // namespace
 
-TDataModule3::TDataModule3(QObject* parent) : QObject(parent) {
-  setObjectName(QStringLiteral("DataModule3"));
+TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
   AWKStr1 = std::make_unique<TAWKStr>();
   AWKStr1->SetLineSeparator(mcls_CRLF);
   AWKStr1->SetUseFuzzyCharDic(false);
   AWKStr1->SetUseSynonymDic(false);
   NetUDPServer1 = std::make_unique<TNetUDPServer>();
   NetUDPServer1->SetName("NetUDPServer1");
-  NetUDPServer1->SetDefaultPort(514);
+  NetUDPServer1->SetDefaultPort(options::Port.def);
   NetUDPServer1->OnUDPRead = [this](TNetUDPServer& sender, TNetMemoryStream& data, TNetSocketHandle& binding) {
     NetUDPServer1UDPRead(sender, data, binding);
   };
@@ -61,7 +49,7 @@ TDataModule3::TDataModule3(QObject* parent) : QObject(parent) {
   try {
     DataModuleCreate();
   } catch (const std::exception& e) {
-    ShowErrorReport(e.what());
+    host_.ReportError(e.what());
   }
 }
 
@@ -69,7 +57,7 @@ TDataModule3::~TDataModule3() {
   try {
     DataModuleDestroy();
   } catch (const std::exception& e) {
-    ShowErrorReport(e.what());
+    host_.ReportError(e.what());
   }
   // Release the server before the pattern component: a delivery still queued
   // runs while the server waits for its listener, and it uses AWKStr1.
@@ -82,7 +70,7 @@ void TDataModule3::DataModuleCreate() {
                    "UUCP",   "CRON",   "AUTH",   "FTP",    "NTP",    "AUTH",   "AUTH",   "CRON",
                    "LOCAL0", "LOCAL1", "LOCAL2", "LOCAL3", "LOCAL4", "LOCAL5", "LOCAL6", "LOCAL7"};
   SeverityNames = {"EMERGENCY", "ALERT", "CRITICAL", "ERROR", "WARNING", "NOTICE", "INFO", "DEBUG"};
-  const int port = Form1->IniFile->ReadInt("SYSLOG", "Port", NetUDPServer1->DefaultPort());
+  const int port = host_.Settings().ReadInt(options::kSection, options::Port.key, NetUDPServer1->DefaultPort());
   // Without this check a stored 70000 would silently listen on port 4464.
   if (port < 1 || port > 65535) {
     throw Exception("ポート番号 " + std::to_string(port) + " は使用できません。1 から 65535 の範囲で指定してください。");
@@ -97,29 +85,21 @@ void TDataModule3::DataModuleDestroy() {
   UpdateCommands();
 }
 
-void TDataModule3::UpdateCommands() {
-  if (Form1 == nullptr) return;
-  const bool active = NetUDPServer1->Active();
-  Form1->BeginLog1->setEnabled(!active);
-  Form1->EndLog1->setEnabled(active);
-  Form1->tbBeginLog1->setEnabled(Form1->BeginLog1->isEnabled());
-  Form1->tbEndLog1->setEnabled(Form1->EndLog1->isEnabled());
-  Form1->mmConfig1->setEnabled(Form1->BeginLog1->isEnabled());
-}
+void TDataModule3::UpdateCommands() { host_.UpdateCaptureCommands(NetUDPServer1->Active()); }
 
 void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& /*Sender*/, TNetMemoryStream& AData,
                                         TNetSocketHandle& ABinding) {
   std::string text(AData.Bytes());
   try {
-    Form1->Memo1->AppendLine(BuildDisplayLine(std::move(text), ABinding.RemoteIP()));
+    host_.AppendLine(BuildDisplayLine(std::move(text), ABinding.RemoteIP()));
   } catch (const std::exception& e) {
-    MessageDlg(e.what(), TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    host_.ShowDatagramError(e.what());
   }
 }
 
 std::string TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip) {
-  const TSettingsStore& ini = *Form1->IniFile;
-  switch (ini.ReadInt("SYSLOG", "Charcode", 0)) {
+  const TSettingsStore& ini = host_.Settings();
+  switch (options::Charcode.Read(ini)) {
     case 1:
       text = EucToSjis(text);
       break;
@@ -130,7 +110,7 @@ std::string TDataModule3::BuildDisplayLine(std::string text, const std::string& 
       break;
   }
   AWKStr1->SetRegExp(kTagPattern);
-  if (!ini.ReadFlag("SYSLOG", "EnablePriority", true)) {
+  if (!options::EnablePriority.Read(ini)) {
     AWKStr1->Sub("", text);
   } else {
     int start = 0, length = 0;
@@ -143,12 +123,12 @@ std::string TDataModule3::BuildDisplayLine(std::string text, const std::string& 
       }
     }
   }
-  if (ini.ReadFlag("SYSLOG", "EnableIP", true)) text = remote_ip + " " + text;
-  if (ini.ReadFlag("SYSLOG", "EnableDate", true)) {
-    const std::string stamp = FormatDateTimeText(ini.ReadText("SYSLOG", "DateFormat", kDefaultDateFormat), GetLocalTime());
+  if (options::EnableIP.Read(ini)) text = remote_ip + " " + text;
+  if (options::EnableDate.Read(ini)) {
+    const std::string stamp = FormatDateTimeText(options::DateFormat.Read(ini), GetLocalTime());
     text = stamp + " " + text;
   }
-  return TrimControls(text);
+  return std::string(TrimControls(text));
 }
 
 }  // namespace quenza

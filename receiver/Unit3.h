@@ -1,29 +1,29 @@
 // The receiver module: exists exactly while capture is on. Creating it starts
 // the UDP server on the configured port; each datagram becomes one display
-// line in the main window's log view; destroying it stops the server. It also
-// switches the main window's capture and settings commands.
+// line appended through the host (the main window); destroying it stops the
+// server. It also switches the host's capture and settings commands.
 #pragma once
 
-#include <QObject>
 #include <array>
 #include <memory>
 #include <string>
 
 #include "NetUDPServer.h"
+#include "ReceiverHost.h"
 #include "sjRegExp.h"
 
 namespace quenza {
 
-class TDataModule3 : public QObject {
-  Q_OBJECT
-
+class TDataModule3 {
  public:
   // Creates the components and runs DataModuleCreate. A start that fails is
-  // reported through the application's error report; the module then exists
-  // with an inactive server and the commands as they were.
-  explicit TDataModule3(QObject* parent = nullptr);
+  // reported through the host's error report; the module then exists with an
+  // inactive server and the commands as they were.
+  explicit TDataModule3(TReceiverHost& host);
   // Runs DataModuleDestroy.
-  ~TDataModule3() override;
+  ~TDataModule3();
+  TDataModule3(const TDataModule3&) = delete;
+  TDataModule3& operator=(const TDataModule3&) = delete;
 
   std::unique_ptr<TAWKStr> AWKStr1;
   std::unique_ptr<TNetUDPServer> NetUDPServer1;
@@ -33,12 +33,13 @@ class TDataModule3 : public QObject {
   void NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding);
 
   // The display line for one datagram's text from `remote_ip`, by the
-  // options in the main window's settings store at this moment.
+  // options in the host's settings store at this moment.
   std::string BuildDisplayLine(std::string text, const std::string& remote_ip);
 
  private:
   void UpdateCommands();
 
+  TReceiverHost& host_;
   std::array<std::string, 24> FacilityNames;
   std::array<std::string, 8> SeverityNames;
 };

@@ -1,5 +1,7 @@
-// The receiver over real UDP on 127.0.0.1: datagrams sent to the capture port
-// must come out as the right display lines in the main window's view.
+// The receiver module on its own, over real UDP on 127.0.0.1, with a
+// stand-in for the window: datagrams sent to the capture port must come out
+// as the right display lines, and starting and stopping must switch the
+// host's commands. No Qt: the module knows the window only as its host.
 #include "Unit3.h"
 
 #include <arpa/inet.h>
@@ -7,18 +9,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QAction>
-#include <QElapsedTimer>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QToolButton>
+#include <chrono>
+#include <memory>
+#include <optional>
 #include <regex>
+#include <string>
+#include <vector>
 
-#include "Application.h"
-#include "LogView.h"
+#include <gtest/gtest.h>
+
+#include "NetSynchronize.h"
 #include "SettingsStore.h"
-#include "Unit1.h"
-#include "support/AppFixture.h"
 
 namespace quenza {
 namespace {
@@ -36,24 +37,36 @@ int FreeUdpPort() {
   return ntohs(addr.sin_port);
 }
 
-class Unit3Test : public AppFixture {
+// The window as the module sees it, recording what it is asked to do.
+class TRecordingHost : public TReceiverHost {
+ public:
+  TSettingsStore& Settings() override { return *store; }
+  void AppendLine(std::string_view line) override { lines.emplace_back(line); }
+  void UpdateCaptureCommands(bool active) override { commands_active = active; }
+  void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
+  void ReportError(const std::string& text) override { reports.push_back(text); }
+
+  std::unique_ptr<TSettingsStore> store = std::make_unique<TSettingsStore>("");
+  std::vector<std::string> lines;
+  std::optional<bool> commands_active;  // never switched yet
+  std::vector<std::string> datagram_errors;
+  std::vector<std::string> reports;
+};
+
+class Unit3Test : public testing::Test {
  protected:
   void SetUp() override {
-    AppFixture::SetUp();
     port_ = FreeUdpPort();
-    form_ = app_->AddModule(std::make_unique<TForm1>());
-    form_->show();
-    form_->IniFile->WriteInt("SYSLOG", "Port", port_);
+    Ini().WriteInt("SYSLOG", "Port", port_);
     // A fixed date text keeps the lines comparable.
-    form_->IniFile->WriteText("SYSLOG", "DateFormat", "\"D\"");
+    Ini().WriteText("SYSLOG", "DateFormat", "\"D\"");
     sender_ = socket(AF_INET, SOCK_DGRAM, 0);
   }
   void TearDown() override {
     close(sender_);
-    app_->DestroyModules();
-    AppFixture::TearDown();
+    module_.reset();
   }
-  TSettingsStore& Ini() { return *form_->IniFile; }
+  TSettingsStore& Ini() { return *host_.store; }
 
   void Send(const std::string& bytes) {
     sockaddr_in to{};
@@ -63,25 +76,12 @@ class Unit3Test : public AppFixture {
     ASSERT_EQ(sendto(sender_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
               static_cast<ssize_t>(bytes.size()));
   }
-  // Lines in the view, without the empty one after the last line break.
-  std::vector<std::string> Lines() {
-    std::vector<std::string> out;
-    std::string text = form_->Memo1->Text();
-    size_t pos = 0;
-    while (pos < text.size()) {
-      size_t end = text.find("\r\n", pos);
-      if (end == std::string::npos) end = text.size();
-      out.push_back(text.substr(pos, end - pos));
-      pos = end + 2;
-    }
-    return out;
-  }
-  // Waits until the view has `count` lines; returns them.
-  std::vector<std::string> WaitLines(size_t count, int timeout_ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (Lines().size() < count && t.elapsed() < timeout_ms) Pump(5);
-    return Lines();
+  std::vector<std::string> Lines() const { return host_.lines; }
+  // Runs the main thread's deliveries until the host has `count` lines.
+  std::vector<std::string> WaitLines(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (host_.lines.size() < count && std::chrono::steady_clock::now() < deadline) CheckSynchronize(5);
+    return host_.lines;
   }
   std::string Receive(const std::string& datagram) {
     const size_t before = Lines().size();
@@ -90,14 +90,15 @@ class Unit3Test : public AppFixture {
     return lines.size() > before ? lines.back() : std::string("<no line>");
   }
   void StartCapture() {
-    form_->BeginLog1Click();
-    ASSERT_NE(DataModule3, nullptr);
-    ASSERT_TRUE(DataModule3->NetUDPServer1->Active());
+    module_ = std::make_unique<TDataModule3>(host_);
+    ASSERT_EQ(DataModule3, module_.get());
+    ASSERT_TRUE(module_->NetUDPServer1->Active());
   }
 
   int port_ = 0;
   int sender_ = -1;
-  TForm1* form_ = nullptr;
+  TRecordingHost host_;
+  std::unique_ptr<TDataModule3> module_;
 };
 
 TEST_F(Unit3Test, DisplayLineForEveryOptionCombination) {
@@ -128,7 +129,7 @@ TEST_F(Unit3Test, DefaultDateFormatAndEmptyFormatDiffer) {
   const std::string empty_format = Receive("<13>x");
   EXPECT_TRUE(std::regex_match(empty_format, std::regex(R"(\d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M 127\.0\.0\.1 \[USER/NOTICE\] x)")))
       << empty_format;
-  form_->IniFile = std::make_unique<TSettingsStore>("");  // no DateFormat key at all
+  host_.store = std::make_unique<TSettingsStore>("");  // no DateFormat key at all
   const std::string missing = Receive("<13>x");
   EXPECT_TRUE(std::regex_match(missing, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d 127\.0\.0\.1 \[USER/NOTICE\] x)")))
       << missing;
@@ -208,98 +209,65 @@ TEST_F(Unit3Test, LongestDatagramArrivesWholeAndLongerOneNever) {
   EXPECT_EQ(lines.back(), "after");
 }
 
-TEST_F(Unit3Test, TooLargeTagShowsErrorAndCaptureGoesOn) {
+TEST_F(Unit3Test, TooLargeTagGoesToTheHostAndCaptureGoesOn) {
   StartCapture();
   Ini().WriteFlag("SYSLOG", "EnableDate", false);
-  Answer({TModalResult::mrOk});
   Send("<99999999999>x");
   EXPECT_EQ(Receive("<13>next"), "127.0.0.1 [USER/NOTICE] next");
   EXPECT_EQ(Lines().size(), 1u);
-  ASSERT_EQ(Asked().size(), 1u);
-  EXPECT_EQ(Asked()[0].text, "'99999999999' は整数ではありません");
-  EXPECT_EQ(Asked()[0].title, "エラー");
-  EXPECT_EQ(Asked()[0].buttons, TMsgDlgButtons::mbOK);
+  EXPECT_EQ(host_.datagram_errors, std::vector<std::string>{"'99999999999' は整数ではありません"});
+  EXPECT_TRUE(host_.reports.empty());
 }
 
-TEST_F(Unit3Test, EnableStatesFollowStartAndStop) {
-  auto expect_off = [&] {
-    EXPECT_TRUE(form_->BeginLog1->isEnabled());
-    EXPECT_TRUE(form_->tbBeginLog1->isEnabled());
-    EXPECT_FALSE(form_->EndLog1->isEnabled());
-    EXPECT_FALSE(form_->tbEndLog1->isEnabled());
-    EXPECT_TRUE(form_->mmConfig1->isEnabled());
-  };
-  expect_off();
+TEST_F(Unit3Test, CommandsFollowStartAndStop) {
+  EXPECT_FALSE(host_.commands_active.has_value());
   StartCapture();
-  EXPECT_FALSE(form_->BeginLog1->isEnabled());
-  EXPECT_FALSE(form_->tbBeginLog1->isEnabled());
-  EXPECT_TRUE(form_->EndLog1->isEnabled());
-  EXPECT_TRUE(form_->tbEndLog1->isEnabled());
-  EXPECT_FALSE(form_->mmConfig1->isEnabled());
-  form_->EndLog1Click();
+  EXPECT_EQ(host_.commands_active, true);
+  module_.reset();
   EXPECT_EQ(DataModule3, nullptr);
-  expect_off();
-  EXPECT_TRUE(form_->Memo1->IsEmpty());  // start and stop leave the view alone
+  EXPECT_EQ(host_.commands_active, false);
+  EXPECT_TRUE(Lines().empty());  // start and stop leave the view alone
   StartCapture();  // and again
   EXPECT_EQ(Receive("<13>x"), "D 127.0.0.1 [USER/NOTICE] x");
 }
 
-TEST_F(Unit3Test, EndLogWhileADeliveryIsPendingStillShowsIt) {
+TEST_F(Unit3Test, StopWhileADeliveryIsPendingStillShowsIt) {
   StartCapture();
   Send("<13>pending");
-  // Give the listener time to block in the hand-off, but run no event loop.
+  // Give the listener time to receive, but run no deliveries.
   usleep(200 * 1000);
-  QElapsedTimer t;
-  t.start();
-  form_->EndLog1Click();
-  EXPECT_LT(t.elapsed(), 3000);
-  auto lines = Lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "D 127.0.0.1 [USER/NOTICE] pending");
+  module_.reset();
+  ASSERT_EQ(Lines().size(), 1u);
+  EXPECT_EQ(Lines()[0], "D 127.0.0.1 [USER/NOTICE] pending");
 }
 
-TEST_F(Unit3Test, BeginLogOnPortInUseReportsAndStaysOff) {
+TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {
   int blocker = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port_));
   addr.sin_addr.s_addr = htonl(INADDR_ANY);
   ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  Answer({TModalResult::mrOk});
-  form_->BeginLog1Click();
+  module_ = std::make_unique<TDataModule3>(host_);
   close(blocker);
-  ASSERT_EQ(Asked().size(), 1u);
-  EXPECT_EQ(Asked()[0].text, "Could not bind socket. Address and port are already in use.");
-  EXPECT_EQ(Asked()[0].title, "Quenza");
-  EXPECT_TRUE(form_->BeginLog1->isEnabled());
-  EXPECT_FALSE(form_->EndLog1->isEnabled());
-  EXPECT_TRUE(form_->mmConfig1->isEnabled());
-  ASSERT_NE(DataModule3, nullptr);
-  EXPECT_FALSE(DataModule3->NetUDPServer1->Active());
-  // Begin log can be chosen again once the port is free.
+  EXPECT_EQ(host_.reports, std::vector<std::string>{"Could not bind socket. Address and port are already in use."});
+  EXPECT_FALSE(host_.commands_active.has_value());
+  EXPECT_FALSE(module_->NetUDPServer1->Active());
+  // A new module can start once the port is free.
+  module_.reset();
   StartCapture();
 }
 
 TEST_F(Unit3Test, PortOutsideRangeIsRefused) {
   for (int port : {70000, 0, -1}) {
     Ini().WriteInt("SYSLOG", "Port", port);
-    Answer({TModalResult::mrOk});
-    form_->BeginLog1Click();
-    ASSERT_FALSE(Asked().empty());
-    EXPECT_EQ(Asked().back().text, ErrorReportText("ポート番号 " + std::to_string(port) +
-                                                   " は使用できません。1 から 65535 の範囲で指定してください。"));
-    EXPECT_FALSE(DataModule3->NetUDPServer1->Active());
-    EXPECT_TRUE(form_->BeginLog1->isEnabled());
+    host_.reports.clear();
+    module_ = std::make_unique<TDataModule3>(host_);
+    EXPECT_EQ(host_.reports, std::vector<std::string>{"ポート番号 " + std::to_string(port) +
+                                                       " は使用できません。1 から 65535 の範囲で指定してください。"});
+    EXPECT_FALSE(module_->NetUDPServer1->Active());
+    module_.reset();
   }
-}
-
-TEST_F(Unit3Test, ShutdownWithCaptureOnStopsTheModuleFirst) {
-  StartCapture();
-  Send("<13>last");
-  WaitLines(1);
-  app_->DestroyModules();  // module first, then the window and its store
-  EXPECT_EQ(DataModule3, nullptr);
-  EXPECT_EQ(Form1, nullptr);
 }
 
 }  // namespace

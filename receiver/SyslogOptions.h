@@ -1,0 +1,19 @@
+// The receiver's options, section SYSLOG of the settings file, with their
+// defaults. The receiver reads them per datagram (Port once per start); the
+// settings dialog edits them and writes them back in this order.
+#pragma once
+
+#include "SettingsOption.h"
+
+namespace quenza::syslog_options {
+
+inline constexpr std::string_view kSection = "SYSLOG";
+
+inline constexpr TIntOption Port{kSection, "Port", 514};
+inline constexpr TIntOption Charcode{kSection, "Charcode", 0};  // 0 Shift_JIS, 1 EUC-JP, 2 ISO-2022-JP
+inline constexpr TFlagOption EnableDate{kSection, "EnableDate", true};
+inline constexpr TFlagOption EnableIP{kSection, "EnableIP", true};
+inline constexpr TFlagOption EnablePriority{kSection, "EnablePriority", true};
+inline constexpr TTextOption DateFormat{kSection, "DateFormat", "yyyy/mm/dd hh:mm:ss"};
+
+}  // namespace quenza::syslog_options
