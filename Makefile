@@ -1,22 +1,31 @@
-# Thin wrapper: the two commands of the README's quick start.
+# Thin wrapper over CMake. The README's quick start runs scripts/setup.sh
+# first; make itself never installs anything.
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build run test clean
+.PHONY: setup configure run test tsan clean
 
 setup:
 	bash scripts/setup.sh
 
-build: setup
+configure:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program only: no test or benchmark is built before the window appears.
+run: configure
+	cmake --build $(BUILD) --target quenza -j $(JOBS)
 	$(BUILD)/quenza
 
-test: build
+test: configure
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The networking and capture tests under ThreadSanitizer, in a build folder of their own.
+tsan:
+	cmake -S . -B build-tsan -G Ninja -DQUENZA_TSAN=ON -DQUENZA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build-tsan --target net_tests -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L net -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD)

@@ -37,6 +37,9 @@ start_xvfb() {
   wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$work/display")"
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  # The program and Qt's dialogs keep state under HOME: never the user's own.
+  export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache"
+  mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
   wait_for 20 xdotool getdisplaygeometry || fail "cannot connect to the X server on $DISPLAY"
   # In a sanitizer build, a leak inside the session bus client (libdbus) is not
   # ours to fix; a leak in our own code still fails the run.
