@@ -307,7 +307,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TForm1::AppendLine(std::string_view line) { Memo1->AppendLine(line); }
+void TForm1::AppendLine(std::string_view line, int /*severity*/) { Memo1->AppendLine(line); }
 
 void TForm1::UpdateCaptureCommands(bool active) {
   BeginLog1->setEnabled(!active);

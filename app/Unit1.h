@@ -97,7 +97,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
 
   // What the receiver module uses of the window.
   TSettingsStore& Settings() override { return *IniFile; }
-  void AppendLine(std::string_view line) override;
+  void AppendLine(std::string_view line, int severity) override;
   void UpdateCaptureCommands(bool active) override;
   void ShowDatagramError(const std::string& text) override;
   void ReportError(const std::string& text) override;

@@ -11,6 +11,15 @@ namespace quenza {
 
 class TSettingsStore;
 
+// A line's severity is that of its datagram's priority tag (0 EMERGENCY to
+// 7 DEBUG), or none when no tag with a facility name was found.
+inline constexpr int kNoSeverity = -1;
+
+struct TDisplayLine {
+  std::string text;  // Shift_JIS
+  int severity = kNoSeverity;
+};
+
 class TReceiverHost {
  public:
   virtual ~TReceiverHost() = default;
@@ -18,9 +27,10 @@ class TReceiverHost {
   // The settings store every option is read from, at the moment it is needed.
   virtual TSettingsStore& Settings() = 0;
 
-  // Appends one display line (Shift_JIS) at the end of the view. Raises
-  // Exception when the view cannot take it.
-  virtual void AppendLine(std::string_view line) = 0;
+  // Appends one display line (Shift_JIS) at the end of the view; the
+  // severity is for presentation only. Raises Exception when the view cannot
+  // take the line.
+  virtual void AppendLine(std::string_view line, int severity) = 0;
 
   // Switches Begin log, End log and the settings command for a server that
   // is (or is not) listening.

@@ -91,14 +91,16 @@ void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& /*Sender*/, TNetMemoryStr
                                         TNetSocketHandle& ABinding) {
   std::string text(AData.Bytes());
   try {
-    host_.AppendLine(BuildDisplayLine(std::move(text), ABinding.RemoteIP()));
+    const TDisplayLine line = BuildDisplayLine(std::move(text), ABinding.RemoteIP());
+    host_.AppendLine(line.text, line.severity);
   } catch (const std::exception& e) {
     host_.ShowDatagramError(e.what());
   }
 }
 
-std::string TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip) {
+TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip) {
   const TSettingsStore& ini = host_.Settings();
+  int severity = kNoSeverity;
   switch (options::Charcode.Read(ini)) {
     case 1:
       text = EucToSjis(text);
@@ -110,16 +112,25 @@ std::string TDataModule3::BuildDisplayLine(std::string text, const std::string& 
       break;
   }
   AWKStr1->SetRegExp(kTagPattern);
-  if (!options::EnablePriority.Read(ini)) {
-    AWKStr1->Sub("", text);
-  } else {
-    int start = 0, length = 0;
-    if (AWKStr1->Match(text, start, length) > 0) {
-      const int32_t pri = TagNumber(text.substr(static_cast<size_t>(start), static_cast<size_t>(length - 2)));
+  // One search finds the first tag; replacing it by hand at the place found
+  // is what Sub would do, without searching a second time.
+  int start = 0, length = 0;
+  if (AWKStr1->Match(text, start, length) > 0) {
+    const size_t tag = static_cast<size_t>(start - 1);
+    const std::string digits = text.substr(tag + 1, static_cast<size_t>(length - 2));
+    if (!options::EnablePriority.Read(ini)) {
+      // Removed unread: a number too large for a priority is no error here.
+      int32_t pri = 0;
+      if (ParseInt32(digits, kDigitsOnlySyntax, pri) && pri / 8 < static_cast<int32_t>(FacilityNames.size())) {
+        severity = pri % 8;
+      }
+      text.erase(tag, static_cast<size_t>(length));
+    } else {
+      const int32_t pri = TagNumber(digits);
       // No facility has a name past 23: such a tag stays as it came.
       if (pri / 8 < static_cast<int32_t>(FacilityNames.size())) {
-        const std::string label = "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ";
-        AWKStr1->Sub(label, text);
+        severity = pri % 8;
+        text.replace(tag, static_cast<size_t>(length), "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ");
       }
     }
   }
@@ -128,7 +139,7 @@ std::string TDataModule3::BuildDisplayLine(std::string text, const std::string& 
     const std::string stamp = FormatDateTimeText(options::DateFormat.Read(ini), GetLocalTime());
     text = stamp + " " + text;
   }
-  return std::string(TrimControls(text));
+  return TDisplayLine{std::string(TrimControls(text)), severity};
 }
 
 }  // namespace quenza

@@ -33,8 +33,9 @@ class TDataModule3 {
   void NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding);
 
   // The display line for one datagram's text from `remote_ip`, by the
-  // options in the host's settings store at this moment.
-  std::string BuildDisplayLine(std::string text, const std::string& remote_ip);
+  // options in the host's settings store at this moment, with the severity of
+  // its priority tag.
+  TDisplayLine BuildDisplayLine(std::string text, const std::string& remote_ip);
 
  private:
   void UpdateCommands();

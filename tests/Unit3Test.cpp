@@ -41,13 +41,17 @@ int FreeUdpPort() {
 class TRecordingHost : public TReceiverHost {
  public:
   TSettingsStore& Settings() override { return *store; }
-  void AppendLine(std::string_view line) override { lines.emplace_back(line); }
+  void AppendLine(std::string_view line, int severity) override {
+    lines.emplace_back(line);
+    severities.push_back(severity);
+  }
   void UpdateCaptureCommands(bool active) override { commands_active = active; }
   void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
   void ReportError(const std::string& text) override { reports.push_back(text); }
 
   std::unique_ptr<TSettingsStore> store = std::make_unique<TSettingsStore>("");
   std::vector<std::string> lines;
+  std::vector<int> severities;
   std::optional<bool> commands_active;  // never switched yet
   std::vector<std::string> datagram_errors;
   std::vector<std::string> reports;
@@ -171,6 +175,27 @@ TEST_F(Unit3Test, FacilityAndSeverityCorners) {
   Ini().WriteFlag("SYSLOG", "EnableIP", true);
   Ini().WriteFlag("SYSLOG", "EnableDate", true);
   EXPECT_EQ(Receive(""), "D 127.0.0.1");
+}
+
+TEST_F(Unit3Test, LinesCarryTheSeverityOfTheirTag) {
+  StartCapture();
+  const struct {
+    const char* datagram;
+    int severity;
+  } rows[] = {
+      {"<0>m", 0}, {"<11>m", 3}, {"<191>m", 7}, {"x <12>m", 4}, {"<192>m", kNoSeverity}, {"no tag", kNoSeverity},
+  };
+  for (bool priority : {true, false}) {
+    Ini().WriteFlag("SYSLOG", "EnablePriority", priority);
+    for (const auto& row : rows) {
+      Receive(row.datagram);
+      EXPECT_EQ(host_.severities.back(), row.severity) << row.datagram << " priority " << priority;
+    }
+  }
+  // A removed tag too large for a number is no error and gives no severity.
+  EXPECT_EQ(Receive("<99999999999>big"), "D 127.0.0.1 big");
+  EXPECT_EQ(host_.severities.back(), kNoSeverity);
+  EXPECT_TRUE(host_.datagram_errors.empty());
 }
 
 TEST_F(Unit3Test, NulByteHidesALaterTag) {
