@@ -58,7 +58,10 @@ class Cp932Table {
  public:
   Cp932Table() : pages_(1) {  // page 0: the shared empty page
     for (const auto& p : kCp932Pairs) Set(p.unicode, p.code);
-    for (const auto& v : kJisVariants) Set(static_cast<std::uint16_t>(v.from), Code(v.to));
+    for (const auto& v : kJisVariants) {
+      Set(static_cast<std::uint16_t>(v.from), pages_[pageOf_[v.to >> 8]][v.to & 0xFF]);
+    }
+    // Only now: adding a page may move the others.
     for (std::size_t i = 0; i < index_.size(); ++i) index_[i] = pages_[pageOf_[i]].data();
   }
 
