@@ -293,10 +293,8 @@ TEST(Utf8ToSjis, MarkersAndByteOrderMarks) {
       {"accented Latin letter", "caf\xC3\xA9", "caf<U+00E9>", 1},
       {"last code point", Utf8(0x10FFFF), "<U+10FFFF>", 1},
       {"three-byte without a code", Utf8(0x0800) + Utf8(0xFFFF), "<U+0800><U+FFFF>", 2},
-      {"markers between Japanese", Utf8(0x65E5) + Utf8(0x1F600) + Utf8(0x672C), Sj(Utf8(0x65E5)) +
-                                                                                     "<U+1F600>" +
-                                                                                     Sj(Utf8(0x672C)),
-       1},
+      {"marker between Japanese", Utf8(0x65E5) + Utf8(0x1F600) + Utf8(0x672C),
+       Sj(Utf8(0x65E5)) + "<U+1F600>" + Sj(Utf8(0x672C)), 1},
       {"half-width katakana are one byte", Utf8(0xFF61) + Utf8(0xFF9F), "\xA1\xDF"s},
       {"byte-order mark at the start", kBom + Utf8(0x65E5) + Utf8(0x672C), nihon},
       {"byte-order mark before an RFC 5424 message",
