@@ -29,8 +29,9 @@ std::string JisToSjis(std::string_view source);
 // overlong form, no surrogate U+D800..U+DFFF, nothing above U+10FFFF, no
 // sequence cut off) and holds at least one character of three or four bytes.
 // Characters of two bytes alone (U+0080..U+07FF) do not make a text UTF-8:
-// every such pair is also a pair of Shift_JIS half-width katakana ("é" is
-// 0xC3 0xA9, "ﾃｩ"), and Japanese text in UTF-8 always has three-byte ones.
+// their bytes are also a Shift_JIS half-width katakana followed by another
+// one or by a lead byte ("é" is 0xC3 0xA9, "ﾃｩ"), while Japanese in UTF-8 is
+// always three bytes a character.
 // It is UTF-8 too when it holds a byte-order mark (EF BB BF) and everything
 // before the first one is well-formed: a sender that marks its text as UTF-8
 // is believed even if what follows the mark is broken.
