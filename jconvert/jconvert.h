@@ -1,9 +1,12 @@
 // Japanese character-code conversion: EUC-JP and ISO-2022-JP (7-bit JIS with
-// escape sequences) to Shift_JIS, byte for byte, for JIS X 0208 text.
-// The routines validate nothing and never fail: any input gives some output,
-// never longer than the input, and nothing past the input is ever read.
+// escape sequences) to Shift_JIS, byte for byte, for JIS X 0208 text; and
+// UTF-8 to Shift_JIS (code page 932), with the test that tells UTF-8 apart.
+// The routines never fail: any input gives some output, and nothing past the
+// input is ever read. The EUC-JP and ISO-2022-JP routines validate nothing and
+// never give more bytes than they take.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,5 +24,34 @@ std::string EucToSjis(std::string_view source);
 // after another escape sequence. A character or escape sequence cut off by
 // the end of the input is dropped.
 std::string JisToSjis(std::string_view source);
+
+// Whether a text is UTF-8. It is when it is well-formed UTF-8 (strict: no
+// overlong form, no surrogate U+D800..U+DFFF, nothing above U+10FFFF, no
+// sequence cut off) and holds at least one character of three or four bytes.
+// Characters of two bytes alone (U+0080..U+07FF) do not make a text UTF-8:
+// their bytes are also a Shift_JIS half-width katakana followed by another
+// one or by a lead byte ("é" is 0xC3 0xA9, "ﾃｩ"), while Japanese in UTF-8 is
+// always three bytes a character.
+// It is UTF-8 too when it holds a byte-order mark (EF BB BF) and everything
+// before the first one is well-formed: a sender that marks its text as UTF-8
+// is believed even if what follows the mark is broken.
+bool IsUtf8Text(std::string_view source);
+
+// What Utf8ToSjis had to write as markers.
+struct TUtf8ToSjisCounts {
+  std::size_t Unmappable = 0;  // characters code page 932 has no code for, written <U+XXXX>
+  std::size_t Malformed = 0;   // bytes that are not part of well-formed UTF-8, written <0xXX>
+};
+
+// UTF-8 to Shift_JIS as code page 932 reads it. Byte-order marks (U+FEFF)
+// are dropped wherever they stand. A character that other JIS mappings give
+// a code point of its own (U+301C WAVE DASH, U+2212 MINUS SIGN, U+00A5 YEN
+// SIGN, ...) goes to the code page 932 code of the same JIS character. A
+// character code page 932 lacks becomes "<U+" its code point in upper-case
+// hexadecimal, at least four digits, ">" (<U+00E9>, <U+1F600>); each byte of
+// an ill-formed sequence becomes "<0x" two hexadecimal digits ">" (<0xE3>),
+// so nothing is lost silently and the output never holds a lone lead byte.
+// The output may be longer than the input. counts, when given, is set.
+std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts = nullptr);
 
 }  // namespace quenza

@@ -5,31 +5,18 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "jconvert.h"
+#include "support/ExactBytes.h"
 
 namespace quenza {
 namespace {
 
 using namespace std::string_literals;
 
-// A copy of the bytes in a block of exactly their size: no terminator to read.
-class ExactBytes {
- public:
-  explicit ExactBytes(std::string_view bytes) : size_(bytes.size()), data_(new char[bytes.size() ? bytes.size() : 1]) {
-    if (size_) std::memcpy(data_.get(), bytes.data(), size_);
-  }
-  std::string_view View(std::size_t length) const { return {data_.get(), length}; }
-  std::string_view View() const { return View(size_); }
-
- private:
-  std::size_t size_;
-  std::unique_ptr<char[]> data_;
-};
+using test::ExactBytes;
 
 struct PairCase {
   unsigned char j1, j2;
