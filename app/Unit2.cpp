@@ -60,7 +60,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setGeometry(8, 8, 346, 177);
-  // One tab only: the tab bar need not take part in the focus order.
+  // The tab bar stays out of the focus order, as with one tab; Ctrl+Tab
+  // changes tabs.
   PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
   TabSheet1 = new QWidget(PageControl1);
   PageControl1->addTab(TabSheet1, QStringLiteral("基本設定"));
@@ -103,6 +104,11 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A format may produce "<" or "&": show the preview as it is.
   Label3->setTextFormat(Qt::PlainText);
 
+  TabSheet2 = new QWidget(PageControl1);
+  PageControl1->addTab(TabSheet2, QStringLiteral("詳細設定"));
+  CheckBox4 = new QCheckBox(QStringLiteral("UTF-8 を自動判別する(&U)"), TabSheet2);
+  CheckBox4->setGeometry(8, 10, 320, 18);
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setGeometry(198, 192, 75, 23);
   Button1->setDefault(true);
@@ -117,7 +123,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox1, CheckBox2);
   QWidget::setTabOrder(CheckBox2, CheckBox3);
   QWidget::setTabOrder(CheckBox3, ComboBox1);
-  QWidget::setTabOrder(ComboBox1, Button1);
+  QWidget::setTabOrder(ComboBox1, CheckBox4);
+  QWidget::setTabOrder(CheckBox4, Button1);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -144,6 +151,7 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox2->setChecked(options::EnableIP.Read(store));
   CheckBox3->setChecked(options::EnablePriority.Read(store));
   ComboBox1->setEditText(DecodeSjis(options::DateFormat.Read(store)));
+  CheckBox4->setChecked(options::DetectUTF8.Read(store));
 }
 
 void TForm2::WriteSettings(TSettingsStore& store) const {
@@ -155,6 +163,7 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::EnableIP.Write(store, CheckBox2->isChecked());
   options::EnablePriority.Write(store, CheckBox3->isChecked());
   options::DateFormat.Write(store, EncodeSjis(ComboBox1->currentText()));
+  options::DetectUTF8.Write(store, CheckBox4->isChecked());
 }
 
 }  // namespace quenza

@@ -1,5 +1,6 @@
 // The settings dialog (Form2): the six receiver options of the SYSLOG section
-// with a live preview of the date format.
+// with a live preview of the date format on the first tab, the options added
+// since on the second ("詳細設定").
 //
 // It takes its values from the settings store when filled and gives them back
 // only on OK; Cancel and the close box leave the store alone. Values in the
@@ -46,15 +47,18 @@ class TForm2 : public QDialog {
   QLabel* Label2 = nullptr;
   QComboBox* ComboBox1 = nullptr;
   QLabel* Label3 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QCheckBox* CheckBox4 = nullptr;  // DetectUTF8
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
 
   // Refreshes the preview Label3 from the clock and the format in ComboBox1.
   void ComboBox1Select();
 
-  // Fills every control from the SYSLOG section, falling back to the defaults.
+  // Fills every control from the store, falling back to the defaults.
   void ReadSettings(const TSettingsStore& store);
-  // Writes all six SYSLOG keys, changed or not, in their fixed order.
+  // Writes every key, changed or not: the six SYSLOG keys in their fixed
+  // order, then the second tab's.
   void WriteSettings(TSettingsStore& store) const;
 };
 

@@ -15,5 +15,7 @@ inline constexpr TFlagOption EnableDate{kSection, "EnableDate", true};
 inline constexpr TFlagOption EnableIP{kSection, "EnableIP", true};
 inline constexpr TFlagOption EnablePriority{kSection, "EnablePriority", true};
 inline constexpr TTextOption DateFormat{kSection, "DateFormat", "yyyy/mm/dd hh:mm:ss"};
+// A datagram in UTF-8 is converted from UTF-8 whatever Charcode says.
+inline constexpr TFlagOption DetectUTF8{kSection, "DetectUTF8", true};
 
 }  // namespace quenza::syslog_options

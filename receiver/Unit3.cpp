@@ -1,4 +1,5 @@
-// One datagram, step by step: convert the character code, find the first
+// One datagram, step by step: convert the character code (from UTF-8 when the
+// datagram is UTF-8 and detection is on, else as Charcode says), find the first
 // "<digits>" tag and rewrite it as "[FACILITY/SEVERITY] " (or remove it),
 // prefix the sender's address and then the reception time, trim, append.
 // Every option is read from the settings store for every datagram; an error
@@ -101,15 +102,21 @@ void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& /*Sender*/, TNetMemoryStr
 TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip) {
   const TSettingsStore& ini = host_.Settings();
   int severity = kNoSeverity;
-  switch (options::Charcode.Read(ini)) {
-    case 1:
-      text = EucToSjis(text);
-      break;
-    case 2:
-      text = JisToSjis(text);
-      break;
-    default:
-      break;
+  if (options::DetectUTF8.Read(ini) && IsUtf8Text(text)) {
+    TUtf8ToSjisCounts counts;
+    text = Utf8ToSjis(text, &counts);
+    unmappable_characters_ += counts.Unmappable;
+  } else {
+    switch (options::Charcode.Read(ini)) {
+      case 1:
+        text = EucToSjis(text);
+        break;
+      case 2:
+        text = JisToSjis(text);
+        break;
+      default:
+        break;
+    }
   }
   AWKStr1->SetRegExp(kTagPattern);
   // One search finds the first tag; replacing it by hand at the place found

@@ -37,12 +37,16 @@ class TDataModule3 {
   // its priority tag.
   TDisplayLine BuildDisplayLine(std::string text, const std::string& remote_ip);
 
+  // Characters of UTF-8 datagrams that code page 932 lacks, written as <U+XXXX>.
+  std::size_t UnmappableCharacters() const { return unmappable_characters_; }
+
  private:
   void UpdateCommands();
 
   TReceiverHost& host_;
   std::array<std::string, 24> FacilityNames;
   std::array<std::string, 8> SeverityNames;
+  std::size_t unmappable_characters_ = 0;
 };
 
 // The current receiver module; null while capture is off.

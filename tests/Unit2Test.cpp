@@ -89,14 +89,34 @@ TEST_F(Unit2Test, FirstOpeningWithoutFileShowsTheDefaults) {
   EXPECT_EQ(form.Label3->text(), Preview("yyyy/mm/dd hh:mm:ss", kMoment));
 }
 
-TEST_F(Unit2Test, OkWritesAllSixKeysInOrder) {
+TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   TSettingsStore store(IniPath());
   TForm2 form;
   form.ReadSettings(store);
   form.WriteSettings(store);
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
-            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\n\r\n");
+            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n\r\n");
+}
+
+TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
+  EXPECT_EQ(TForm2().PageControl1->count(), 2);
+  EXPECT_EQ(TForm2().PageControl1->tabText(1), QStringLiteral("詳細設定"));
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nDetectUTF8=0\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_FALSE(form.CheckBox4->isChecked());
+  EXPECT_EQ(form.CheckBox4->text(), QStringLiteral("UTF-8 を自動判別する(&U)"));
+  form.CheckBox4->setChecked(true);
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "DetectUTF8", ""), "1");
+  // Its access key works on its own tab.
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  QTest::keyClick(&form, Qt::Key_U, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox4->isChecked(); }, 2000));
+  EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox4->geometry()));
+  EXPECT_LE(form.CheckBox4->sizeHint().width(), form.CheckBox4->width());
 }
 
 TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {

@@ -220,6 +220,33 @@ TEST_F(Unit3Test, CharacterCodes) {
   }
 }
 
+// UTF-8 datagrams become Shift_JIS whatever Charcode says, unless detection is off.
+TEST_F(Unit3Test, Utf8DatagramsAreDetected) {
+  StartCapture();
+  Ini().WriteFlag("SYSLOG", "EnableDate", false);
+  Ini().WriteFlag("SYSLOG", "EnableIP", false);
+  const std::string sjis = "\x93\xfa\x96\x7b\x8c\xea";  // 日本語
+  const std::string utf8 = reinterpret_cast<const char*>(u8"日本語");
+  for (const char* charcode : {"0", "1", "2"}) {
+    Ini().WriteText("SYSLOG", "Charcode", charcode);
+    EXPECT_EQ(Receive("<13>" + utf8), "[USER/NOTICE] " + sjis) << charcode;
+  }
+  // An RFC 5424 message with a byte-order mark before its text.
+  EXPECT_EQ(Receive("<13>1 - host app - - - \xEF\xBB\xBFok " + utf8), "[USER/NOTICE] 1 - host app - - - ok " + sjis);
+  // EUC-JP from a Japanese sender still goes through Charcode.
+  Ini().WriteText("SYSLOG", "Charcode", "1");
+  EXPECT_EQ(Receive("<13>\xc6\xfc\xcb\xdc\xb8\xec"), "[USER/NOTICE] " + sjis);
+  // Characters code page 932 lacks are written out and counted.
+  const size_t before = module_->UnmappableCharacters();
+  EXPECT_EQ(Receive(reinterpret_cast<const char*>(u8"<13>日本 😀 é")), "[USER/NOTICE] \x93\xfa\x96\x7b <U+1F600> <U+00E9>");
+  EXPECT_EQ(module_->UnmappableCharacters(), before + 2);
+  // Off: the bytes pass as they came, as before detection existed.
+  Ini().WriteFlag("SYSLOG", "DetectUTF8", false);
+  Ini().WriteText("SYSLOG", "Charcode", "0");
+  EXPECT_EQ(Receive("<13>" + utf8), "[USER/NOTICE] " + utf8);
+  EXPECT_EQ(Receive("<13>\xEF\xBB\xBFx"), "[USER/NOTICE] \xEF\xBB\xBFx");
+}
+
 TEST_F(Unit3Test, LongestDatagramArrivesWholeAndLongerOneNever) {
   StartCapture();
   Ini().WriteFlag("SYSLOG", "EnableDate", false);
