@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure run test tsan clean
+.PHONY: setup configure run test tsan fuzz clean
 
 setup:
 	bash scripts/setup.sh
@@ -26,6 +26,15 @@ tsan:
 	cmake -S . -B build-tsan -G Ninja -DQUENZA_TSAN=ON -DQUENZA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build build-tsan --target net_tests -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L net -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS each (clang and its fuzzer runtime:
+# bash scripts/setup.sh fuzz).
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DQUENZA_FUZZ=ON -DQUENZA_TESTS=OFF \
+	  -DQUENZA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build build-fuzz --target fuzz_targets -j $(JOBS)
+	bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quenza needs to build, test and be seen, when
 # any of them is missing. Runs apt-get as root, or through sudo otherwise.
+#   bash scripts/setup.sh        the build, the tests and the end-to-end runs
+#   bash scripts/setup.sh fuzz   also clang and its fuzzer runtime (make fuzz)
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
   xvfb xauth imagemagick x11-apps xdotool bsdutils)
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
