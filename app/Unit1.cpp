@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +19,7 @@
 #include "Application.h"
 #include "FileAttributes.h"
 #include "MessageDialogs.h"
+#include "LogFileOptions.h"
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
@@ -315,6 +318,13 @@ void TForm1::UpdateCaptureCommands(bool active) {
   tbBeginLog1->setEnabled(BeginLog1->isEnabled());
   tbEndLog1->setEnabled(EndLog1->isEnabled());
   mmConfig1->setEnabled(BeginLog1->isEnabled());
+}
+
+std::string TForm1::LogFolderPath() {
+  const QString folder = DecodeSjis(logfile_options::Folder.Read(*IniFile));
+  if (!folder.isEmpty()) return QFile::encodeName(folder).toStdString();
+  const QString settings = QFile::decodeName(QByteArray::fromStdString(IniFile->FileName()));
+  return QFile::encodeName(QFileInfo(settings).absolutePath() + QStringLiteral("/logs")).toStdString();
 }
 
 void TForm1::ShowDatagramError(const std::string& text) {

@@ -99,6 +99,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   TSettingsStore& Settings() override { return *IniFile; }
   void AppendLine(std::string_view line, int severity) override;
   void UpdateCaptureCommands(bool active) override;
+  std::string LogFolderPath() override;
   void ShowDatagramError(const std::string& text) override;
   void ReportError(const std::string& text) override;
 

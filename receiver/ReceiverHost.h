@@ -36,6 +36,10 @@ class TReceiverHost {
   // is (or is not) listening.
   virtual void UpdateCaptureCommands(bool active) = 0;
 
+  // The folder for automatic log files as a file-system path: the LOGFILE
+  // Folder setting, or "logs" beside the settings file when that is empty.
+  virtual std::string LogFolderPath() = 0;
+
   // An error while turning a datagram into a line (UTF-8 text): shown in an
   // error dialog titled "エラー".
   virtual void ShowDatagramError(const std::string& text) = 0;

@@ -11,6 +11,7 @@
 #include "DateTimeFormat.h"
 #include "Exception.h"
 #include "IntegerText.h"
+#include "LogFileOptions.h"
 #include "SettingsStore.h"
 #include "ShiftJisText.h"
 #include "SyslogOptions.h"
@@ -78,11 +79,16 @@ void TDataModule3::DataModuleCreate() {
   }
   NetUDPServer1->SetDefaultPort(port);
   NetUDPServer1->SetActive(true);
+  if (logfile_options::Enable.Read(host_.Settings())) {
+    LogFile = std::make_unique<TLogFileWriter>(host_.LogFolderPath());
+  }
   UpdateCommands();
 }
 
 void TDataModule3::DataModuleDestroy() {
   NetUDPServer1->SetActive(false);
+  // Everything received is in the files, and on the disk, when End log returns.
+  if (LogFile) LogFile->Sync();
   UpdateCommands();
 }
 
@@ -93,6 +99,8 @@ void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& /*Sender*/, TNetMemoryStr
   std::string text(AData.Bytes());
   try {
     const TDisplayLine line = BuildDisplayLine(std::move(text), ABinding.RemoteIP());
+    // The file first: it is the record of what arrived, even if the view is full.
+    if (LogFile) LogFile->Append(line.text, GetLocalTime());
     host_.AppendLine(line.text, line.severity);
   } catch (const std::exception& e) {
     host_.ShowDatagramError(e.what());

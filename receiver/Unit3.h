@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "LogFileWriter.h"
 #include "NetUDPServer.h"
 #include "ReceiverHost.h"
 #include "sjRegExp.h"
@@ -27,6 +28,8 @@ class TDataModule3 {
 
   std::unique_ptr<TAWKStr> AWKStr1;
   std::unique_ptr<TNetUDPServer> NetUDPServer1;
+  // Automatic log files, while LOGFILE Enable was on at the start; else null.
+  std::unique_ptr<TLogFileWriter> LogFile;
 
   void DataModuleCreate();
   void DataModuleDestroy();

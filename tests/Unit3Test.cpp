@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -46,10 +49,12 @@ class TRecordingHost : public TReceiverHost {
     severities.push_back(severity);
   }
   void UpdateCaptureCommands(bool active) override { commands_active = active; }
+  std::string LogFolderPath() override { return log_folder; }
   void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
   void ReportError(const std::string& text) override { reports.push_back(text); }
 
   std::unique_ptr<TSettingsStore> store = std::make_unique<TSettingsStore>("");
+  std::string log_folder;
   std::vector<std::string> lines;
   std::vector<int> severities;
   std::optional<bool> commands_active;  // never switched yet
@@ -291,6 +296,31 @@ TEST_F(Unit3Test, StopWhileADeliveryIsPendingStillShowsIt) {
   module_.reset();
   ASSERT_EQ(Lines().size(), 1u);
   EXPECT_EQ(Lines()[0], "D 127.0.0.1 [USER/NOTICE] pending");
+}
+
+TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
+  char folder[] = "/tmp/unit3-logs-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  host_.log_folder = std::string(folder) + "/logs";
+  Ini().WriteFlag("LOGFILE", "Enable", true);
+  StartCapture();
+  ASSERT_NE(module_->LogFile, nullptr);
+  Receive("<13>first");
+  Receive("<11>\x93\xfa\x96\x7b\x8c\xea");
+  Send("<14>pending at the end");
+  usleep(100 * 1000);
+  module_.reset();  // End log: everything received is shown and in the file
+  ASSERT_EQ(Lines().size(), 3u);
+  std::string expected;
+  for (const std::string& line : Lines()) expected += line + "\r\n";
+  // One file, named after today's date.
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(host_.log_folder)) files.push_back(entry.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_NE(files[0].find("/quenza-"), std::string::npos);
+  std::ifstream in(files[0], std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {

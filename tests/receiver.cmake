@@ -1,3 +1,4 @@
 # The receiver module alone, with a stand-in for the window: it links no Qt
 # and nothing of the application.
 quenza_add_test(Unit3Test SOURCES Unit3Test.cpp LIBS quenza_receiver LABELS net TIMEOUT 120)
+quenza_add_test(LogFileWriterTest SOURCES LogFileWriterTest.cpp LIBS quenza_receiver LABELS net TIMEOUT 120)

@@ -19,6 +19,7 @@ class TFuzzHost : public TReceiverHost {
   TSettingsStore& Settings() override { return store; }
   void AppendLine(std::string_view, int) override {}
   void UpdateCaptureCommands(bool) override {}
+  std::string LogFolderPath() override { return {}; }
   void ShowDatagramError(const std::string&) override {}
   void ReportError(const std::string&) override {}
   TSettingsStore store{""};
