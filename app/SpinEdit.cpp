@@ -18,6 +18,8 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
   SetValue(min_value_);
 }
 
+void TSpinEdit::SetMaxLength(int length) { lineEdit()->setMaxLength(length); }
+
 void TSpinEdit::SetRange(int min_value, int max_value) {
   min_value_ = min_value;
   max_value_ = max_value < min_value ? min_value : max_value;

@@ -2,7 +2,8 @@
 // holding a whole number in [MinValue, MaxValue].
 //
 // The text is the value; nothing is parsed while the user types. Only digits,
-// signs and the decimal separator get in, up to five characters, so a number
+// signs and the decimal separator get in, up to five characters (or as many
+// as SetMaxLength allows), so a number
 // outside the range can stand in the box until it loses the focus, which puts
 // the nearest bound in its place. Text that is not a whole number (empty, a
 // lone sign, 1.5) reads as MinValue. Value() always answers inside the range,
@@ -22,6 +23,8 @@ class TSpinEdit : public QAbstractSpinBox {
   int MinValue() const { return min_value_; }
   int MaxValue() const { return max_value_; }
   void SetRange(int min_value, int max_value);
+  // How many characters the box takes (five unless set).
+  void SetMaxLength(int length);
 
   int Value() const;
   void SetValue(int value);  // clamps into the range and shows the number

@@ -4,18 +4,22 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <utility>
 
+#include "FolderDialog.h"
 #include "Guarded.h"
+#include "LogFileOptions.h"
 #include "RadioGroup.h"
 #include "SettingsStore.h"
 #include "SpinEdit.h"
 #include "SyslogOptions.h"
 #include "TextCodec.h"
+#include "ViewOptions.h"
 
 namespace quenza {
 
@@ -109,6 +113,27 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   CheckBox4 = new QCheckBox(QStringLiteral("UTF-8 を自動判別する(&U)"), TabSheet2);
   CheckBox4->setGeometry(8, 10, 320, 18);
 
+  CheckBox5 = new QCheckBox(QStringLiteral("受信したログをファイルに保存する(&L)"), TabSheet2);
+  CheckBox5->setGeometry(8, 34, 320, 18);
+  Label4 = new QLabel(QStringLiteral("保存先フォルダー(&O)"), TabSheet2);
+  Label4->setGeometry(24, 54, 300, 16);
+  Edit1 = new QLineEdit(TabSheet2);
+  Edit1->setGeometry(24, 70, 228, 22);
+  Edit1->setPlaceholderText(QStringLiteral("設定ファイルと同じ場所の logs"));
+  Label4->setBuddy(Edit1);
+  Button3 = new QPushButton(QStringLiteral("参照(&R)..."), TabSheet2);
+  Button3->setGeometry(258, 69, 75, 24);
+
+  Label5 = new QLabel(QStringLiteral("表示する最大行数(&M)"), TabSheet2);
+  Label5->setGeometry(8, 100, 200, 16);
+  SpinEdit2 = new TSpinEdit(TabSheet2);
+  SpinEdit2->SetMaxLength(9);
+  SpinEdit2->SetRange(0, 999999999);
+  SpinEdit2->setGeometry(8, 116, 100, 22);
+  Label5->setBuddy(SpinEdit2);
+  Label6 = new QLabel(QStringLiteral("(0 = 無制限)"), TabSheet2);
+  Label6->setGeometry(114, 119, 200, 16);
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setGeometry(198, 192, 75, 23);
   Button1->setDefault(true);
@@ -124,7 +149,11 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox2, CheckBox3);
   QWidget::setTabOrder(CheckBox3, ComboBox1);
   QWidget::setTabOrder(ComboBox1, CheckBox4);
-  QWidget::setTabOrder(CheckBox4, Button1);
+  QWidget::setTabOrder(CheckBox4, CheckBox5);
+  QWidget::setTabOrder(CheckBox5, Edit1);
+  QWidget::setTabOrder(Edit1, Button3);
+  QWidget::setTabOrder(Button3, SpinEdit2);
+  QWidget::setTabOrder(SpinEdit2, Button1);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -134,6 +163,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // too unless it is the text already there, which `activated` still reports.
   connect(ComboBox1, &QComboBox::editTextChanged, this, GuardedSlot([this] { ComboBox1Select(); }));
   connect(ComboBox1, &QComboBox::activated, this, GuardedSlot([this] { ComboBox1Select(); }));
+  connect(Button3, &QPushButton::clicked, this, GuardedSlot([this] { Button3Click(); }));
+  connect(CheckBox5, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox5Click(); }));
+  CheckBox5Click();
 
   ComboBox1Select();
 }
@@ -144,6 +176,17 @@ void TForm2::ComboBox1Select() {
   Label3->setText(QStringLiteral("※") + DecodeSjis(text));
 }
 
+void TForm2::Button3Click() {
+  if (std::optional<QString> folder = ExecuteFolderDialog(this, Edit1->text())) Edit1->setText(*folder);
+}
+
+void TForm2::CheckBox5Click() {
+  const bool on = CheckBox5->isChecked();
+  Label4->setEnabled(on);
+  Edit1->setEnabled(on);
+  Button3->setEnabled(on);
+}
+
 void TForm2::ReadSettings(const TSettingsStore& store) {
   SpinEdit1->SetValue(options::Port.Read(store));
   RadioGroup1->SetItemIndex(options::Charcode.Read(store));
@@ -152,6 +195,9 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox3->setChecked(options::EnablePriority.Read(store));
   ComboBox1->setEditText(DecodeSjis(options::DateFormat.Read(store)));
   CheckBox4->setChecked(options::DetectUTF8.Read(store));
+  CheckBox5->setChecked(logfile_options::Enable.Read(store));
+  Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
+  SpinEdit2->SetValue(view_options::MaxLines.Read(store));
 }
 
 void TForm2::WriteSettings(TSettingsStore& store) const {
@@ -164,6 +210,9 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::EnablePriority.Write(store, CheckBox3->isChecked());
   options::DateFormat.Write(store, EncodeSjis(ComboBox1->currentText()));
   options::DetectUTF8.Write(store, CheckBox4->isChecked());
+  logfile_options::Enable.Write(store, CheckBox5->isChecked());
+  logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
+  view_options::MaxLines.Write(store, SpinEdit2->Value());
 }
 
 }  // namespace quenza

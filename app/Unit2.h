@@ -18,6 +18,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
@@ -49,11 +50,22 @@ class TForm2 : public QDialog {
   QLabel* Label3 = nullptr;
   QWidget* TabSheet2 = nullptr;
   QCheckBox* CheckBox4 = nullptr;  // DetectUTF8
+  QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
+  QLabel* Label4 = nullptr;
+  QLineEdit* Edit1 = nullptr;      // LOGFILE Folder
+  QPushButton* Button3 = nullptr;  // 参照...
+  QLabel* Label5 = nullptr;
+  TSpinEdit* SpinEdit2 = nullptr;  // VIEW MaxLines
+  QLabel* Label6 = nullptr;
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
 
   // Refreshes the preview Label3 from the clock and the format in ComboBox1.
   void ComboBox1Select();
+  // The folder button: the standard folder dialog, starting at the folder shown.
+  void Button3Click();
+  // The folder row is usable only while log files are on.
+  void CheckBox5Click();
 
   // Fills every control from the store, falling back to the defaults.
   void ReadSettings(const TSettingsStore& store);

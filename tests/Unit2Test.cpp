@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "DateTimeFormat.h"
+#include "FolderDialog.h"
 #include "RadioGroup.h"
 #include "SettingsStore.h"
 #include "SpinEdit.h"
@@ -96,7 +97,57 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   form.WriteSettings(store);
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
-            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n\r\n");
+            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n\r\n"
+            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
+}
+
+TEST_F(Unit2Test, SecondTabEditsLogFilesAndTheViewsLimit) {
+  // A folder name in Shift_JIS, as every settings value.
+  TSettingsStore store = StoreWith("[LOGFILE]\r\nEnable=1\r\nFolder=/var/log/\x83\x8d\x83\x4f\r\n[VIEW]\r\nMaxLines=500000\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_TRUE(form.CheckBox5->isChecked());
+  EXPECT_EQ(form.Edit1->text(), QStringLiteral("/var/log/ログ"));
+  EXPECT_TRUE(form.Edit1->isEnabled());
+  EXPECT_EQ(form.SpinEdit2->Value(), 500000);
+
+  // The folder button asks the standard dialog, starting at the folder shown.
+  QString asked_at;
+  const TFolderChooser previous = TESTING_ONLY_SetFolderChooser([&](const QString& initial) {
+    asked_at = initial;
+    return std::optional<QString>(QStringLiteral("/tmp/ここ"));
+  });
+  form.Button3->click();
+  EXPECT_EQ(asked_at, QStringLiteral("/var/log/ログ"));
+  EXPECT_EQ(form.Edit1->text(), QStringLiteral("/tmp/ここ"));
+  TESTING_ONLY_SetFolderChooser([](const QString&) { return std::optional<QString>(); });
+  form.Button3->click();  // cancelled: the folder stays
+  EXPECT_EQ(form.Edit1->text(), QStringLiteral("/tmp/ここ"));
+  TESTING_ONLY_SetFolderChooser(previous);
+
+  form.CheckBox5->setChecked(false);
+  EXPECT_FALSE(form.Edit1->isEnabled());
+  EXPECT_FALSE(form.Button3->isEnabled());
+  form.SpinEdit2->SetValue(0);
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("LOGFILE", "Enable", ""), "0");
+  EXPECT_EQ(store.ReadText("LOGFILE", "Folder", ""), "/tmp/\x82\xb1\x82\xb1");
+  EXPECT_EQ(store.ReadText("VIEW", "MaxLines", ""), "0");
+
+  // Every control of the tab lies inside it and shows its whole caption.
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  for (QWidget* control : std::initializer_list<QWidget*>{form.CheckBox4, form.CheckBox5, form.Label4, form.Edit1,
+                                                          form.Button3, form.Label5, form.SpinEdit2, form.Label6}) {
+    SCOPED_TRACE(control->metaObject()->className());
+    EXPECT_TRUE(form.TabSheet2->rect().contains(control->geometry()));
+  }
+  for (QWidget* control : std::initializer_list<QWidget*>{form.CheckBox5, form.Label4, form.Label5, form.Label6}) {
+    EXPECT_LE(control->sizeHint().width(), control->width());
+  }
+  // A nine-digit limit fits the box.
+  form.SpinEdit2->SetValue(999999999);
+  EXPECT_EQ(form.SpinEdit2->Value(), 999999999);
 }
 
 TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {

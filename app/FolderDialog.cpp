@@ -1,0 +1,29 @@
+#include "FolderDialog.h"
+
+#include <QFileDialog>
+#include <utility>
+
+namespace quenza {
+namespace {
+
+TFolderChooser& Chooser() {
+  static TFolderChooser chooser;
+  return chooser;
+}
+
+}  // namespace
+
+std::optional<QString> ExecuteFolderDialog(QWidget* parent, const QString& initial) {
+  if (Chooser()) return Chooser()(initial);
+  // Qt's own dialog, so its texts come from the program's Japanese translation.
+  QFileDialog dialog(parent, QStringLiteral("フォルダーの参照"), initial);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+TFolderChooser TESTING_ONLY_SetFolderChooser(TFolderChooser chooser) { return std::exchange(Chooser(), std::move(chooser)); }
+
+}  // namespace quenza
