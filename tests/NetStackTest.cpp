@@ -363,11 +363,13 @@ TEST(NetStackLife, StackFollowsItsUsersWhileTheLibraryStartsOnce) {
 
 // ---- Former bugs ----
 
+class NetStackFormerBugs : public NetStackTest {};
+
 // Releasing a binding shuts down the send side and closes. Neither wakes a
 // POSIX poll for reading: the shutdown wakes it only to sleep again, and it
 // returned at all only when the close won the race with that second look. End
 // log then sat out the listener's wait. Closing now wakes the waiter.
-TEST_F(NetStackTest, FormerBugClosingASocketWakesAThreadWaitingOnIt) {
+TEST_F(NetStackFormerBugs, ClosingASocketWakesAThreadWaitingOnIt) {
   int port = 0;
   const TSocket s = BoundSocket(port);
   open_.clear();
@@ -392,7 +394,7 @@ TEST_F(NetStackTest, FormerBugClosingASocketWakesAThreadWaitingOnIt) {
 
 // A set claiming more than 64 sockets was reported as "not a socket"; it is an
 // invalid argument. A bad handle inside a proper set stays "not a socket".
-TEST(NetStackFormerBugs, AnOverFullWaitSetIsAnInvalidArgument) {
+TEST_F(NetStackFormerBugs, AnOverFullWaitSetIsAnInvalidArgument) {
   ws2::TFdSet over;
   over.fd_count = ws2::kFdSetSize + 1;
   for (ws2::TSocket& s : over.fd_array) s = -5;  // bad handles as well: the count is reported first
