@@ -12,7 +12,11 @@
 // overflowed), by the server's full queue, or not accounted for (the system
 // reports its drops with the next datagram, so drops at the very end go
 // unseen); the deepest the server's queue got; and the sender's own rate.
+// BM_BareReceiveLoop is the floor on the same machine at the same moment: one
+// thread receiving into nothing, with the same socket queue.
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,6 +208,55 @@ BENCHMARK(BM_UDPServerIngest)
     ->Args({200000, 5, 1})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+void BM_BareReceiveLoop(benchmark::State& state) {
+  const long rate = state.range(0);
+  for (auto _ : state) {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const int queueBytes = 4 * 1024 * 1024;  // as the server asks
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queueBytes, sizeof queueBytes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    timeval tick{0, 100000};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
+    const Clock::time_point start = Clock::now();
+    const TSender sender = StartSender(ntohs(addr.sin_port), kDatagrams, rate);
+    if (sender.pid == 0) {
+      state.SkipWithError("cannot start IngestSender beside this program");
+      close(fd);
+      return;
+    }
+    long received = 0;
+    Clock::time_point last = start, lastChange = start;
+    bool senderDone = false;
+    int senderStatus = 0;
+    char buffer[8192];
+    while (true) {
+      if (recv(fd, buffer, sizeof buffer, 0) >= 0) {
+        ++received;
+        last = lastChange = Clock::now();
+        continue;
+      }
+      if (!senderDone && waitpid(sender.pid, &senderStatus, WNOHANG) == sender.pid) senderDone = true;
+      if (senderDone && Clock::now() - lastChange > kQuiet) break;
+    }
+    close(fd);
+    const double senderRate = SenderRate(sender.output);
+    const double seconds = std::chrono::duration<double>(last - start).count();
+    state.counters["delivered"] = static_cast<double>(received);
+    state.counters["delivered_per_s"] = seconds > 0 ? static_cast<double>(received) / seconds : 0;
+    state.counters["lost"] = static_cast<double>(kDatagrams - received);
+    state.counters["sent_per_s"] = senderRate;
+    std::fprintf(stderr, "rate %6ld/s, bare receive loop: %7ld of %ld received (%.2f%%) in %.3f s = %.0f/s; sender %.0f/s\n",
+                 rate, received, kDatagrams, 100.0 * static_cast<double>(received) / static_cast<double>(kDatagrams),
+                 seconds, state.counters["delivered_per_s"].value, senderRate);
+  }
+}
+BENCHMARK(BM_BareReceiveLoop)->ArgName("per_s")->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quenza
