@@ -1,3 +1,6 @@
-# Networking benchmarks: the main-thread round trip under a Qt event loop.
+# Networking benchmarks: the main-thread round trip under a Qt event loop, and
+# a flood from a separate sender process through the real UDP server.
 quenza_add_bench(SynchronizeBench SOURCES SynchronizeBench.cpp LIBS quenza_net Qt6::Core GUI OWN_MAIN)
-quenza_add_bench(NetUDPServerBench SOURCES NetUDPServerBench.cpp LIBS quenza_net)
+quenza_add_bench(NetUDPServerBench SOURCES NetUDPServerBench.cpp LIBS quenza_net Qt6::Core OWN_MAIN)
+# The sender (bench/IngestSender.cpp) is built with the receiver's benchmarks.
+add_dependencies(NetUDPServerBench IngestSender)

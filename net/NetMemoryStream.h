@@ -1,11 +1,11 @@
 // The in-memory stream a datagram is delivered in (AData): a block of bytes
 // with a size and a read position.
 //
-// Takes: a size to receive into, then the received length. Gives: the bytes
-// from position 0. The rule a reader would miss: the listener reuses one
-// stream for every datagram, and growing or shrinking the size never frees or
-// clears the memory, so setting it to the buffer size before each receive
-// costs nothing. Lent to the handler for the call only.
+// Takes: a size, then the bytes. Gives: the bytes from position 0. The rule a
+// reader would miss: the server reuses one stream for every delivery, and
+// growing or shrinking the size never frees or clears the memory, so filling
+// it with the next datagram allocates nothing once it has held the largest.
+// Lent to the handler for the call only.
 #pragma once
 
 #include <cstddef>

@@ -25,6 +25,8 @@ void TNetSocketHandle::OpenSocket(int socketType, int protocol) {
   if (socketOpen_) ClearAddresses(true);
   socket_ = SocketStack->CreateCheckedSocket(socketType, protocol);
   socketOpen_ = true;
+  kernelDrops_.store(0, std::memory_order_relaxed);
+  lastDropCount_ = 0;
 }
 
 void TNetSocketHandle::ReleaseSocket(bool /*resetLocal*/) {
@@ -77,6 +79,13 @@ void TNetSocketHandle::ReadLocalAddress() {
 void TNetSocketHandle::StoreRemote(std::string address, int port) {
   remoteIP_ = std::move(address);
   remotePort_ = port;
+}
+
+void TNetSocketHandle::NoteKernelDropCount(std::uint32_t count) noexcept {
+  // The system's count is 32 bits and may wrap; the difference does not care.
+  const std::uint32_t added = count - lastDropCount_;
+  lastDropCount_ = count;
+  kernelDrops_.fetch_add(added, std::memory_order_relaxed);
 }
 
 void TNetSocketHandle::SetOption(int level, int optionName, const void* value, int length) {

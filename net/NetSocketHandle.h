@@ -1,6 +1,7 @@
 // The server's bindings: each TNetSocketHandle is one local address and port
-// with its socket and the sender of its last datagram; TNetSocketHandles is
-// the server's owned list of them.
+// with its socket, the sender of the datagram being delivered (or the last
+// one) and the count of datagrams the system dropped on it; TNetSocketHandles
+// is the server's owned list of them.
 //
 // Takes: an address text (empty for every local address) and a port, or a
 // port range searched highest first. Gives: a bound datagram socket whose IP
@@ -10,6 +11,8 @@
 // port is taken is the one failure that gets its own exception.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +86,13 @@ class TNetSocketHandle {
   // Raises ENetSocketError when the option cannot be set.
   void SetOption(int level, int optionName, const void* value, int length);
 
+  // Datagrams the system dropped on this socket for want of queue room, since
+  // it was opened, as far as the listener has heard: the system reports its
+  // count with the next datagram that arrives. Readable from any thread.
+  std::uint64_t KernelDrops() const noexcept { return kernelDrops_.load(std::memory_order_relaxed); }
+  // The listener: the socket's running count as the system last reported it.
+  void NoteKernelDropCount(std::uint32_t count) noexcept;
+
  private:
   TNetSocketHandles* collection_;
   ws2::TSocket socket_ = ws2::kInvalidSocket;
@@ -93,6 +103,8 @@ class TNetSocketHandle {
   int remotePort_ = 0;
   int clientPortMin_ = 0;
   int clientPortMax_ = 0;
+  std::atomic<std::uint64_t> kernelDrops_{0};
+  std::uint32_t lastDropCount_ = 0;  // the listener's only
 };
 
 // Owned by the server. Change it only while the server is inactive: the

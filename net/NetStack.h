@@ -44,6 +44,9 @@ class TNetStack {
   virtual std::uint16_t NetworkToHost(std::uint16_t value) = 0;
   // Fills address text and port of the sender whether or not it succeeded.
   virtual int ReceiveFrom(TSocket s, void* buffer, int length, int flags, std::string& address, int& port) = 0;
+  // Takes the datagrams already waiting on s into slots, never waiting (see
+  // ws2::recvbatch): how many it filled, or -1 (WSAEWOULDBLOCK: none waits).
+  virtual int ReceiveBatch(TSocket s, ws2::TRecvSlot* slots, int count) = 0;
   // Each list may be null. Raises ENetStackSetSizeExceeded for a list of more
   // than 64 sockets before waiting. timeoutMs ws2::kWaitForever waits without
   // limit. On return each given list holds only its ready sockets.

@@ -48,6 +48,10 @@ int TNetStackWindows::ReceiveFrom(TSocket s, void* buffer, int length, int flags
   return n;
 }
 
+int TNetStackWindows::ReceiveBatch(TSocket s, ws2::TRecvSlot* slots, int count) {
+  return ws2::recvbatch(s, slots, count);
+}
+
 int TNetStackWindows::WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList,
                                   int timeoutMs) {
   TSocketList* lists[3] = {readList, writeList, errorList};

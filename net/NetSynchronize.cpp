@@ -18,6 +18,8 @@
 #include <mutex>
 #include <thread>
 
+#include "NetSpinBackoff.h"
+
 namespace quenza {
 
 namespace {
@@ -29,16 +31,10 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kLingerGap = std::chrono::milliseconds(1);
 constexpr auto kLingerTotal = std::chrono::milliseconds(10);
 
-// How long either side spins (yielding) before it sleeps: a round trip between
-// two running threads is a few microseconds, a sleep and wake-up costs more.
-// A yield that took long means another process had the core: yielding to a
-// busy neighbour costs its whole time slice, where a sleeper woken by a
-// futex runs at once. So after a slow yield nobody spins for a while.
+// How long either side spins (yielding) before it sleeps.
 constexpr auto kSpin = std::chrono::microseconds(30);
-constexpr auto kSlowYield = std::chrono::microseconds(200);
-constexpr auto kSpinBackoff = std::chrono::milliseconds(20);
 
-std::atomic<Clock::rep> gNoSpinUntil{0};
+TSpinBackoff gSpinBackoff;
 
 struct TPendingCall {
   const std::function<void()>* call;
@@ -47,20 +43,23 @@ struct TPendingCall {
   std::atomic<bool> done{false};
 };
 
+// One entry of the queue: a waited-for call or a queued one.
+struct TQueueItem {
+  TPendingCall* pending;
+  TQueuedCall* queued;
+};
+
 // Spins up to kSpin until pred() holds; reports whether it did.
 template <class Pred>
 bool SpinFor(Pred pred) {
   Clock::time_point now = Clock::now();
-  if (now.time_since_epoch().count() < gNoSpinUntil.load(std::memory_order_relaxed)) return pred();
+  if (!gSpinBackoff.MaySpin(now)) return pred();
   const Clock::time_point until = now + kSpin;
   do {
     if (pred()) return true;
     std::this_thread::yield();
     const Clock::time_point after = Clock::now();
-    if (after - now > kSlowYield) {
-      gNoSpinUntil.store((after + kSpinBackoff).time_since_epoch().count(), std::memory_order_relaxed);
-      break;
-    }
+    if (!gSpinBackoff.Yielded(now, after)) break;
     now = after;
   } while (now < until);
   return pred();
@@ -71,19 +70,56 @@ std::atomic<std::thread::id> gMainThread{std::this_thread::get_id()};
 std::mutex gMutex;
 std::condition_variable gMainCv;   // the main thread waits here for work
 std::condition_variable gOtherCv;  // other threads waiting in WaitOnMainThreadUntil
-std::deque<TPendingCall*> gQueue;
+std::deque<TQueueItem> gQueue;
+std::deque<TQueuedCall*> gLater;      // queued by the main thread: for the next CheckSynchronize
 std::atomic<std::size_t> gQueued{0};  // gQueue.size(), readable without the lock
 bool gMainWaiting = false;  // the main thread waits on gMainCv: no wake needed
 bool gWakePending = false;  // a wake was sent and the queue not drained since
 std::function<void()> gWake;
 std::atomic<bool> gLinger{true};
 
+// After queuing, with the lock held: signals a lingering main thread, or
+// returns the wake hook the caller must run once it has let go of the lock.
+std::function<void()> WakeAfterQueuing() {
+  if (gMainWaiting) {
+    gMainCv.notify_one();
+    return {};
+  }
+  if (gWakePending || !gWake) return {};
+  gWakePending = true;
+  return gWake;
+}
+
+}  // namespace
+
+// The queue's side of TQueuedCall.
+class TCallQueueAccess {
+ public:
+  static bool& Queued(TQueuedCall& call) { return call.queued_; }
+  static void Run(TQueuedCall& call) { call.call_(); }
+};
+
+namespace {
+
 // Runs everything queued; called and returns with the lock held.
 void RunQueued(std::unique_lock<std::mutex>& lock) {
   while (!gQueue.empty()) {
-    TPendingCall* pending = gQueue.front();
+    const TQueueItem item = gQueue.front();
     gQueue.pop_front();
     gQueued.store(gQueue.size(), std::memory_order_relaxed);
+    if (item.queued != nullptr) {
+      // Out of the queue before it runs, so it can queue itself again.
+      TCallQueueAccess::Queued(*item.queued) = false;
+      lock.unlock();
+      try {
+        TCallQueueAccess::Run(*item.queued);
+      } catch (...) {
+        // Nobody waits for this call: there is no one to hand its error to.
+      }
+      lock.lock();
+      continue;
+    }
+    TPendingCall* pending = item.pending;
     lock.unlock();
     std::exception_ptr error;
     try {
@@ -133,17 +169,10 @@ void Synchronize(const std::function<void()>& call) {
   }
   thread_local std::condition_variable doneCv;
   TPendingCall pending{&call, &doneCv, nullptr};
-  std::function<void()> wake;
   std::unique_lock lock(gMutex);
-  gQueue.push_back(&pending);
+  gQueue.push_back(TQueueItem{&pending, nullptr});
   gQueued.store(gQueue.size(), std::memory_order_relaxed);
-  if (gMainWaiting) {
-    gMainCv.notify_one();
-  } else if (!gWakePending && gWake) {
-    gWakePending = true;
-    wake = gWake;
-  }
-  if (wake) {
+  if (const std::function<void()> wake = WakeAfterQueuing()) {
     lock.unlock();
     wake();
     lock.lock();
@@ -157,17 +186,59 @@ void Synchronize(const std::function<void()>& call) {
   if (pending.error) std::rethrow_exception(pending.error);
 }
 
+TQueuedCall::~TQueuedCall() { Cancel(); }
+
+void TQueuedCall::Cancel() {
+  std::lock_guard lock(gMutex);
+  if (!queued_) return;
+  gLater.erase(std::remove(gLater.begin(), gLater.end(), this), gLater.end());
+  gQueue.erase(std::remove_if(gQueue.begin(), gQueue.end(), [this](const TQueueItem& item) { return item.queued == this; }),
+               gQueue.end());
+  gQueued.store(gQueue.size(), std::memory_order_relaxed);
+  queued_ = false;
+}
+
+void TQueuedCall::Queue() {
+  std::unique_lock lock(gMutex);
+  if (queued_) return;
+  queued_ = true;
+  std::function<void()> wake;
+  if (IsMainThread()) {
+    gLater.push_back(this);
+    // Nobody else will come for it: the main thread is busy with this very job.
+    if (!gWakePending && gWake) {
+      gWakePending = true;
+      wake = gWake;
+    }
+  } else {
+    gQueue.push_back(TQueueItem{nullptr, this});
+    gQueued.store(gQueue.size(), std::memory_order_relaxed);
+    wake = WakeAfterQueuing();
+  }
+  lock.unlock();
+  if (wake) wake();
+}
+
+bool TQueuedCall::Queued() const {
+  std::lock_guard lock(gMutex);
+  return queued_;
+}
+
 bool CheckSynchronize(int timeoutMs) {
   if (!IsMainThread()) return false;
   const Clock::time_point start = Clock::now();
   std::unique_lock lock(gMutex);
   gWakePending = false;
+  for (TQueuedCall* call : gLater) gQueue.push_back(TQueueItem{nullptr, call});
+  gLater.clear();
+  gQueued.store(gQueue.size(), std::memory_order_relaxed);
   if (gQueue.empty() && timeoutMs > 0) MainWaitUntil(lock, start + std::chrono::milliseconds(timeoutMs), false);
   bool ran = false;
   while (!gQueue.empty()) {
     RunQueued(lock);
     ran = true;
-    if (!gLinger.load(std::memory_order_relaxed)) break;
+    // A call that queued itself again yields: the event loop comes first.
+    if (!gLinger.load(std::memory_order_relaxed) || !gLater.empty()) break;
     const Clock::time_point now = Clock::now();
     const Clock::time_point until = std::min(now + kLingerGap, start + kLingerTotal);
     if (now >= until) break;

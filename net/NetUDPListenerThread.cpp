@@ -1,20 +1,26 @@
-// TNetUDPListenerThread: the pass.
+// TNetUDPListenerThread: the pass and the drain of one binding.
 #include "NetUDPListenerThread.h"
 
-#include "NetSynchronize.h"
+#include <cstring>
+
+#include "NetSocketErrors.h"
+#include "NetSocketHandle.h"
 #include "NetUDPServer.h"
 
 namespace quenza {
 
 TNetUDPListenerThread::TNetUDPListenerThread(int bufferSize, TNetUDPServer& server)
-    : TNetThread(true),
-      server_(server),
-      bufferSize_(bufferSize),
-      datagramStream_(std::make_unique<TNetMemoryStream>()),
-      deliverCurrent_([this] { DeliverCurrent(); }) {}
+    : TNetThread(true), server_(server), bufferSize_(bufferSize > 0 ? bufferSize : 0) {
+  const std::size_t size = static_cast<std::size_t>(bufferSize_);
+  memory_ = std::make_unique_for_overwrite<char[]>(size * ws2::kMaxRecvBatch);
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    slots_[i].buf = memory_.get() + i * size;
+    slots_[i].len = bufferSize_;
+  }
+}
 
 TNetUDPListenerThread::~TNetUDPListenerThread() {
-  // The pass uses the stream: the thread ends before it goes.
+  // The pass uses the buffers: the thread ends before they go.
   EndThread();
 }
 
@@ -23,29 +29,44 @@ void TNetUDPListenerThread::Pass() {
   const TNetSocketHandles& bindings = server_.Bindings();
   for (int i = 0; i < bindings.Count(); ++i) sockets_.push_back(bindings[i].Socket());
   // Raises ENetStackSetSizeExceeded for more than 64 bindings, ending the loop.
-  SocketStack->WaitSockets(&sockets_, nullptr, nullptr, selectTimeout_);
+  SocketStack->WaitSockets(&sockets_, nullptr, nullptr, SelectTimeout());
   for (TSocket s : sockets_) {
     try {
       if (IsStopped()) continue;
-      receivingBinding_ = bindings.FindBySocket(s);
-      if (receivingBinding_ == nullptr) continue;
-      const std::size_t size = bufferSize_ > 0 ? static_cast<std::size_t>(bufferSize_) : 0;
-      datagramStream_->SetSize(size);
-      int remotePort = 0;
-      const int n = SocketStack->ReceiveFrom(s, datagramStream_->Memory(), bufferSize_, 0, remoteAddress_,
-                                             remotePort);
-      SocketStack->CheckResult(n);
-      datagramStream_->SetSize(static_cast<std::size_t>(n));
-      datagramStream_->SetPosition(0);
-      receivingBinding_->StoreRemote(remoteAddress_, remotePort);
-      if (server_.ThreadedEvent()) DeliverCurrent();
-      else Synchronize(deliverCurrent_);
+      TNetSocketHandle* binding = bindings.FindBySocket(s);
+      if (binding == nullptr) continue;
+      Drain(s, *binding);
     } catch (...) {
-      // A failed receive or a failing handler costs this datagram only.
+      // A failed receive costs this binding's turn only.
     }
   }
 }
 
-void TNetUDPListenerThread::DeliverCurrent() { server_.DeliverDatagram(*datagramStream_, *receivingBinding_); }
+void TNetUDPListenerThread::Drain(TSocket s, TNetSocketHandle& binding) {
+  for (int taken = 0; taken < kMaxPerTurn;) {
+    const int n = SocketStack->ReceiveBatch(s, slots_.data(), static_cast<int>(slots_.size()));
+    if (SocketStack->CheckResult(n, {ws2::WSAEWOULDBLOCK})) return;  // drained
+    const TArrivalTime arrival = std::chrono::system_clock::now();
+    std::size_t kept = 0;
+    std::uint64_t tooLarge = 0;
+    for (int i = 0; i < n; ++i) {
+      const ws2::TRecvSlot& slot = slots_[static_cast<std::size_t>(i)];
+      if (slot.dropCountKnown) binding.NoteKernelDropCount(slot.dropCount);
+      if ((slot.flags & ws2::kMsgTrunc) != 0 || slot.received > bufferSize_) {
+        ++tooLarge;
+        continue;
+      }
+      TIncomingDatagram& d = incoming_[kept++];
+      d.data = slot.buf;
+      d.size = static_cast<std::size_t>(slot.received);
+      std::memcpy(d.address.data(), slot.from.sin_addr, d.address.size());
+      d.port = SocketStack->NetworkToHost(slot.from.sin_port);
+    }
+    server_.TakeBatch(incoming_.data(), kept, tooLarge, binding, arrival);
+    taken += n;
+    // A short batch took all there was; what came since, the next wait reports.
+    if (n < static_cast<int>(slots_.size()) || IsStopped()) return;
+  }
+}
 
 }  // namespace quenza

@@ -1,34 +1,80 @@
-// The UDP server: listens on its bindings and hands each datagram, with the
-// binding that received it, to OnUDPRead.
+// The UDP server: listens on its bindings, queues every datagram it receives,
+// and hands each one, with the binding that received it, to OnUDPRead.
 //
 // Takes: DefaultPort (or Bindings), then SetActive(true) on the main thread.
-// Gives: one OnUDPRead per datagram, on the main thread unless ThreadedEvent.
-// The rules a reader would miss: AData and ABinding are lent for the call
-// only (the same stream is refilled for the next datagram); a handler that
-// throws does not stop reception; and deactivating, which may happen while the
-// listener is blocked handing over a datagram, runs that delivery while it
-// waits for the listener to end, so it never deadlocks.
+// Gives: one OnUDPRead per datagram, in arrival order, on the main thread
+// unless ThreadedEvent; the arrival time of each (CurrentArrival); and the
+// counters of what was received, delivered and lost (Counters).
+//
+// The road of a datagram: the listener thread takes every datagram waiting on
+// a ready binding into the receive queue (NetReceiveQueue.h), stamped with the
+// wall-clock time it was received, and never waits for the main thread. The
+// first datagram queued while the main thread is not delivering queues one
+// call for the main thread (TQueuedCall); that call delivers queued datagrams
+// one at a time for kDeliverySlice, then, if more wait, queues itself again so
+// the event loop gets input and painting in between. Before each OnUDPRead the
+// binding's RemoteIP and RemotePort are set to that datagram's sender.
+//
+// The rules a reader would miss: AData, ABinding and CurrentArrival are lent
+// for the call only (the same stream is refilled for the next datagram); a
+// handler that throws costs that datagram only (counted in handlerErrors); the
+// handler never runs nested inside itself: a handler that pumps the event loop
+// or deactivates the server finds the rest delivered after it returns; a full
+// queue drops the datagrams that do not fit, nothing else, and a datagram
+// longer than BufferSize is dropped whole and counted as too large; and
+// deactivation stops the listener and then delivers everything already queued
+// before it returns, calling OnDrainSlice between slices so the window can
+// keep painting, so it never deadlocks and loses nothing received.
+//
+// Threads: activate, deactivate, destroy and set properties on the main
+// thread; change Bindings and BufferSize only while inactive. Never destroy
+// the server from inside OnUDPRead or OnDrainSlice. Counters may be read from
+// any thread while active.
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 #include "NetMemoryStream.h"
+#include "NetReceiveQueue.h"
 #include "NetSocketHandle.h"
+#include "NetSynchronize.h"
 #include "NetUDPBase.h"
 
 namespace quenza {
 
 class TNetUDPListenerThread;
 
+// What became of the datagrams since the last activation. Every datagram the
+// listener took from a socket is exactly one of received, droppedQueueFull
+// and tooLarge; every received one is delivered or still queued.
+struct TNetUDPServerCounters {
+  std::uint64_t received = 0;          // taken into the receive queue
+  std::uint64_t delivered = 0;         // handed to OnUDPRead, whether or not it threw
+  std::uint64_t droppedQueueFull = 0;  // did not fit into the receive queue
+  std::uint64_t droppedByKernel = 0;   // dropped by the system before the listener saw them
+  std::uint64_t tooLarge = 0;          // longer than BufferSize: dropped whole
+  std::uint64_t handlerErrors = 0;     // OnUDPRead raised
+  std::uint64_t queued = 0;            // waiting for delivery now
+};
+
 class TNetUDPServer : public TNetUDPBase {
  public:
   using TUDPReadEvent =
       std::function<void(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding)>;
+  // remaining: datagrams still queued.
+  using TDrainEvent = std::function<void(TNetUDPServer& Sender, std::size_t remaining)>;
+
+  // How long the main thread delivers before the event loop gets a turn.
+  static constexpr std::chrono::milliseconds kDeliverySlice{5};
 
   TNetUDPServer();
-  // Deactivates (waiting for the listener) and closes every binding's socket.
+  // Deactivates (waiting for the listener, delivering what is queued) and
+  // closes every binding's socket. Never from inside OnUDPRead.
   ~TNetUDPServer() override;
 
   bool Active() const override;
@@ -41,6 +87,8 @@ class TNetUDPServer : public TNetUDPBase {
   int DefaultPort() const noexcept { return bindings_->DefaultPort(); }
   void SetDefaultPort(int port) noexcept { bindings_->SetDefaultPort(port); }
 
+  // True: OnUDPRead runs on the listener thread, straight after each batch is
+  // queued. Taken at activation.
   bool ThreadedEvent() const noexcept { return threadedEvent_.load(std::memory_order_relaxed); }
   void SetThreadedEvent(bool value) noexcept { threadedEvent_.store(value, std::memory_order_relaxed); }
 
@@ -48,10 +96,25 @@ class TNetUDPServer : public TNetUDPBase {
   TNetSocketHandle* ActiveBinding() const noexcept { return activeBinding_.load(); }
   TNetUDPListenerThread* Listener() const noexcept { return listener_.get(); }
 
-  TUDPReadEvent OnUDPRead;
+  // The main thread at any time, other threads while active (the bindings are
+  // summed). Reset at each activation; kept after deactivation.
+  TNetUDPServerCounters Counters() const;
 
-  // Called by the listener, on the thread ThreadedEvent chooses.
+  // Inside OnUDPRead: when the datagram being delivered was received.
+  TArrivalTime CurrentArrival() const noexcept { return currentArrival_; }
+
+  TUDPReadEvent OnUDPRead;
+  // Called on the main thread between slices of the delivery deactivation
+  // runs, when a backlog takes longer than one slice; the application may
+  // repaint there. It must not destroy the server nor throw (what it throws is
+  // discarded, so the delivery finishes); SetActive does nothing meanwhile.
+  TDrainEvent OnDrainSlice;
+
+  // Raises OnUDPRead for one datagram, on the thread that delivers.
   virtual void DeliverDatagram(TNetMemoryStream& data, TNetSocketHandle& binding);
+
+  // Replaces the receive queue's bound, from the next datagram on.
+  void TESTING_ONLY_SetQueueLimits(TNetReceiveQueueLimits limits) { queue_->SetLimits(limits); }
 
  protected:
   void CloseBindings() override;
@@ -59,11 +122,35 @@ class TNetUDPServer : public TNetUDPBase {
   void ApplyBroadcastFlag() override;
 
  private:
+  friend class TNetUDPListenerThread;
+
+  // The listener: one batch received on binding at arrival.
+  void TakeBatch(const TIncomingDatagram* batch, std::size_t count, std::uint64_t tooLarge,
+                 TNetSocketHandle& binding, TArrivalTime arrival);
+  // The queued call: one slice of deliveries on the main thread.
+  void DeliverSlice();
+  // Delivers the oldest queued datagram; false when none waits.
+  bool DeliverNext();
+  // Deactivation: everything queued, with OnDrainSlice between slices.
+  void DeliverBacklog();
+
   std::unique_ptr<TNetSocketHandles> bindings_;
+  // Declared before the listener, so both outlive it.
+  std::unique_ptr<TNetReceiveQueue> queue_;
+  TQueuedCall deliverSlice_;
   std::atomic<TNetSocketHandle*> activeBinding_{nullptr};
-  std::unique_ptr<TNetUDPListenerThread> listener_;
   std::atomic<bool> threadedEvent_{false};
+  bool threadedDelivery_ = false;  // ThreadedEvent as taken at activation
+  std::atomic<bool> listening_{false};
   bool closing_ = false;
+  bool delivering_ = false;  // a handler is running: no nested delivery
+  TNetMemoryStream deliveryStream_;
+  TArrivalTime currentArrival_{};
+  // Received and dropped for a full queue are the queue's totals.
+  std::atomic<std::uint64_t> delivered_{0};
+  std::atomic<std::uint64_t> tooLarge_{0};
+  std::atomic<std::uint64_t> handlerErrors_{0};
+  std::unique_ptr<TNetUDPListenerThread> listener_;
 };
 
 }  // namespace quenza

@@ -5,9 +5,11 @@
 //
 // Takes: the calls of the stack. Gives: the platform's answers, with failures
 // as kSocketError / kInvalidSocket and the code in WSAGetLastError() of the
-// calling thread. The one rule a reader would miss: a datagram longer than the
+// calling thread. The rules a reader would miss: a datagram longer than the
 // receive buffer is not delivered cut; recvfrom fails with 10040 and the
-// datagram is gone, as on the platform the program came from.
+// datagram is gone, as on the platform the program came from. And recvbatch,
+// with its option kSoRxqOvfl, is this layer's own addition: the listener takes
+// a burst in one call and learns how many datagrams the system dropped.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,11 @@ constexpr int kSockDgram = 2;       // datagram socket
 constexpr int kSolSocket = 0xFFFF;  // option level "socket"
 constexpr int kSoBroadcast = 0x0020;
 constexpr int kSoRcvBuf = 0x1002;    // size of the socket's receive queue
+// Report the socket's count of datagrams dropped for want of queue room with
+// each datagram received (recvbatch). Our own number: Winsock has no such option.
+constexpr int kSoRxqOvfl = 0x7001;
+constexpr int kMsgTrunc = 0x0100;    // a datagram longer than its buffer (as Winsock's MSG_TRUNC)
+constexpr int kMaxRecvBatch = 64;    // most datagrams one recvbatch takes
 constexpr int kSdSend = 1;          // shutdown direction: no further sends
 constexpr int kFdSetSize = 64;      // most sockets one wait set holds
 constexpr int kWaitForever = -2;    // the stack's "no time-out"
@@ -52,6 +59,19 @@ struct TTimeVal {
   std::int32_t tv_usec = 0;
 };
 
+// One datagram of a batch receive. The caller sets buf and len; recvbatch
+// fills the rest.
+struct TRecvSlot {
+  char* buf = nullptr;
+  int len = 0;
+  int received = 0;  // the datagram's length, even when it did not fit
+  int flags = 0;     // kMsgTrunc: longer than len; what was stored is not the datagram
+  TSockAddrIn from;
+  // The socket's drops so far, once there were any and kSoRxqOvfl is on.
+  bool dropCountKnown = false;
+  std::uint32_t dropCount = 0;
+};
+
 struct TWSAData {
   std::uint16_t wVersion = 0;
   std::uint16_t wHighVersion = 0;
@@ -72,6 +92,10 @@ int setsockopt(TSocket s, int level, int optName, const void* optVal, int optLen
 // emptied, so nobody goes on to receive from a socket that is not ready.
 int select(int nfds, TFdSet* readFds, TFdSet* writeFds, TFdSet* exceptFds, const TTimeVal* timeout);
 int recvfrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from, int* fromLen);
+// Takes up to count (at most kMaxRecvBatch) datagrams already waiting on s,
+// never waiting for one. Returns how many slots it filled, or kSocketError
+// with WSAEWOULDBLOCK when nothing is waiting.
+int recvbatch(TSocket s, TRecvSlot* slots, int count);
 std::uint16_t(htons)(std::uint16_t value);  // parenthesised: glibc may define a macro
 std::uint16_t(ntohs)(std::uint16_t value);
 int shutdown(TSocket s, int how);

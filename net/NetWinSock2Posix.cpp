@@ -6,8 +6,11 @@
 // socket error number (the map below, written once) and kept per thread.
 // The rules a reader would miss: recvfrom asks the kernel for the real length
 // (MSG_TRUNC) so a datagram longer than the buffer fails with 10040 instead of
-// arriving cut; select is built on poll, because a descriptor above FD_SETSIZE
-// must not overrun an fd_set.
+// arriving cut; closesocket wakes a thread waiting on the socket, as closing
+// does there; recvbatch is one recvmmsg that never waits, reporting each
+// datagram's real length and the drop count the kernel attaches; select is
+// built on poll, because a descriptor above FD_SETSIZE must not overrun an
+// fd_set.
 #include "NetWinSock2.h"
 #include "NetSocketErrors.h"
 
@@ -114,6 +117,7 @@ bool PosixOption(int level, int name, int& posixLevel, int& posixName) {
     case 0x0004: posixName = SO_REUSEADDR; return true;
     case 0x1001: posixName = SO_SNDBUF; return true;
     case 0x1002: posixName = SO_RCVBUF; return true;
+    case kSoRxqOvfl: posixName = SO_RXQ_OVFL; return true;
     default: return false;
   }
 }
@@ -302,6 +306,53 @@ int recvfrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from, int* f
   return static_cast<int>(n);
 }
 
+int recvbatch(TSocket s, TRecvSlot* slots, int count) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (count < 0 || (slots == nullptr && count > 0)) return FailWith(WSAEFAULT);
+  if (count > kMaxRecvBatch) count = kMaxRecvBatch;
+  if (count == 0) return 0;
+  mmsghdr msgs[kMaxRecvBatch];
+  iovec iovs[kMaxRecvBatch];
+  sockaddr_in addrs[kMaxRecvBatch];
+  // Room for the one control message asked for: the drop count.
+  constexpr std::size_t kControl = CMSG_SPACE(sizeof(std::uint32_t));
+  alignas(cmsghdr) char control[kMaxRecvBatch][kControl];
+  for (int i = 0; i < count; ++i) {
+    TRecvSlot& slot = slots[i];
+    if (slot.len < 0 || (slot.buf == nullptr && slot.len > 0)) return FailWith(WSAEFAULT);
+    iovs[i] = iovec{slot.buf, static_cast<std::size_t>(slot.len)};
+    msgs[i] = mmsghdr{};
+    msgs[i].msg_hdr.msg_name = &addrs[i];
+    msgs[i].msg_hdr.msg_namelen = sizeof addrs[i];
+    msgs[i].msg_hdr.msg_iov = &iovs[i];
+    msgs[i].msg_hdr.msg_iovlen = 1;
+    msgs[i].msg_hdr.msg_control = control[i];
+    msgs[i].msg_hdr.msg_controllen = kControl;
+  }
+  // MSG_TRUNC makes each length the datagram's real one.
+  const int n = ::recvmmsg(static_cast<int>(s), msgs, static_cast<unsigned>(count), MSG_DONTWAIT | MSG_TRUNC, nullptr);
+  if (n < 0) return FailFromErrno();
+  for (int i = 0; i < n; ++i) {
+    TRecvSlot& slot = slots[i];
+    msghdr& hdr = msgs[i].msg_hdr;
+    slot.received = static_cast<int>(msgs[i].msg_len);
+    slot.flags = (hdr.msg_flags & MSG_TRUNC) != 0 ? kMsgTrunc : 0;
+    if (hdr.msg_namelen >= sizeof(sockaddr_in)) FromPosix(addrs[i], slot.from);
+    else slot.from = TSockAddrIn{};
+    slot.dropCountKnown = false;
+    slot.dropCount = 0;
+    // The kernel adds the count only once the socket has dropped something.
+    for (cmsghdr* c = CMSG_FIRSTHDR(&hdr); c != nullptr; c = CMSG_NXTHDR(&hdr, c)) {
+      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL &&
+          c->cmsg_len >= CMSG_LEN(sizeof(std::uint32_t))) {
+        std::memcpy(&slot.dropCount, CMSG_DATA(c), sizeof slot.dropCount);
+        slot.dropCountKnown = true;
+      }
+    }
+  }
+  return n;
+}
+
 std::uint16_t htons(std::uint16_t value) {
   const std::uint16_t one = 1;
   if (*reinterpret_cast<const unsigned char*>(&one) == 0) return value;  // big-endian host
@@ -319,6 +370,12 @@ int shutdown(TSocket s, int how) {
 
 int closesocket(TSocket s) {
   if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  // Closing ends another thread's select on the socket, as on the original
+  // platform. A POSIX close alone leaves a poll asleep (the poll holds the
+  // socket), and shutting down the send side only wakes it to sleep again;
+  // shutting down both sides makes it readable. Fails harmlessly (ENOTCONN)
+  // on an unconnected datagram socket, which it still wakes.
+  ::shutdown(static_cast<int>(s), SHUT_RDWR);
   // Linux closes the descriptor even when close reports EINTR: never retry.
   if (::close(static_cast<int>(s)) != 0 && errno != EINTR) return FailFromErrno();
   return 0;

@@ -1,10 +1,14 @@
 // The socket stack over real sockets on 127.0.0.1: error texts, addresses,
-// the wait, binding conflicts, oversized datagrams and the shared stack's life.
+// the wait, binding conflicts, oversized datagrams, the batch receive with the
+// system's drop count, the shared stack's life, and the former bugs.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -12,8 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include "NetSocketErrors.h"
 #include "NetStack.h"
 #include "NetStackWindows.h"
+#include "NetTestSupport.h"
 
 namespace quenza {
 namespace {
@@ -112,17 +118,18 @@ TEST_F(NetStackTest, WaitSocketsServesSixtyFourAndRefusesSixtyFiveBeforeWaiting)
   std::vector<int> ports(65);
   TSocketList list;
   for (int i = 0; i < 65; ++i) list.push_back(BoundSocket(ports[i]));
-  SendTo(ports[63], "x");
 
+  // Nothing is readable and there is no time-out: a wait would never end.
   TSocketList tooMany = list;
-  const auto before = Clock::now();
   try {
-    SocketStack->WaitSockets(&tooMany, nullptr, nullptr, 1500);
+    TWatchdog watchdog("refusing 65 sockets");
+    SocketStack->WaitSockets(&tooMany, nullptr, nullptr, ws2::kWaitForever);
     FAIL() << "65 sockets were accepted";
   } catch (const ENetStackSetSizeExceeded& e) {
     EXPECT_STREQ(e.what(), "Set Size Exceeded.");
   }
-  EXPECT_LT(Clock::now() - before, milliseconds(500));
+
+  SendTo(ports[63], "x");
 
   TSocketList sixtyFour(list.begin(), list.begin() + 64);
   EXPECT_EQ(SocketStack->WaitSockets(&sixtyFour, nullptr, nullptr, 1500), 1);
@@ -135,11 +142,14 @@ TEST_F(NetStackTest, WaitSocketsTimesOutWithAnEmptyList) {
   for (int timeout : {1500, 300}) {
     TSocketList read{s};
     const auto before = Clock::now();
-    EXPECT_EQ(SocketStack->WaitSockets(&read, nullptr, nullptr, timeout), 0);
+    {
+      TWatchdog watchdog("a wait with a time-out");  // it gives up
+      EXPECT_EQ(SocketStack->WaitSockets(&read, nullptr, nullptr, timeout), 0);
+    }
     const auto waited = Clock::now() - before;
     EXPECT_TRUE(read.empty());
+    // It waited rather than returning at once; a busy machine only adds to this.
     EXPECT_GE(waited, milliseconds(timeout - 20)) << timeout;
-    EXPECT_LT(waited, milliseconds(timeout + 700)) << timeout;
   }
 }
 
@@ -232,6 +242,104 @@ TEST_F(NetStackTest, FailuresMapToWindowsCodesPerThread) {
   EXPECT_EQ(SocketStack->SetSocketOption(s, ws2::kSolSocket, ws2::kSoBroadcast, &value, 4), 0);
 }
 
+// Slots over one buffer each of the given size.
+struct TBatch {
+  explicit TBatch(int size) : memory(static_cast<std::size_t>(size) * ws2::kMaxRecvBatch) {
+    for (int i = 0; i < ws2::kMaxRecvBatch; ++i) {
+      slots[static_cast<std::size_t>(i)].buf = memory.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(size);
+      slots[static_cast<std::size_t>(i)].len = size;
+    }
+  }
+  std::string Text(int i) const {
+    const ws2::TRecvSlot& slot = slots[static_cast<std::size_t>(i)];
+    return std::string(slot.buf, static_cast<std::size_t>(std::min(slot.received, slot.len)));
+  }
+  std::vector<char> memory;
+  std::array<ws2::TRecvSlot, ws2::kMaxRecvBatch> slots;
+};
+
+TEST_F(NetStackTest, ReceiveBatchTakesWhatWaitsInOrderWithEachSender) {
+  int port = 0;
+  const TSocket s = BoundSocket(port);
+  TBatch batch(8192);
+  std::vector<int> senders;
+  for (int i = 0; i < 100; ++i) {
+    int sender = 0;
+    SendTo(port, "d" + std::to_string(i), &sender);  // a new socket, so a new port, each time
+    senders.push_back(sender);
+  }
+  int taken = 0;
+  for (int expected : {64, 36}) {
+    const int n = SocketStack->ReceiveBatch(s, batch.slots.data(), ws2::kMaxRecvBatch);
+    ASSERT_EQ(n, expected);
+    for (int i = 0; i < n; ++i, ++taken) {
+      const ws2::TRecvSlot& slot = batch.slots[static_cast<std::size_t>(i)];
+      EXPECT_EQ(batch.Text(i), "d" + std::to_string(taken));
+      EXPECT_EQ(slot.flags, 0);
+      EXPECT_EQ(SocketStack->NetworkToHost(slot.from.sin_port), senders[static_cast<std::size_t>(taken)]);
+      EXPECT_EQ(slot.from.sin_addr[0], 127);
+      EXPECT_FALSE(slot.dropCountKnown);
+    }
+  }
+  // Nothing left: it says so instead of waiting.
+  TWatchdog watchdog("a batch receive on an empty socket");
+  EXPECT_EQ(SocketStack->ReceiveBatch(s, batch.slots.data(), ws2::kMaxRecvBatch), -1);
+  EXPECT_EQ(SocketStack->LastSocketError(), 10035);
+}
+
+TEST_F(NetStackTest, ReceiveBatchFlagsADatagramLongerThanItsBuffer) {
+  int port = 0;
+  const TSocket s = BoundSocket(port);
+  TBatch batch(8192);
+  SendTo(port, std::string(8192, 'a'));
+  SendTo(port, std::string(9000, 'b'));
+  SendTo(port, "next");
+  ASSERT_EQ(SocketStack->ReceiveBatch(s, batch.slots.data(), ws2::kMaxRecvBatch), 3);
+  EXPECT_EQ(batch.slots[0].received, 8192);
+  EXPECT_EQ(batch.slots[0].flags, 0);
+  EXPECT_EQ(batch.slots[1].received, 9000);  // its real length
+  EXPECT_EQ(batch.slots[1].flags, ws2::kMsgTrunc);
+  EXPECT_EQ(batch.Text(2), "next");
+  EXPECT_EQ(batch.slots[2].flags, 0);
+}
+
+TEST_F(NetStackTest, ReceiveBatchReportsTheDropsOnceTheOptionIsOn) {
+  int port = 0;
+  const TSocket s = BoundSocket(port);
+  const int on = 1;
+  ASSERT_EQ(SocketStack->SetSocketOption(s, ws2::kSolSocket, ws2::kSoRxqOvfl, &on, sizeof on), 0);
+  const int small = 4096;
+  ASSERT_EQ(SocketStack->SetSocketOption(s, ws2::kSolSocket, ws2::kSoRcvBuf, &small, sizeof small), 0);
+  TBatch batch(256);
+  // Nobody receives: the small queue overflows.
+  TPosixSocket sender;
+  for (int i = 0; i < 200; ++i) sender.SendTo(port, std::string(100, 'f'));
+  int kept = 0;
+  for (int n; (n = SocketStack->ReceiveBatch(s, batch.slots.data(), ws2::kMaxRecvBatch)) > 0;) kept += n;
+  ASSERT_GT(kept, 0);
+  ASSERT_LT(kept, 200);
+  // The count comes with the next datagram.
+  sender.SendTo(port, "after");
+  ASSERT_EQ(SocketStack->ReceiveBatch(s, batch.slots.data(), ws2::kMaxRecvBatch), 1);
+  EXPECT_EQ(batch.Text(0), "after");
+  ASSERT_TRUE(batch.slots[0].dropCountKnown);
+  EXPECT_EQ(batch.slots[0].dropCount, static_cast<std::uint32_t>(200 - kept));
+}
+
+TEST_F(NetStackTest, ReceiveBatchRefusesBadArguments) {
+  int port = 0;
+  const TSocket s = BoundSocket(port);
+  EXPECT_EQ(SocketStack->ReceiveBatch(ws2::kInvalidSocket, nullptr, 1), -1);
+  EXPECT_EQ(SocketStack->LastSocketError(), 10038);
+  EXPECT_EQ(SocketStack->ReceiveBatch(s, nullptr, 1), -1);
+  EXPECT_EQ(SocketStack->LastSocketError(), 10014);
+  ws2::TRecvSlot slot;  // no buffer for a non-empty length
+  slot.len = 10;
+  EXPECT_EQ(SocketStack->ReceiveBatch(s, &slot, 1), -1);
+  EXPECT_EQ(SocketStack->LastSocketError(), 10014);
+  EXPECT_EQ(SocketStack->ReceiveBatch(s, nullptr, 0), 0);
+}
+
 TEST(NetStackLife, StackFollowsItsUsersWhileTheLibraryStartsOnce) {
   ASSERT_EQ(StackUsers, 0);
   ASSERT_EQ(SocketStack, nullptr);
@@ -251,6 +359,56 @@ TEST(NetStackLife, StackFollowsItsUsersWhileTheLibraryStartsOnce) {
   EXPECT_TRUE(ws2::WinsockStarted);
   EXPECT_TRUE(ws2::SocketLibraryLoaded());
   EXPECT_EQ(ws2::TESTING_ONLY_StartupCount(), 1);
+}
+
+// ---- Former bugs ----
+
+class NetStackFormerBugs : public NetStackTest {};
+
+// Releasing a binding shuts down the send side and closes. Neither wakes a
+// POSIX poll for reading: the shutdown wakes it only to sleep again, and it
+// returned at all only when the close won the race with that second look. End
+// log then sat out the listener's wait. Closing now wakes the waiter.
+TEST_F(NetStackFormerBugs, ClosingASocketWakesAThreadWaitingOnIt) {
+  int port = 0;
+  const TSocket s = BoundSocket(port);
+  open_.clear();
+  std::atomic<bool> waiting{false};
+  int result = 0;
+  std::thread waiter([&] {
+    TSocketList read{s};
+    waiting = true;
+    result = SocketStack->WaitSockets(&read, nullptr, nullptr, ws2::kWaitForever);
+  });
+  while (!waiting.load()) std::this_thread::yield();
+  std::this_thread::sleep_for(milliseconds(20));  // inside its wait by now
+  SocketStack->ShutdownSocket(s, ws2::kSdSend);
+  std::this_thread::sleep_for(milliseconds(50));  // the race lost: the waiter looked again and sleeps
+  SocketStack->CloseSocketHandle(s);
+  {
+    TWatchdog watchdog("a wait on a socket closed meanwhile");
+    waiter.join();
+  }
+  EXPECT_NE(result, 0);  // ready, or failed: either way it returned
+}
+
+// A set claiming more than 64 sockets was reported as "not a socket"; it is an
+// invalid argument. A bad handle inside a proper set stays "not a socket".
+TEST_F(NetStackFormerBugs, AnOverFullWaitSetIsAnInvalidArgument) {
+  ws2::TFdSet over;
+  over.fd_count = ws2::kFdSetSize + 1;
+  for (ws2::TSocket& s : over.fd_array) s = -5;  // bad handles as well: the count is reported first
+  ws2::TTimeVal none;
+  EXPECT_EQ(ws2::select(0, &over, nullptr, nullptr, &none), ws2::kSocketError);
+  EXPECT_EQ(ws2::WSAGetLastError(), ws2::WSAEINVAL);
+  EXPECT_EQ(over.fd_count, 0u);  // emptied: nobody goes on to receive
+
+  ws2::TFdSet bad;
+  bad.fd_count = 1;
+  bad.fd_array[0] = -5;
+  EXPECT_EQ(ws2::select(0, &bad, nullptr, nullptr, &none), ws2::kSocketError);
+  EXPECT_EQ(ws2::WSAGetLastError(), ws2::WSAENOTSOCK);
+  EXPECT_EQ(bad.fd_count, 0u);
 }
 
 }  // namespace

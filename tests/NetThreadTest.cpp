@@ -151,10 +151,30 @@ TEST(NetThread, SuspendBehaviourParksAndStartLoopBeginsANewSeries) {
   EXPECT_EQ(thread.afterLoop.load(), 1);
 }
 
+// Counts its passes where the count outlives the thread.
+class TPassCounter : public TNetThread {
+ public:
+  explicit TPassCounter(std::atomic<int>& passes) : passes_(passes) {}
+  ~TPassCounter() override { EndThread(); }
+
+ protected:
+  void Pass() override { ++passes_; }
+
+ private:
+  std::atomic<int>& passes_;
+};
+
 TEST(NetThread, DestroyingANeverStartedThreadEndsIt) {
-  auto thread = std::make_unique<TCountingThread>();
+  std::atomic<int> passes{0};
+  auto thread = std::make_unique<TPassCounter>(passes);
   thread.reset();  // must not hang, must not run a pass
-  SUCCEED();
+  EXPECT_EQ(passes.load(), 0);
+  // The same thread started does run passes, so the count above could have moved.
+  auto started = std::make_unique<TPassCounter>(passes);
+  started->StartLoop();
+  while (passes.load() == 0) std::this_thread::sleep_for(1ms);
+  started.reset();
+  EXPECT_GT(passes.load(), 0);
 }
 
 TEST(NetThread, SelfFreeingThreadRefusesTerminateAndWaitForAndFreesItself) {

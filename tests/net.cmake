@@ -3,4 +3,5 @@
 quenza_add_test(NetStackTest SOURCES NetStackTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
 quenza_add_test(NetThreadTest SOURCES NetThreadTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
 quenza_add_test(SynchronizeTest SOURCES SynchronizeTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
-quenza_add_test(NetUDPServerTest SOURCES NetUDPServerTest.cpp LIBS quenza_net LABELS net TIMEOUT 120)
+quenza_add_test(NetReceiveQueueTest SOURCES NetReceiveQueueTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
+quenza_add_test(NetUDPServerTest SOURCES NetUDPServerTest.cpp LIBS quenza_net LABELS net TIMEOUT 300)

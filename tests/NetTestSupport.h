@@ -1,0 +1,99 @@
+// Helpers shared by the networking tests: a plain POSIX datagram socket (the
+// sender, or a port held by somebody else) and a watchdog that turns a call
+// that never returns into a clear failure.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace quenza {
+
+class TPosixSocket {
+ public:
+  TPosixSocket() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {}
+  ~TPosixSocket() { ::close(fd_); }
+  TPosixSocket(const TPosixSocket&) = delete;
+  TPosixSocket& operator=(const TPosixSocket&) = delete;
+
+  bool Bind(int port, bool anyAddress = true) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(anyAddress ? INADDR_ANY : INADDR_LOOPBACK);
+    return ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  int LocalPort() const {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+  }
+  void SendTo(int port, const std::string& payload) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::sendto(fd_, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+              static_cast<ssize_t>(payload.size()));
+  }
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// A port nobody holds right now.
+inline int FreePort() {
+  TPosixSocket probe;
+  probe.Bind(0);
+  return probe.LocalPort();
+}
+
+// Aborts the test program, naming what hung, if it is still alive after the
+// limit: a deadlock then fails at once and says where, instead of running into
+// the test's time-out. The limit is generous; it is not a speed check.
+class TWatchdog {
+ public:
+  explicit TWatchdog(std::string what, std::chrono::seconds limit = std::chrono::seconds(30))
+      : what_(std::move(what)), limit_(limit), thread_([this] { Watch(); }) {}
+  ~TWatchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      disarmed_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  TWatchdog(const TWatchdog&) = delete;
+  TWatchdog& operator=(const TWatchdog&) = delete;
+
+ private:
+  void Watch() {
+    std::unique_lock lock(mutex_);
+    if (cv_.wait_for(lock, limit_, [this] { return disarmed_; })) return;
+    std::fprintf(stderr, "FAILED: %s did not return within %lld s\n", what_.c_str(),
+                 static_cast<long long>(limit_.count()));
+    std::abort();
+  }
+
+  std::string what_;
+  std::chrono::seconds limit_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool disarmed_ = false;
+  std::thread thread_;  // last: starts once everything it reads exists
+};
+
+}  // namespace quenza
