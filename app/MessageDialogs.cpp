@@ -34,6 +34,13 @@ QMessageBox::Icon IconOf(TMsgDlgType type) {
   return QMessageBox::NoIcon;
 }
 
+QPushButton* AddOkButton(QMessageBox& box) {
+  QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  return ok;
+}
+
 TModalResult Show(const TMessageRequest& request) {
   if (Answerer()) return Answerer()(request);
   QMessageBox box(IconOf(request.type), QString::fromStdString(request.title), QString::fromStdString(request.text),
@@ -46,9 +53,7 @@ TModalResult Show(const TMessageRequest& request) {
     box.exec();
     return box.clickedButton() == yes ? TModalResult::mrYes : TModalResult::mrNo;
   }
-  QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-  box.setDefaultButton(ok);
-  box.setEscapeButton(ok);
+  AddOkButton(box);
   box.exec();
   return TModalResult::mrOk;
 }
@@ -57,6 +62,16 @@ TModalResult Show(const TMessageRequest& request) {
 
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {
   return Show(TMessageRequest{TitleOf(type), text, type, buttons});
+}
+
+QMessageBox* ShowModelessMessage(QWidget* parent, const std::string& text, TMsgDlgType type) {
+  auto* box = new QMessageBox(IconOf(type), QString::fromUtf8(TitleOf(type)), QString::fromStdString(text),
+                              QMessageBox::NoButton, parent);  // owned by parent until it closes
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  AddOkButton(*box);
+  box->show();
+  return box;
 }
 
 std::string ErrorReportText(const std::string& text) {

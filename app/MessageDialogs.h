@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+class QMessageBox;
 class QWidget;
 
 namespace quenza {
@@ -18,6 +19,11 @@ enum class TModalResult { mrNone, mrOk, mrCancel, mrYes, mrNo };
 // Shows `text` (UTF-8) modally over the active window. With Yes and No, Yes is
 // the default button and Escape answers No; with OK alone, Escape answers OK.
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);
+
+// Shows `text` with an OK button without holding anything up: the box is
+// not modal, returns at once and deletes itself when closed. The answerer
+// seam does not apply; tests find and close the box itself.
+QMessageBox* ShowModelessMessage(QWidget* parent, const std::string& text, TMsgDlgType type);
 
 // Shows the application's error report: `text` with a final "." added when it
 // ends in a character above ".", the application title as caption, an error

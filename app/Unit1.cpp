@@ -6,8 +6,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -19,7 +17,6 @@
 #include "Application.h"
 #include "FileAttributes.h"
 #include "MessageDialogs.h"
-#include "LogFileOptions.h"
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
@@ -214,6 +211,7 @@ void TForm1::CreateStatusBar() {
   status_panel_->setObjectName(QStringLiteral("StatusBar1Panel"));
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->addWidget(status_panel_, 1);
+  CreateCaptureStatus();
 }
 
 QString TForm1::CurrentFile() const { return status_panel_->text(); }
@@ -309,28 +307,5 @@ void TForm1::closeEvent(QCloseEvent* event) {
   Guarded([&] { FormClose(); });
   event->accept();
 }
-
-void TForm1::AppendLine(std::string_view line, int /*severity*/) { Memo1->AppendLine(line); }
-
-void TForm1::UpdateCaptureCommands(bool active) {
-  BeginLog1->setEnabled(!active);
-  EndLog1->setEnabled(active);
-  tbBeginLog1->setEnabled(BeginLog1->isEnabled());
-  tbEndLog1->setEnabled(EndLog1->isEnabled());
-  mmConfig1->setEnabled(BeginLog1->isEnabled());
-}
-
-std::string TForm1::LogFolderPath() {
-  const QString folder = DecodeSjis(logfile_options::Folder.Read(*IniFile));
-  if (!folder.isEmpty()) return QFile::encodeName(folder).toStdString();
-  const QString settings = QFile::decodeName(QByteArray::fromStdString(IniFile->FileName()));
-  return QFile::encodeName(QFileInfo(settings).absolutePath() + QStringLiteral("/logs")).toStdString();
-}
-
-void TForm1::ShowDatagramError(const std::string& text) {
-  MessageDlg(text, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
-}
-
-void TForm1::ReportError(const std::string& text) { ShowErrorReport(text); }
 
 }  // namespace quenza

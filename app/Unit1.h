@@ -6,16 +6,20 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "CaptureStatus.h"
 #include "Guarded.h"
 #include "ReceiverHost.h"
 
 class QAction;
 class QLabel;
+class QTimer;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -100,8 +104,18 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void AppendLine(std::string_view line, int severity) override;
   void UpdateCaptureCommands(bool active) override;
   std::string LogFolderPath() override;
+  void KeepPainting() override;
   void ShowDatagramError(const std::string& text) override;
   void ReportError(const std::string& text) override;
+
+  // The status bar's capture section (at its right end): counters while
+  // capture is on, refreshed a few times a second; after End log it stays
+  // only when something was lost.
+  QLabel* CaptureStatusLabel() const { return capture_status_; }
+  void RefreshCaptureStatus();
+  // The open error dialog of the datagram errors, if any; errors while it
+  // is open are counted in it and in the status bar.
+  QMessageBox* DatagramErrorDialog() const { return datagram_error_dialog_; }
 
   // Commands.
   void New1Click();
@@ -139,8 +153,14 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void CreateToolBar();
   void CreatePopupMenu();
   void CreateStatusBar();
+  void CreateCaptureStatus();
 
   QLabel* status_panel_ = nullptr;
+  QLabel* capture_status_ = nullptr;
+  QTimer* capture_status_timer_ = nullptr;
+  TCaptureStatus last_capture_status_;
+  QPointer<QMessageBox> datagram_error_dialog_;
+  int errors_while_dialog_open_ = 0;
   bool shown_once_ = false;
   bool applying_view_settings_ = false;
 };

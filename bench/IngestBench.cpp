@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "DateTimeFormat.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "NetMemoryStream.h"
@@ -285,7 +286,8 @@ void BM_BuildDisplayLine(benchmark::State& state) {
   }
   const std::string text = SampleDatagram(42);
   const std::string ip = "127.0.0.1";
-  for (auto _ : state) benchmark::DoNotOptimize(module->BuildDisplayLine(text, ip).text);
+  const TDateTimeValue arrival = GetLocalTime();
+  for (auto _ : state) benchmark::DoNotOptimize(module->BuildDisplayLine(text, ip, arrival).text);
   state.SetItemsProcessed(state.iterations());
   gForm->EndLog1Click();
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <bitset>
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,8 @@ extern TLocaleFormatSettings LocaleFormatSettings;
 
 // Now, from the system clock, in local time.
 TDateTimeValue GetLocalTime();
+// A moment of the system clock in local time.
+TDateTimeValue LocalTimeAt(std::chrono::system_clock::time_point moment);
 
 // Refills LocaleFormatSettings for the language named by LC_ALL, LC_TIME or
 // LANG (the first one set and not empty).

@@ -10,13 +10,18 @@
 
 namespace quenza {
 
-TDateTimeValue GetLocalTime() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+TDateTimeValue LocalTimeAt(std::chrono::system_clock::time_point moment) {
+  using namespace std::chrono;
+  // Floor, not truncation toward zero, so a moment before 1970 keeps its second.
+  const auto seconds = floor<std::chrono::seconds>(moment);
+  const time_t whole = static_cast<time_t>(seconds.time_since_epoch().count());
+  const int millisecond = static_cast<int>(duration_cast<milliseconds>(moment - seconds).count());
   std::tm parts{};
-  if (!localtime_r(&now.tv_sec, &parts)) gmtime_r(&now.tv_sec, &parts);
-  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-          parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+  if (!localtime_r(&whole, &parts)) gmtime_r(&whole, &parts);
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+          millisecond};
 }
+
+TDateTimeValue GetLocalTime() { return LocalTimeAt(std::chrono::system_clock::now()); }
 
 }  // namespace quenza

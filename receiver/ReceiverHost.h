@@ -40,8 +40,12 @@ class TReceiverHost {
   // Folder setting, or "logs" beside the settings file when that is empty.
   virtual std::string LogFolderPath() = 0;
 
+  // Called now and then while End log shows the datagrams still queued: the
+  // window repaints (it takes no input meanwhile).
+  virtual void KeepPainting() = 0;
+
   // An error while turning a datagram into a line (UTF-8 text): shown in an
-  // error dialog titled "エラー".
+  // error dialog titled "エラー" that does not hold capture up.
   virtual void ShowDatagramError(const std::string& text) = 0;
 
   // Any other failure of the module (a start that failed): the application's

@@ -47,6 +47,8 @@ TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
   NetUDPServer1->OnUDPRead = [this](TNetUDPServer& sender, TNetMemoryStream& data, TNetSocketHandle& binding) {
     NetUDPServer1UDPRead(sender, data, binding);
   };
+  // End log delivers what is still queued; the window keeps painting meanwhile.
+  NetUDPServer1->OnDrainSlice = [this](TNetUDPServer&, std::size_t) { host_.KeepPainting(); };
   DataModule3 = this;
   try {
     DataModuleCreate();
@@ -94,20 +96,57 @@ void TDataModule3::DataModuleDestroy() {
 
 void TDataModule3::UpdateCommands() { host_.UpdateCaptureCommands(NetUDPServer1->Active()); }
 
-void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& /*Sender*/, TNetMemoryStream& AData,
+void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData,
                                         TNetSocketHandle& ABinding) {
   std::string text(AData.Bytes());
   try {
-    const TDisplayLine line = BuildDisplayLine(std::move(text), ABinding.RemoteIP());
+    const TDateTimeValue arrival = ArrivalTime(Sender.CurrentArrival());
+    const TDisplayLine line = BuildDisplayLine(std::move(text), ABinding.RemoteIP(), arrival);
     // The file first: it is the record of what arrived, even if the view is full.
-    if (LogFile) LogFile->Append(line.text, GetLocalTime());
+    if (LogFile) LogFile->Append(line.text, arrival);
     host_.AppendLine(line.text, line.severity);
+    ++lines_shown_;
   } catch (const std::exception& e) {
+    ++line_errors_;
     host_.ShowDatagramError(e.what());
   }
 }
 
-TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip) {
+TCaptureStatus TDataModule3::Status() const {
+  const TNetUDPServerCounters counters = NetUDPServer1->Counters();
+  TCaptureStatus status;
+  status.active = NetUDPServer1->Active();
+  status.port = NetUDPServer1->DefaultPort();
+  status.received = counters.received;
+  status.shown = lines_shown_;
+  status.dropped = counters.droppedQueueFull + counters.droppedByKernel;
+  status.tooLarge = counters.tooLarge;
+  status.errors = line_errors_ + counters.handlerErrors;
+  status.unmappable = unmappable_characters_;
+  if (LogFile) {
+    const TLogFileWriter::TStatus file = LogFile->Status();
+    status.logFile = file.currentPath;
+    status.logFailing = !file.lastError.empty();
+    status.logUnwritten = file.lost + (status.logFailing ? file.waiting : 0);
+  }
+  return status;
+}
+
+TDateTimeValue TDataModule3::ArrivalTime(std::chrono::system_clock::time_point moment) {
+  // Datagrams come many to a second: the local calendar of a second is worked
+  // out once, the milliseconds every time.
+  const auto second = std::chrono::floor<std::chrono::seconds>(moment);
+  if (second != cached_second_) {
+    cached_second_ = second;
+    cached_local_ = LocalTimeAt(second);
+  }
+  TDateTimeValue value = cached_local_;
+  value.Millisecond = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(moment - second).count());
+  return value;
+}
+
+TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip,
+                                            const TDateTimeValue& arrival) {
   const TSettingsStore& ini = host_.Settings();
   int severity = kNoSeverity;
   if (options::DetectUTF8.Read(ini) && IsUtf8Text(text)) {
@@ -151,7 +190,7 @@ TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string&
   }
   if (options::EnableIP.Read(ini)) text = remote_ip + " " + text;
   if (options::EnableDate.Read(ini)) {
-    const std::string stamp = FormatDateTimeText(options::DateFormat.Read(ini), GetLocalTime());
+    const std::string stamp = FormatDateTimeText(options::DateFormat.Read(ini), arrival);
     text = stamp + " " + text;
   }
   return TDisplayLine{std::string(TrimControls(text)), severity};

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "CaptureStatus.h"
+#include "DateTimeFormat.h"
 #include "LogFileWriter.h"
 #include "NetUDPServer.h"
 #include "ReceiverHost.h"
@@ -35,21 +39,33 @@ class TDataModule3 {
   void DataModuleDestroy();
   void NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding);
 
-  // The display line for one datagram's text from `remote_ip`, by the
-  // options in the host's settings store at this moment, with the severity of
-  // its priority tag.
-  TDisplayLine BuildDisplayLine(std::string text, const std::string& remote_ip);
+  // The display line for one datagram's text from `remote_ip` that arrived
+  // at `arrival` (local time), by the options in the host's settings store at
+  // this moment, with the severity of its priority tag.
+  TDisplayLine BuildDisplayLine(std::string text, const std::string& remote_ip, const TDateTimeValue& arrival);
+
+  // Lines appended, and datagrams that gave an error instead, since the start.
+  std::uint64_t LinesShown() const { return lines_shown_; }
+  std::uint64_t LineErrors() const { return line_errors_; }
+
+  // Everything the status bar tells about this capture, now.
+  TCaptureStatus Status() const;
 
   // Characters of UTF-8 datagrams that code page 932 lacks, written as <U+XXXX>.
   std::size_t UnmappableCharacters() const { return unmappable_characters_; }
 
  private:
   void UpdateCommands();
+  TDateTimeValue ArrivalTime(std::chrono::system_clock::time_point moment);
 
   TReceiverHost& host_;
   std::array<std::string, 24> FacilityNames;
   std::array<std::string, 8> SeverityNames;
   std::size_t unmappable_characters_ = 0;
+  std::uint64_t lines_shown_ = 0;
+  std::uint64_t line_errors_ = 0;
+  std::chrono::system_clock::time_point cached_second_{};
+  TDateTimeValue cached_local_{};
 };
 
 // The current receiver module; null while capture is off.

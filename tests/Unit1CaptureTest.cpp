@@ -7,6 +7,10 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QToolButton>
 
@@ -96,17 +100,89 @@ TEST_F(Unit1CaptureTest, BeginAndEndLogSwitchTheCommands) {
   ExpectCaptureOff();
 }
 
-TEST_F(Unit1CaptureTest, DatagramErrorShowsAnErrorDialogAndCaptureGoesOn) {
+// A datagram error shows its text in an error dialog that holds nothing up:
+// capture goes on and End log can be chosen while it is open.
+TEST_F(Unit1CaptureTest, DatagramErrorDialogDoesNotStopCapture) {
   form_->BeginLog1Click();
-  Answer({TModalResult::mrOk});
   Send("<99999999999>x");
   Send("<13>next");
   ASSERT_EQ(WaitLineCount(1), 1);
-  ASSERT_EQ(Asked().size(), 1u);
-  EXPECT_EQ(Asked()[0].text, "'99999999999' は整数ではありません");
-  EXPECT_EQ(Asked()[0].title, "エラー");
-  EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtError);
-  EXPECT_EQ(Asked()[0].buttons, TMsgDlgButtons::mbOK);
+  QMessageBox* dialog = form_->DatagramErrorDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_FALSE(dialog->isModal());
+  EXPECT_EQ(dialog->text(), QStringLiteral("'99999999999' は整数ではありません"));
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("エラー"));
+  EXPECT_EQ(dialog->icon(), QMessageBox::Critical);
+  ASSERT_EQ(dialog->buttons().size(), 1);
+  EXPECT_EQ(dialog->buttons()[0]->text(), QStringLiteral("OK"));
+  EXPECT_TRUE(Asked().empty());  // no modal dialog was asked for
+
+  // End log while it is open.
+  ASSERT_TRUE(form_->EndLog1->isEnabled());
+  form_->EndLog1->trigger();
+  EXPECT_EQ(DataModule3, nullptr);
+  ExpectCaptureOff();
+  // The error stays in the status bar after End log.
+  EXPECT_TRUE(form_->CaptureStatusLabel()->isVisible());
+  EXPECT_TRUE(form_->CaptureStatusLabel()->text().contains(QStringLiteral("エラー 1"))) << form_->CaptureStatusLabel()->text().toStdString();
+  dialog->buttons()[0]->click();
+  Pump(20);
+  EXPECT_EQ(form_->DatagramErrorDialog(), nullptr);
+}
+
+// One sender flooding bad tags opens one dialog; the rest are counted, and
+// every good datagram sent meanwhile becomes a line.
+TEST_F(Unit1CaptureTest, FloodOfBadTagsOpensOneDialogAndLosesNoGoodLine) {
+  form_->BeginLog1Click();
+  for (int i = 0; i < 1000; ++i) {
+    Send("<99999999999>bad " + std::to_string(i));
+    Send("<13>good " + std::to_string(i));
+    if (i % 100 == 99) Pump(5);
+  }
+  ASSERT_EQ(WaitLineCount(1000), 1000);
+  QElapsedTimer t;
+  t.start();
+  while (DataModule3->Status().errors < 1000 && t.elapsed() < 5000) Pump(5);
+  QMessageBox* dialog = form_->DatagramErrorDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->informativeText(), QStringLiteral("このほかに 999 件のエラーがありました。"));
+  int open_boxes = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) open_boxes += (qobject_cast<QMessageBox*>(w) && w->isVisible());
+  EXPECT_EQ(open_boxes, 1);
+  form_->RefreshCaptureStatus();
+  EXPECT_TRUE(form_->CaptureStatusLabel()->text().contains(QStringLiteral("エラー 1,000")));
+  EXPECT_TRUE(form_->CaptureStatusLabel()->text().contains(QStringLiteral("表示 1,000")));
+  const std::string text = form_->Memo1->Text();
+  EXPECT_NE(text.find("good 0\r\n"), std::string::npos);
+  EXPECT_NE(text.find("good 999\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("bad"), std::string::npos);
+  // Closed, the next error opens a fresh dialog.
+  dialog->buttons()[0]->click();
+  Pump(20);
+  Send("<99999999999>again");
+  t.restart();
+  while (form_->DatagramErrorDialog() == nullptr && t.elapsed() < 5000) Pump(5);
+  ASSERT_NE(form_->DatagramErrorDialog(), nullptr);
+  EXPECT_TRUE(form_->DatagramErrorDialog()->informativeText().isEmpty());
+  form_->DatagramErrorDialog()->buttons()[0]->click();
+}
+
+// While capture is on the status bar counts; with capture off and nothing
+// lost it is as it was before capture.
+TEST_F(Unit1CaptureTest, StatusBarShowsTheCountersWhileCapturing) {
+  EXPECT_FALSE(form_->CaptureStatusLabel()->isVisible());
+  form_->BeginLog1Click();
+  EXPECT_TRUE(form_->CaptureStatusLabel()->isVisible());
+  for (int i = 0; i < 3; ++i) Send("<13>line");
+  ASSERT_EQ(WaitLineCount(3), 3);
+  QElapsedTimer t;
+  t.start();
+  const QString expected = QStringLiteral("受信中 UDP %1 ｜ 受信 3 ｜ 表示 3").arg(port_);
+  while (form_->CaptureStatusLabel()->text() != expected && t.elapsed() < 5000) Pump(20);
+  EXPECT_EQ(form_->CaptureStatusLabel()->text(), expected);
+  form_->EndLog1Click();
+  EXPECT_FALSE(form_->CaptureStatusLabel()->isVisible());
 }
 
 TEST_F(Unit1CaptureTest, FailedStartGoesToTheErrorReportAndBeginLogStaysOn) {

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DateTimeFormat.h"
 #include "NetSynchronize.h"
 #include "SettingsStore.h"
 
@@ -49,6 +50,7 @@ class TRecordingHost : public TReceiverHost {
     severities.push_back(severity);
   }
   void UpdateCaptureCommands(bool active) override { commands_active = active; }
+  void KeepPainting() override {}
   std::string LogFolderPath() override { return log_folder; }
   void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
   void ReportError(const std::string& text) override { reports.push_back(text); }
@@ -296,6 +298,79 @@ TEST_F(Unit3Test, StopWhileADeliveryIsPendingStillShowsIt) {
   module_.reset();
   ASSERT_EQ(Lines().size(), 1u);
   EXPECT_EQ(Lines()[0], "D 127.0.0.1 [USER/NOTICE] pending");
+}
+
+// End log with a backlog: the listener has taken 100,000 datagrams that the
+// main thread has not shown yet; stopping shows every one, in order.
+TEST_F(Unit3Test, StopWithAHundredThousandQueuedShowsThemAll) {
+  StartCapture();
+  Ini().WriteFlag("SYSLOG", "EnableDate", false);
+  Ini().WriteFlag("SYSLOG", "EnableIP", false);
+  constexpr int kCount = 100000;
+  for (int i = 0; i < kCount; ++i) {
+    Send("<13>" + std::to_string(i));
+    // Let the listener keep up, so the system's queue never overflows; the
+    // main thread delivers nothing meanwhile.
+    if (i % 500 == 499) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (module_->NetUDPServer1->Counters().received < static_cast<uint64_t>(i + 1) &&
+             std::chrono::steady_clock::now() < deadline) {
+        usleep(200);
+      }
+    }
+  }
+  while (module_->NetUDPServer1->Counters().received < kCount) usleep(1000);
+  EXPECT_EQ(Lines().size(), 0u);
+  module_.reset();
+  ASSERT_EQ(Lines().size(), static_cast<size_t>(kCount));
+  for (int i = 0; i < kCount; i += 9973) EXPECT_EQ(Lines()[i], "[USER/NOTICE] " + std::to_string(i));
+  EXPECT_EQ(Lines().back(), "[USER/NOTICE] " + std::to_string(kCount - 1));
+}
+
+// The date prefix is the moment the datagram arrived, not the moment the
+// main thread got round to it.
+TEST_F(Unit3Test, DatePrefixIsTheArrivalTime) {
+  Ini().WriteText("SYSLOG", "DateFormat", "yyyy/mm/dd hh:nn:ss.zzz");
+  Ini().WriteFlag("SYSLOG", "EnableIP", false);
+  StartCapture();
+  const auto sent = std::chrono::system_clock::now();
+  Send("<13>held");
+  // The main thread is busy for a second and a half.
+  usleep(1500 * 1000);
+  const auto handled = std::chrono::system_clock::now();
+  const std::vector<std::string> lines = WaitLines(1);
+  ASSERT_EQ(lines.size(), 1u);
+  auto stamp_of = [](std::chrono::system_clock::time_point t) {
+    return FormatDateTimeText("yyyy/mm/dd hh:nn:ss.zzz", LocalTimeAt(t));
+  };
+  const std::string stamp = lines[0].substr(0, lines[0].find(' ', 11));
+  // Between sending and a generous half second after it; well before the handling.
+  EXPECT_GE(stamp, stamp_of(sent)) << lines[0];
+  EXPECT_LE(stamp, stamp_of(sent + std::chrono::milliseconds(500))) << lines[0];
+  EXPECT_LT(stamp, stamp_of(handled)) << lines[0];
+  EXPECT_EQ(lines[0].substr(stamp.size()), " [USER/NOTICE] held");
+}
+
+// Too-large datagrams are counted, not silently lost; so are errors.
+TEST_F(Unit3Test, StatusCountsWhatCameAndWhatWasLost) {
+  StartCapture();
+  Send(std::string(9000, 'x'));
+  Send("<99999999999>bad tag");
+  Send("<13>good");
+  WaitLines(1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (module_->Status().errors < 1 && std::chrono::steady_clock::now() < deadline) CheckSynchronize(5);
+  const TCaptureStatus status = module_->Status();
+  EXPECT_TRUE(status.active);
+  EXPECT_EQ(status.port, port_);
+  EXPECT_EQ(status.received, 2u);
+  EXPECT_EQ(status.shown, 1u);
+  EXPECT_EQ(status.tooLarge, 1u);
+  EXPECT_EQ(status.errors, 1u);
+  EXPECT_EQ(status.dropped, 0u);
+  EXPECT_TRUE(status.HasLosses());
+  EXPECT_EQ(CaptureStatusText(status),
+            "受信中 UDP " + std::to_string(port_) + " ｜ 受信 2 ｜ 表示 1 ｜ 過大 1 ｜ エラー 1");
 }
 
 TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {

@@ -2,3 +2,4 @@
 # and nothing of the application.
 quenza_add_test(Unit3Test SOURCES Unit3Test.cpp LIBS quenza_receiver LABELS net TIMEOUT 120)
 quenza_add_test(LogFileWriterTest SOURCES LogFileWriterTest.cpp LIBS quenza_receiver LABELS net TIMEOUT 120)
+quenza_add_test(CaptureStatusTest SOURCES CaptureStatusTest.cpp LIBS quenza_receiver TIMEOUT 60)

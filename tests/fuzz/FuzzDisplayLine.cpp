@@ -19,6 +19,7 @@ class TFuzzHost : public TReceiverHost {
   TSettingsStore& Settings() override { return store; }
   void AppendLine(std::string_view, int) override {}
   void UpdateCaptureCommands(bool) override {}
+  void KeepPainting() override {}
   std::string LogFolderPath() override { return {}; }
   void ShowDatagramError(const std::string&) override {}
   void ReportError(const std::string&) override {}
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string ip = in.ConsumeRandomLengthString(16);
   const std::string datagram = in.ConsumeRemainingBytesAsString();
   try {
-    const TDisplayLine line = Module().BuildDisplayLine(datagram.substr(0, 8192), ip);
+    const TDateTimeValue arrival{2026, 12, 8, 21, 0, 0, 0};
+    const TDisplayLine line = Module().BuildDisplayLine(datagram.substr(0, 8192), ip, arrival);
     if (!line.text.empty() && (static_cast<unsigned char>(line.text.front()) <= 0x20 ||
                                static_cast<unsigned char>(line.text.back()) <= 0x20)) {
       std::abort();

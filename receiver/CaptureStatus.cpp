@@ -1,0 +1,45 @@
+#include "CaptureStatus.h"
+
+namespace quenza {
+namespace {
+
+constexpr char kSeparator[] = " ｜ ";
+
+void Add(std::string& text, const char* label, std::uint64_t n) {
+  text += kSeparator;
+  text += label;
+  text += ' ';
+  text += GroupedNumber(n);
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string GroupedNumber(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), ",");
+  return digits;
+}
+
+std::string CaptureStatusText(const TCaptureStatus& status) {
+  std::string text = status.active ? "受信中 UDP " + std::to_string(status.port) : std::string("停止");
+  Add(text, "受信", status.received);
+  Add(text, "表示", status.shown);
+  if (status.dropped > 0) Add(text, "欠落", status.dropped);
+  if (status.tooLarge > 0) Add(text, "過大", status.tooLarge);
+  if (status.errors > 0) Add(text, "エラー", status.errors);
+  if (status.unmappable > 0) Add(text, "変換不能文字", status.unmappable);
+  if (!status.logFile.empty()) {
+    text += kSeparator;
+    text += status.logFailing ? "書き込めません " : "保存先 ";
+    text += FileNameOf(status.logFile);
+  }
+  if (status.logUnwritten > 0) Add(text, "未保存", status.logUnwritten);
+  return text;
+}
+
+}  // namespace quenza

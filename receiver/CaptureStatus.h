@@ -1,0 +1,35 @@
+// What the status bar says about capture: a snapshot of the receiver's
+// counters and its Japanese text, "受信中 UDP 514 ｜ 受信 12,345 ｜ 表示
+// 12,345", with drops, errors and the log file added when there is something
+// to say about them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quenza {
+
+struct TCaptureStatus {
+  bool active = false;              // listening now
+  int port = 0;
+  std::uint64_t received = 0;       // taken from the network
+  std::uint64_t shown = 0;          // became lines
+  std::uint64_t dropped = 0;        // lost before they could be shown: queue full or dropped by the system
+  std::uint64_t tooLarge = 0;       // longer than 8,192 bytes
+  std::uint64_t errors = 0;         // gave an error instead of a line
+  std::uint64_t unmappable = 0;     // characters written as <U+XXXX>
+  std::string logFile;              // the file being written (UTF-8 path); empty: none
+  std::uint64_t logUnwritten = 0;   // lines not in the log file (yet, or lost)
+  bool logFailing = false;          // writing the log file fails at the moment
+
+  // Something the user should see even after capture has stopped.
+  bool HasLosses() const { return dropped > 0 || tooLarge > 0 || errors > 0 || logUnwritten > 0; }
+};
+
+// "12,345".
+std::string GroupedNumber(std::uint64_t n);
+
+// The status bar's capture section (UTF-8).
+std::string CaptureStatusText(const TCaptureStatus& status);
+
+}  // namespace quenza
