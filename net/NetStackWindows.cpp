@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "IntegerText.h"
 #include "NetSocketErrors.h"
 
 namespace quenza {
@@ -124,37 +125,13 @@ TInAddr TNetStackWindows::TextToAddress(std::string_view text) {
 }
 
 int StrToInt(std::string_view text) {
-  auto fail = [&]() -> int {
+  TIntegerText parsed;
+  if (ScanInteger(text, kClassicIntegerSyntax, parsed) != TIntegerScan::Ok ||
+      // Hexadecimal may spell the whole 32-bit pattern; decimal must fit a signed int.
+      (!parsed.hex && (parsed.value > INT32_MAX || parsed.value < INT32_MIN))) {
     throw ENetConvertError("'" + std::string(text) + "' is not a valid integer value");
-  };
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
   }
-  if (i == text.size()) return fail();
-  long long value = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return fail();
-    value = value * base + digit;
-    if (value > 0xFFFFFFFFLL) return fail();
-  }
-  if (negative) value = -value;
-  // Hexadecimal may spell the whole 32-bit pattern; decimal must fit a signed int.
-  if (base == 10 && (value > 2147483647LL || value < -2147483648LL)) return fail();
-  return static_cast<int>(static_cast<std::uint32_t>(value));
+  return static_cast<int>(static_cast<std::uint32_t>(parsed.value));
 }
 
 }  // namespace quenza
