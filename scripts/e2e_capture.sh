@@ -3,7 +3,8 @@
 # server, Begin log with Ctrl+B, syslog lines from util-linux logger (RFC 3164
 # and RFC 5424) and raw datagrams in Shift_JIS, EUC-JP and ISO-2022-JP, then a
 # save whose Shift_JIS text must hold every line with its date, address and
-# label. Charcode is read from the settings file only at start, so there are
+# label; UTF-8 from logger is detected whatever Charcode says, and saved as
+# Shift_JIS. Charcode is read from the settings file only at start, so there are
 # three runs, one per code: the second and third open the file the one before
 # saved and capture on top of it, so the last view shows all three encodings.
 #
@@ -207,10 +208,15 @@ start_program
 begin_log
 send_logger --rfc3164 --priority user.notice "rfc3164 message from logger"
 send_logger --rfc5424 --msgid TEST --priority local3.err "rfc5424 message from logger"
+# A modern host's UTF-8, detected whatever Charcode says, in both forms.
+send_logger --rfc3164 --priority user.info "utf8: 日本語のメッセージ、ｶﾀｶﾅ～"
+send_logger --rfc5424 --priority user.warning "utf8 5424: 全角と半角ｱｲｳ"
 "$sender" "$port" "$work/sjis.bin" || fail "raw send failed"
 printf 'no tag, plain ASCII  \t\r\n' | "$sender" "$port" || fail "raw send failed"
 expect_re "\\[USER/NOTICE\\] [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]+ e2e: rfc3164 message from logger"
 expect_re "\\[LOCAL3/ERROR\\] 1 [0-9]{4}-[0-9]{2}-[0-9]{2}T[^ ]+ [^ ]+ e2e - TEST .*rfc5424 message from logger"
+expect_re "\\[USER/INFO\\] [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]+ e2e: utf8: 日本語のメッセージ、ｶﾀｶﾅ～"
+expect_re "\\[USER/WARNING\\] 1 [0-9]{4}-[0-9]{2}-[0-9]{2}T[^ ]+ [^ ]+ e2e - - .*utf8 5424: 全角と半角ｱｲｳ"
 expect "[AUTH/CRITICAL] $sjis_text"
 expect "no tag, plain ASCII"
 save_until_complete yes
@@ -248,8 +254,9 @@ quit_program
 # The lines in the order they were captured, each exactly once.
 n=$(grep -c . "$work/saved.txt")
 [ "$n" -eq ${#expected[@]} ] || fail "expected ${#expected[@]} lines, the file holds $n"
-order=$(grep -n -e 'rfc3164' -e 'rfc5424' -e 'sjis:' -e 'no tag' -e 'euc:' -e 'jis: 漢' "$work/saved.txt" | cut -d: -f1 | tr '\n' ' ')
-[ "$order" = "1 2 3 4 5 6 " ] || fail "lines out of order: $order"
+order=$(grep -n -e 'rfc3164' -e 'rfc5424' -e 'utf8:' -e 'utf8 5424' -e 'sjis:' -e 'no tag' -e 'euc:' -e 'jis: 漢' \
+  "$work/saved.txt" | cut -d: -f1 | tr '\n' ' ')
+[ "$order" = "1 2 3 4 5 6 7 8 " ] || fail "lines out of order: $order"
 # CR LF line ends, no byte-order mark.
 [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" != "efbb" ] || fail "byte-order mark in the saved file"
 [ "$(grep -c $'\r$' "$log")" -eq "$n" ] || fail "not every line ends in CR LF"

@@ -8,3 +8,10 @@ add_test(NAME e2e_capture
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_capture.sh $<TARGET_FILE:quenza>
                  $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_capture.png)
 set_tests_properties(e2e_capture PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+
+# Automatic log files through a crash: SIGKILL in the middle of a 20,000
+# datagrams a second capture loses at most the last second.
+add_test(NAME e2e_crash
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_crash.sh $<TARGET_FILE:quenza>
+                 $<TARGET_FILE:IngestSender> $<TARGET_FILE:SendDatagram>)
+set_tests_properties(e2e_crash PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS e2e)

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Automatic log files survive a crash: the real program in a private X server
+# captures 20,000 numbered datagrams a second with LOGFILE Enable on, and is
+# killed with SIGKILL in the middle. The day's file must hold every line from
+# the first up to at most one second before the kill, in order, with no broken
+# line but possibly the very last.
+#
+# usage: e2e_crash.sh QUENZA_EXECUTABLE INGEST_SENDER_EXECUTABLE SEND_DATAGRAM_EXECUTABLE
+# Exits 77 (skipped) without the X tools.
+set -euo pipefail
+
+usage="usage: $0 QUENZA_EXECUTABLE INGEST_SENDER_EXECUTABLE SEND_DATAGRAM_EXECUTABLE"
+exe=${1:?$usage}
+sender=${2:?$usage}
+send_datagram=${3:?$usage}
+for tool in Xvfb xdotool iconv; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+sender_pid=""
+cleanup() {
+  for pid in "$sender_pid" "$app_pid" "$xvfb_pid"; do
+    if [ -n "$pid" ]; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -s "$work/quenza.log" ] && { echo "--- program output" >&2; cat "$work/quenza.log" >&2; }
+  exit 1
+}
+
+source "$(dirname "$0")/e2e_lib.sh"
+
+port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
+
+start_xvfb 1024x768x24
+mkdir "$work/bin"
+cp "$exe" "$work/bin/quenza"
+port=$("$send_datagram" --free-port) || fail "no free port"
+printf '[SYSLOG]\r\nPort=%s\r\n[LOGFILE]\r\nEnable=1\r\nFolder=%s\r\n' "$port" "$work/logs" >"$work/bin/quenza.ini"
+
+"$work/bin/quenza" >"$work/quenza.log" 2>&1 &
+app_pid=$!
+wait_for 30 find_window Quenza || fail "main window did not appear"
+main=$(find_window Quenza)
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers ctrl+b
+wait_for 20 port_bound || fail "capture did not start on port $port"
+
+rate=20000
+start=$(date +%s.%N)
+"$sender" "$port" $((rate * 30)) "$rate" >"$work/sender.log" 2>&1 &
+sender_pid=$!
+sleep 4
+kill -0 "$app_pid" || fail "the program ended by itself"
+killed=$(date +%s.%N)
+kill -9 "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+kill "$sender_pid" 2>/dev/null || true
+wait "$sender_pid" 2>/dev/null || true
+sender_pid=""
+
+files=("$work"/logs/quenza-*.log)
+[ -e "${files[0]}" ] || fail "no log file in $work/logs"
+cat "${files[@]}" >"$work/all.log"
+# Each line: date time address label, then the sender's text with its number.
+iconv -c -f CP932 -t UTF-8 "$work/all.log" >"$work/all.txt"
+total=$(wc -l <"$work/all.txt")
+complete_re='^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9:]{8} 127\.0\.0\.1 \[USER/NOTICE\] Dec  7 21:00:00 host app\[123\]: message number [0-9]{7} [a-z]+'$'\r''$'
+broken=$(head -n $((total > 0 ? total - 1 : 0)) "$work/all.txt" | grep -cvE "$complete_re" || true)
+[ "$broken" -eq 0 ] || fail "$broken broken lines before the last: $(grep -vE "$complete_re" "$work/all.txt" | head -n 3)"
+# The numbers run 1, 2, 3 ... with no gap.
+numbers=$(grep -oE 'message number [0-9]{7}' "$work/all.txt" | awk '{ print $3 + 0 }')
+last=$(printf '%s\n' "$numbers" | awk 'BEGIN { n = 0 } { if ($1 != n + 1) { print "gap after " n; exit 1 } n = $1 } END { print n }') ||
+  fail "lines out of order or missing: $last"
+# Sent up to one second before the kill, less a margin for the sender's start.
+due=$(awk -v s="$start" -v k="$killed" -v r="$rate" 'BEGIN { d = (k - s - 1) * r - r / 10; print (d > 0 ? int(d) : 0) }')
+echo "killed after $(awk -v s="$start" -v k="$killed" 'BEGIN { printf "%.2f", k - s }') s; the file holds lines 1 to $last; sent a second before the kill: about $due"
+[ "$last" -ge "$due" ] || fail "the file ends at line $last, but about $due were sent a second before the kill"
+echo "PASS"
