@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "CaptureAdvice.h"
 #include "DateTimeFormat.h"
 #include "Exception.h"
 #include "IntegerText.h"
@@ -49,7 +50,7 @@ TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
   try {
     DataModuleCreate();
   } catch (const std::exception& e) {
-    host_.ReportError(e.what());
+    host_.ReportError(CaptureFailureText(e, NetUDPServer1->DefaultPort()));
   }
 }
 
