@@ -16,3 +16,6 @@ add_test(NAME e2e_settings_dialog
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_settings_dialog.sh $<TARGET_FILE:quenza>
                  ${CMAKE_BINARY_DIR}/e2e_settings_dialog.png)
 set_tests_properties(e2e_settings_dialog PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS e2e)
+
+# The font dialog: fixed-pitch faces only, opened on the view's font.
+quenza_add_test(FontDialogTest GUI SOURCES FontDialogTest.cpp support/AppFixture.cpp LIBS quenza_app TIMEOUT 120)
