@@ -26,11 +26,9 @@ TApplication* Application = nullptr;
 
 std::string ApplicationTitle() { return Application ? Application->Title() : std::string("Quenza"); }
 
-std::string ChangeFileExt(const std::string& path, const std::string& ext) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return path.substr(0, dot) + ext;
-  return path + ext;
+TSettingsLocation ProgramSettingsLocation() {
+  const QString exe = Application ? Application->ExeName() : QCoreApplication::applicationFilePath();
+  return LocateSettings(exe.toStdString(), InstallBinDir());
 }
 
 TApplication::TApplication() : title_("Quenza") {

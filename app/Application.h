@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "SettingsLocation.h"
+
 namespace quenza {
 
 class TApplication : public QObject {
@@ -64,8 +66,8 @@ extern TApplication* Application;
 // The application title, or "Quenza" before the application object exists.
 std::string ApplicationTitle();
 
-// `path` with its extension (the text after the last "." of the file name)
-// replaced by `ext`; a name without one gets `ext` appended.
-std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// Where this program's settings file lives, by the rule of SettingsLocation.h
+// for the executable's path; files that belong beside it go into its folder.
+TSettingsLocation ProgramSettingsLocation();
 
 }  // namespace quenza

@@ -19,3 +19,12 @@ set_tests_properties(e2e_settings_dialog PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 
 
 # The font dialog: fixed-pitch faces only, opened on the view's font.
 quenza_add_test(FontDialogTest GUI SOURCES FontDialogTest.cpp support/AppFixture.cpp LIBS quenza_app TIMEOUT 120)
+
+# The desktop rules without Qt: where the settings file lives, where the window
+# opens; the command line, with the real program run without a display.
+quenza_add_test(DesktopTest SOURCES SettingsLocationTest.cpp WindowGeometryTest.cpp CommandLineTest.cpp
+                LIBS quenza_desktop TIMEOUT 60)
+target_compile_definitions(DesktopTest PRIVATE QUENZA_EXE="$<TARGET_FILE:quenza>")
+add_dependencies(DesktopTest quenza)
+# The main window as a desktop program.
+quenza_add_test(Unit1DesktopTest GUI SOURCES Unit1DesktopTest.cpp support/AppFixture.cpp LIBS quenza_app)
