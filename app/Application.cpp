@@ -89,6 +89,10 @@ bool TApplication::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TApplication::LoadTranslations() {
+  // The toolkit's own dialogs speak Japanese like the rest of the program,
+  // whatever LANG says. The receiver's date format is not affected: it reads
+  // LANG and LC_* itself (LoadLocaleFormatSettings).
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   if (!qApp) return;
   // By name: under LANG=C.UTF-8 loading for QLocale() finds nothing.
   auto* translator = new QTranslator(qApp);  // owned by the application

@@ -1,8 +1,9 @@
 // The application object: the title, the executable's path, the default
 // error report and the modules the application owns (the main window, and the
 // receiver module while capture is on), destroyed in reverse order of creation.
-// It also carries the platform hooks: Qt's Japanese translations, the font
-// substitutions for the Windows face names, and the wake-up of the main thread.
+// It also carries the platform hooks: Qt's Japanese translations and locale,
+// the font substitutions for the Windows face names, and the wake-up of the
+// main thread.
 #pragma once
 
 #include <QObject>

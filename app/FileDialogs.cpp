@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "FileAttributes.h"
+#include "FileDialogDates.h"
 #include "MessageDialogs.h"
 
 namespace quenza {
@@ -22,8 +23,15 @@ TFileDialogAnswerer& Answerer() {
   return answerer;
 }
 
-TFileDialogRequest MakeRequest(TFileDialogKind kind) {
+// The folder last picked in a dialog during this run.
+QString& LastFolder() {
+  static QString folder;
+  return folder;
+}
+
+TFileDialogRequest MakeRequest(TFileDialogKind kind, const QString& current_file) {
   TFileDialogRequest request;
+  request.folder = current_file.isEmpty() ? LastFolder() : QFileInfo(current_file).absolutePath();
   request.kind = kind;
   request.title = kind == TFileDialogKind::fdOpen ? QStringLiteral("開く") : QStringLiteral("名前を付けて保存");
   request.filters = ParseFileFilter(QString::fromUtf8(kLogFileFilter));
@@ -42,7 +50,7 @@ QString ToolkitPattern(const QString& pattern) {
   return parts.join(u' ');
 }
 
-TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
+TFileDialogAnswer AskOnce(const TFileDialogRequest& request, QWidget* parent) {
   if (Answerer()) return Answerer()(request);
   QFileDialog dialog(parent);
   ConfigureFileDialog(dialog, request);
@@ -52,6 +60,15 @@ TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
   if (files.isEmpty()) return answer;
   answer.accepted = true;
   answer.path = files.front();
+  return answer;
+}
+
+TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
+  TFileDialogAnswer answer = AskOnce(request, parent);
+  if (answer.accepted && !answer.path.isEmpty()) {
+    const QFileInfo info(answer.path);
+    if (QDir(info.absolutePath()).exists()) LastFolder() = info.absolutePath();
+  }
   return answer;
 }
 
@@ -77,6 +94,9 @@ std::vector<TFileFilter> ParseFileFilter(const QString& filter) {
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setProxyModel(new TLocalDateProxyModel(&dialog));  // the dialog owns it from now on
+  if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
   dialog.setWindowTitle(request.title);
   QStringList filters;
   for (const TFileFilter& filter : request.filters) {
@@ -99,8 +119,8 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request)
   }
 }
 
-QString ExecuteOpenDialog(QWidget* parent) {
-  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdOpen);
+QString ExecuteOpenDialog(QWidget* parent, const QString& current_file) {
+  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdOpen, current_file);
   for (;;) {
     const TFileDialogAnswer answer = Ask(request, parent);
     if (!answer.accepted || answer.path.isEmpty()) return {};
@@ -118,8 +138,8 @@ QString ExecuteOpenDialog(QWidget* parent) {
   }
 }
 
-QString ExecuteSaveDialog(QWidget* parent) {
-  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdSave);
+QString ExecuteSaveDialog(QWidget* parent, const QString& current_file) {
+  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdSave, current_file);
   for (;;) {
     const TFileDialogAnswer answer = Ask(request, parent);
     if (!answer.accepted || answer.path.isEmpty()) return {};

@@ -1,14 +1,18 @@
 // The main window as a desktop program: a stored position off every screen
-// opens on the screen, and an installed copy keeps its settings under the
-// user's configuration folder.
+// opens on the screen, an installed copy keeps its settings under the user's
+// configuration folder, and the toolkit's dialogs speak Japanese while the
+// receiver's dates follow LANG.
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QScreen>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "Application.h"
+#include "DateTimeFormat.h"
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "Unit1.h"
@@ -116,6 +120,20 @@ TEST_F(Unit1DesktopTest, ConfigFolderThatCannotBeMadeIsReported) {
   EXPECT_TRUE(form->close());
   ASSERT_EQ(Asked().size(), 1u);
   EXPECT_EQ(Asked()[0].text, "ファイル \"" + blocker + "/quenza/quenza.ini\". Not a directory を作成できません.");
+}
+
+TEST(ApplicationLocaleTest, DialogsAreJapaneseWhileTheReceiversDatesFollowLang) {
+  TScopedEnv all("LC_ALL", nullptr);
+  TScopedEnv time("LC_TIME", nullptr);
+  TScopedEnv lang("LANG", "C.UTF-8");
+  QLocale::setDefault(QLocale::c());
+  TApplication app;
+  EXPECT_EQ(QLocale().language(), QLocale::Japanese);
+  EXPECT_EQ(QLocale().territory(), QLocale::Japan);
+  EXPECT_EQ(QLocale().toString(QDate(2024, 3, 5), QLocale::ShortFormat), QStringLiteral("2024/03/05"));
+  // The receiver's regional values are still those of LANG (C: English names).
+  EXPECT_EQ(LocaleFormatSettings.MonthNames[1], "January");
+  EXPECT_EQ(LocaleFormatSettings.DayAbbrevs[1], "Sun");
 }
 
 }  // namespace
