@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -36,6 +37,7 @@ TApplication::TApplication() : title_("Quenza") {
   InitResources();
   LoadTranslations();
   InstallFontSubstitutions();
+  InstallIdentity();
   LoadLocaleFormatSettings();
   if (qApp) qApp->installEventFilter(this);
   SetMainThread();
@@ -100,6 +102,14 @@ void TApplication::LoadTranslations() {
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(translator);
   }
+}
+
+void TApplication::InstallIdentity() {
+  if (!qApp) return;
+  // The icon also installed as share/icons/hicolor/scalable/apps/quenza.svg;
+  // the desktop file name ties the windows to quenza.desktop on Wayland.
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quenza.svg")));
+  QGuiApplication::setDesktopFileName(QStringLiteral("quenza"));
 }
 
 void TApplication::InstallFontSubstitutions() {

@@ -2,8 +2,8 @@
 // error report and the modules the application owns (the main window, and the
 // receiver module while capture is on), destroyed in reverse order of creation.
 // It also carries the platform hooks: Qt's Japanese translations and locale,
-// the font substitutions for the Windows face names, and the wake-up of the
-// main thread.
+// the font substitutions for the Windows face names, the window icon, and the
+// wake-up of the main thread.
 #pragma once
 
 #include <QObject>
@@ -55,6 +55,7 @@ class TApplication : public QObject {
  private:
   void LoadTranslations();
   void InstallFontSubstitutions();
+  void InstallIdentity();
 
   std::string title_;
   QString exe_name_override_;

@@ -1,10 +1,11 @@
 // The main window as a desktop program: a stored position off every screen
 // opens on the screen, an installed copy keeps its settings under the user's
-// configuration folder, and the toolkit's dialogs speak Japanese while the
-// receiver's dates follow LANG.
+// configuration folder, the window has the program's icon, and the
+// toolkit's dialogs speak Japanese while the receiver's dates follow LANG.
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QScreen>
 #include <cstdlib>
@@ -120,6 +121,18 @@ TEST_F(Unit1DesktopTest, ConfigFolderThatCannotBeMadeIsReported) {
   EXPECT_TRUE(form->close());
   ASSERT_EQ(Asked().size(), 1u);
   EXPECT_EQ(Asked()[0].text, "ファイル \"" + blocker + "/quenza/quenza.ini\". Not a directory を作成できません.");
+}
+
+TEST_F(Unit1DesktopTest, WindowCarriesTheProgramsIcon) {
+  auto form = Open();
+  const QIcon icon = form->windowIcon();
+  ASSERT_FALSE(icon.isNull());
+  const QImage image = icon.pixmap(64, 64).toImage();
+  ASSERT_FALSE(image.isNull());
+  // Drawn, not blank: the icon's blue background at its centre-left edge.
+  const QColor edge = image.pixelColor(8, 32);
+  EXPECT_GT(edge.alpha(), 200);
+  EXPECT_GT(edge.blue(), edge.red());
 }
 
 TEST(ApplicationLocaleTest, DialogsAreJapaneseWhileTheReceiversDatesFollowLang) {

@@ -26,5 +26,6 @@ quenza_add_test(DesktopTest SOURCES SettingsLocationTest.cpp WindowGeometryTest.
                 LIBS quenza_desktop TIMEOUT 60)
 target_compile_definitions(DesktopTest PRIVATE QUENZA_EXE="$<TARGET_FILE:quenza>")
 add_dependencies(DesktopTest quenza)
-# The main window as a desktop program.
+# The main window as a desktop program: settings location, window placement,
+# icon, and Japanese dialogs beside dates by LANG.
 quenza_add_test(Unit1DesktopTest GUI SOURCES Unit1DesktopTest.cpp support/AppFixture.cpp LIBS quenza_app)
