@@ -29,3 +29,9 @@ add_dependencies(DesktopTest quenza)
 # The main window as a desktop program: settings location, window placement,
 # icon, and Japanese dialogs beside dates by LANG.
 quenza_add_test(Unit1DesktopTest GUI SOURCES Unit1DesktopTest.cpp support/AppFixture.cpp LIBS quenza_app)
+
+# What `cmake --install` puts in place: exactly the program and its desktop
+# files, valid, and no test or benchmark.
+add_test(NAME install_files COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check_install.sh ${CMAKE_BINARY_DIR}
+                                         ${PROJECT_VERSION})
+set_tests_properties(install_files PROPERTIES TIMEOUT 60)
