@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
 #include <QStringList>
+#include <QTreeView>
 #include <utility>
 
 #include "FileAttributes.h"
@@ -96,6 +99,12 @@ std::vector<TFileFilter> ParseFileFilter(const QString& filter) {
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request) {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setProxyModel(new TLocalDateProxyModel(&dialog));  // the dialog owns it from now on
+  // Wide enough for a whole date and time, which the toolkit's default width cuts.
+  if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    const QString widest = QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(20, 58)), QLocale::ShortFormat);
+    details->header()->resizeSection(TLocalDateProxyModel::kDateColumn,
+                                     details->fontMetrics().horizontalAdvance(widest) + 3 * details->fontMetrics().averageCharWidth());
+  }
   if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
   dialog.setWindowTitle(request.title);
   QStringList filters;

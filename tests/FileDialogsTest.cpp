@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -236,6 +237,10 @@ TEST_F(FileDialogsTest, RealDialogOpensInTheFolderAndDatesAreJapanese) {
   EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$")).match(date).hasMatch()) << date.toStdString();
   const QDateTime modified = QFileInfo(Path("dated.log")).lastModified();
   EXPECT_EQ(date, modified.toString(QStringLiteral("yyyy/MM/dd H:mm")));
+  // The column shows it whole, with the cell's margins.
+  EXPECT_GE(view->header()->sectionSize(3), view->fontMetrics().horizontalAdvance(QStringLiteral("2000/12/28 20:58")) +
+                                                2 * view->fontMetrics().averageCharWidth())
+      << view->header()->sectionSize(3);
   QLocale::setDefault(saved);
 }
 
