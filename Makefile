@@ -4,7 +4,9 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: setup configure run test tsan fuzz clean
+PREFIX ?= /usr/local
+
+.PHONY: setup configure run test tsan fuzz install uninstall deb clean
 
 setup:
 	bash scripts/setup.sh
@@ -35,6 +37,29 @@ fuzz:
 	  -DQUENZA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build build-fuzz --target fuzz_targets -j $(JOBS)
 	bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+# The program, desktop entry, icon, metainfo and man pages under $(PREFIX).
+# The prefix is compiled in: run from $(PREFIX)/bin the program keeps its
+# settings under ~/.config/quenza, never beside itself.
+install:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target quenza quenza_manpages -j $(JOBS)
+	cmake --install $(BUILD)
+
+# Removes what the last install put in place (its manifest lists every file).
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+	rm -f $(BUILD)/install_manifest.txt
+
+# The Debian package, built for /usr in a folder of its own without tests or
+# benchmarks: build-deb/quenza_<version>_<arch>.deb.
+deb:
+	cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DQUENZA_TESTS=OFF -DQUENZA_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-deb -j $(JOBS)
+	cd build-deb && cpack -G DEB
+	@ls build-deb/quenza_*.deb
 
 clean:
 	rm -rf $(BUILD)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -26,11 +27,9 @@ TApplication* Application = nullptr;
 
 std::string ApplicationTitle() { return Application ? Application->Title() : std::string("Quenza"); }
 
-std::string ChangeFileExt(const std::string& path, const std::string& ext) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return path.substr(0, dot) + ext;
-  return path + ext;
+TSettingsLocation ProgramSettingsLocation() {
+  const QString exe = Application ? Application->ExeName() : QCoreApplication::applicationFilePath();
+  return LocateSettings(exe.toStdString(), InstallBinDir());
 }
 
 TApplication::TApplication() : title_("Quenza") {
@@ -38,6 +37,7 @@ TApplication::TApplication() : title_("Quenza") {
   InitResources();
   LoadTranslations();
   InstallFontSubstitutions();
+  InstallIdentity();
   LoadLocaleFormatSettings();
   if (qApp) qApp->installEventFilter(this);
   SetMainThread();
@@ -91,6 +91,10 @@ bool TApplication::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TApplication::LoadTranslations() {
+  // The toolkit's own dialogs speak Japanese like the rest of the program,
+  // whatever LANG says. The receiver's date format is not affected: it reads
+  // LANG and LC_* itself (LoadLocaleFormatSettings).
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   if (!qApp) return;
   // By name: under LANG=C.UTF-8 loading for QLocale() finds nothing.
   auto* translator = new QTranslator(qApp);  // owned by the application
@@ -98,6 +102,14 @@ void TApplication::LoadTranslations() {
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(translator);
   }
+}
+
+void TApplication::InstallIdentity() {
+  if (!qApp) return;
+  // The icon also installed as share/icons/hicolor/scalable/apps/quenza.svg;
+  // the desktop file name ties the windows to quenza.desktop on Wayland.
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quenza.svg")));
+  QGuiApplication::setDesktopFileName(QStringLiteral("quenza"));
 }
 
 void TApplication::InstallFontSubstitutions() {

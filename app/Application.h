@@ -1,8 +1,9 @@
 // The application object: the title, the executable's path, the default
 // error report and the modules the application owns (the main window, and the
 // receiver module while capture is on), destroyed in reverse order of creation.
-// It also carries the platform hooks: Qt's Japanese translations, the font
-// substitutions for the Windows face names, and the wake-up of the main thread.
+// It also carries the platform hooks: Qt's Japanese translations and locale,
+// the font substitutions for the Windows face names, the window icon, and the
+// wake-up of the main thread.
 #pragma once
 
 #include <QObject>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "SettingsLocation.h"
 
 namespace quenza {
 
@@ -52,6 +55,7 @@ class TApplication : public QObject {
  private:
   void LoadTranslations();
   void InstallFontSubstitutions();
+  void InstallIdentity();
 
   std::string title_;
   QString exe_name_override_;
@@ -64,8 +68,8 @@ extern TApplication* Application;
 // The application title, or "Quenza" before the application object exists.
 std::string ApplicationTitle();
 
-// `path` with its extension (the text after the last "." of the file name)
-// replaced by `ext`; a name without one gets `ext` appended.
-std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// Where this program's settings file lives, by the rule of SettingsLocation.h
+// for the executable's path; files that belong beside it go into its folder.
+TSettingsLocation ProgramSettingsLocation();
 
 }  // namespace quenza

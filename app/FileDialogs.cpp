@@ -3,10 +3,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
 #include <QStringList>
+#include <QTreeView>
 #include <utility>
 
 #include "FileAttributes.h"
+#include "FileDialogDates.h"
 #include "MessageDialogs.h"
 
 namespace quenza {
@@ -22,8 +26,15 @@ TFileDialogAnswerer& Answerer() {
   return answerer;
 }
 
-TFileDialogRequest MakeRequest(TFileDialogKind kind) {
+// The folder last picked in a dialog during this run.
+QString& LastFolder() {
+  static QString folder;
+  return folder;
+}
+
+TFileDialogRequest MakeRequest(TFileDialogKind kind, const QString& current_file) {
   TFileDialogRequest request;
+  request.folder = current_file.isEmpty() ? LastFolder() : QFileInfo(current_file).absolutePath();
   request.kind = kind;
   request.title = kind == TFileDialogKind::fdOpen ? QStringLiteral("開く") : QStringLiteral("名前を付けて保存");
   request.filters = ParseFileFilter(QString::fromUtf8(kLogFileFilter));
@@ -42,7 +53,7 @@ QString ToolkitPattern(const QString& pattern) {
   return parts.join(u' ');
 }
 
-TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
+TFileDialogAnswer AskOnce(const TFileDialogRequest& request, QWidget* parent) {
   if (Answerer()) return Answerer()(request);
   QFileDialog dialog(parent);
   ConfigureFileDialog(dialog, request);
@@ -52,6 +63,15 @@ TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
   if (files.isEmpty()) return answer;
   answer.accepted = true;
   answer.path = files.front();
+  return answer;
+}
+
+TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
+  TFileDialogAnswer answer = AskOnce(request, parent);
+  if (answer.accepted && !answer.path.isEmpty()) {
+    const QFileInfo info(answer.path);
+    if (QDir(info.absolutePath()).exists()) LastFolder() = info.absolutePath();
+  }
   return answer;
 }
 
@@ -77,6 +97,15 @@ std::vector<TFileFilter> ParseFileFilter(const QString& filter) {
 }
 
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setProxyModel(new TLocalDateProxyModel(&dialog));  // the dialog owns it from now on
+  // Wide enough for a whole date and time, which the toolkit's default width cuts.
+  if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    const QString widest = QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(20, 58)), QLocale::ShortFormat);
+    details->header()->resizeSection(TLocalDateProxyModel::kDateColumn,
+                                     details->fontMetrics().horizontalAdvance(widest) + 3 * details->fontMetrics().averageCharWidth());
+  }
+  if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
   dialog.setWindowTitle(request.title);
   QStringList filters;
   for (const TFileFilter& filter : request.filters) {
@@ -99,8 +128,8 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request)
   }
 }
 
-QString ExecuteOpenDialog(QWidget* parent) {
-  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdOpen);
+QString ExecuteOpenDialog(QWidget* parent, const QString& current_file) {
+  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdOpen, current_file);
   for (;;) {
     const TFileDialogAnswer answer = Ask(request, parent);
     if (!answer.accepted || answer.path.isEmpty()) return {};
@@ -118,8 +147,8 @@ QString ExecuteOpenDialog(QWidget* parent) {
   }
 }
 
-QString ExecuteSaveDialog(QWidget* parent) {
-  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdSave);
+QString ExecuteSaveDialog(QWidget* parent, const QString& current_file) {
+  const TFileDialogRequest request = MakeRequest(TFileDialogKind::fdSave, current_file);
   for (;;) {
     const TFileDialogAnswer answer = Ask(request, parent);
     if (!answer.accepted || answer.path.isEmpty()) return {};

@@ -7,6 +7,9 @@
 // needs an existing file; Save As adds the default extension to a name
 // without one, refuses a read-only file and asks before replacing one. A
 // refusal or a No shows the dialog again, as the system's dialogs do.
+//
+// A dialog opens in the folder of the current file, else in the folder last
+// picked in either dialog during this run.
 #pragma once
 
 #include <QString>
@@ -38,6 +41,7 @@ struct TFileDialogRequest {
   QString title;
   std::vector<TFileFilter> filters;  // the first is selected when the dialog opens
   QString default_ext;               // empty for none
+  QString folder{};                  // where the dialog opens; empty: the working folder
 };
 
 struct TFileDialogAnswer {
@@ -45,10 +49,13 @@ struct TFileDialogAnswer {
   QString path;  // as the dialog gives it: folder and typed name, no extension added
 };
 
-QString ExecuteOpenDialog(QWidget* parent);
-QString ExecuteSaveDialog(QWidget* parent);
+// `current_file` is the view's current file, empty for none.
+QString ExecuteOpenDialog(QWidget* parent, const QString& current_file = QString());
+QString ExecuteSaveDialog(QWidget* parent, const QString& current_file = QString());
 
-// Sets up a toolkit dialog for `request`; the real dialogs go through it.
+// Sets up a toolkit dialog for `request`; the real dialogs go through it. The
+// toolkit's own dialog is always used, never the desktop's, so it is Japanese
+// whatever the desktop's language (dates too).
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request);
 
 // Test seam: while set, no dialog is shown and the answerer stands for the

@@ -13,11 +13,14 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <cstdint>
 
 #include "Application.h"
 #include "FileAttributes.h"
 #include "MessageDialogs.h"
 #include "LogView.h"
+#include "ScreenPlacement.h"
+#include "SettingsLocation.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
 
@@ -220,14 +223,18 @@ void TForm1::SetCurrentFile(const QString& path) { status_panel_->setText(path);
 
 void TForm1::FormCreate() {
   setWindowTitle(QString::fromStdString(ApplicationTitle()));
-  const QString exe = Application ? Application->ExeName() : QCoreApplication::applicationFilePath();
-  IniFile = std::make_unique<TSettingsStore>(ChangeFileExt(exe.toStdString(), ".ini"));
+  IniFile = std::make_unique<TSettingsStore>(ProgramSettingsLocation().file);
   const int top = IniFile->ReadInt("POS", "Top", y());
   const int left = IniFile->ReadInt("POS", "Left", x());
   const int height = IniFile->ReadInt("POS", "Height", this->height());
   const int width = IniFile->ReadInt("POS", "Width", this->width());
-  move(left, top);
-  resize(std::max(width, kMinimumSize), std::max(height, kMinimumSize));
+  // Only a stored position can be trusted less than the design: it may name a screen that is gone.
+  const bool stored = IniFile->ReadInt("POS", "Top", INT32_MIN) != INT32_MIN ||
+                      IniFile->ReadInt("POS", "Left", INT32_MIN) != INT32_MIN;
+  const QRect placed = PlaceOnScreens(
+      QRect(left, top, std::max(width, kMinimumSize), std::max(height, kMinimumSize)), stored, kMinimumSize);
+  move(placed.topLeft());
+  resize(placed.size());
   SetCurrentFile(QString());
   if (!IniFile->LoadError().empty()) ShowErrorReport(IniFile->LoadError());
 }
@@ -276,7 +283,10 @@ void TForm1::FormClose() {
   IniFile->WriteInt("POS", "Left", x());
   IniFile->WriteInt("POS", "Height", height());
   IniFile->WriteInt("POS", "Width", width());
-  Guarded([&] { IniFile->WriteBack(); });
+  Guarded([&] {
+    CreateSettingsFolder(path);  // the per-user folder may not exist yet
+    IniFile->WriteBack();
+  });
 }
 
 void TForm1::FormDestroy() { IniFile.reset(); }

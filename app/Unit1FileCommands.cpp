@@ -31,7 +31,7 @@ void TForm1::New1Click() {
 
 void TForm1::Open1Click() {
   if (!ConfirmDiscard()) return;
-  const QString path = ExecuteOpenDialog(this);
+  const QString path = ExecuteOpenDialog(this, CurrentFile());
   if (path.isEmpty()) return;
   // Raises with the open-error text before touching the view; the error goes
   // to the application's error report.
@@ -69,7 +69,7 @@ void TForm1::Save1Click() {
 }
 
 void TForm1::SaveAs1Click() {
-  const QString path = ExecuteSaveDialog(this);
+  const QString path = ExecuteSaveDialog(this, CurrentFile());
   if (path.isEmpty()) return;
   // A refused Save keeps the chosen file as the current one.
   SetCurrentFile(path);

@@ -1,12 +1,42 @@
-// Start-up: the application object with its title, the main window, the
-// message loop; at the end the modules go, newest first.
+// Start-up: the command line first (--help and --version need no display),
+// then the application object with its title, the main window, the message
+// loop; at the end the modules go, newest first.
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Application.h"
+#include "CommandLine.h"
 #include "Unit1.h"
 
 int main(int argc, char* argv[]) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string program = argc > 0 ? argv[0] : "quenza";
+  program.erase(0, program.find_last_of('/') + 1);
+  const quenza::TCommandLine command = quenza::ParseCommandLine(args);
+  switch (command.action) {
+    case quenza::TCommandAction::caHelp:
+      std::fputs(quenza::UsageText(program).c_str(), stdout);
+      return EXIT_SUCCESS;
+    case quenza::TCommandAction::caVersion:
+      std::fputs(quenza::VersionText().c_str(), stdout);
+      return EXIT_SUCCESS;
+    case quenza::TCommandAction::caRefuse:
+      std::fprintf(stderr, "%s: %s\n\n%s", program.c_str(), command.message.c_str(), quenza::UsageText(program).c_str());
+      return quenza::kUsageExit;
+    case quenza::TCommandAction::caRun:
+      break;
+  }
+  // Without this check the toolkit aborts with a message of its own.
+  if (!quenza::HasDisplay(command, std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
+                          std::getenv("QT_QPA_PLATFORM"))) {
+    std::fputs(quenza::NoDisplayText().c_str(), stderr);
+    return quenza::kNoDisplayExit;
+  }
+
   QApplication qt(argc, argv);
   quenza::TApplication application;
   application.SetTitle("Quenza");

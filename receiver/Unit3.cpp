@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "CaptureAdvice.h"
 #include "DateTimeFormat.h"
 #include "Exception.h"
 #include "IntegerText.h"
@@ -53,7 +54,7 @@ TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
   try {
     DataModuleCreate();
   } catch (const std::exception& e) {
-    host_.ReportError(e.what());
+    host_.ReportError(CaptureFailureText(e, NetUDPServer1->DefaultPort()));
   }
 }
 

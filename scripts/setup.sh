@@ -6,8 +6,9 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
-  xvfb xauth imagemagick x11-apps xdotool bsdutils)
+  qt6-base-dev libfontconfig-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
+  xvfb xauth imagemagick x11-apps x11-utils xdotool bsdutils
+  dpkg-dev file desktop-file-utils appstream)
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
 fi

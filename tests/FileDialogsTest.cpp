@@ -4,11 +4,16 @@
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -177,6 +182,66 @@ TEST_F(FileDialogsTest, OpenNeedsAnExistingFile) {
   for (const TMessageRequest& message : messages_) {
     EXPECT_NE(message.text.find("ファイルが見つかりません。"), std::string::npos);
   }
+}
+
+TEST_F(FileDialogsTest, OpensInTheCurrentFilesFolderElseTheLastFolderPicked) {
+  ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("first")));
+  ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("second")));
+  ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("third")));
+  Create(QStringLiteral("first/a.log"));
+  Pick(Path("first/a.log"));
+  EXPECT_EQ(ExecuteOpenDialog(nullptr), Path("first/a.log"));
+  // No current file: where the last pick was made.
+  Pick(Path("third/b.log"));
+  EXPECT_EQ(ExecuteSaveDialog(nullptr), Path("third/b.log"));
+  ASSERT_EQ(requests_.size(), 2u);
+  EXPECT_EQ(requests_[1].folder, Path("first"));
+  // A current file wins over the last pick, in both dialogs.
+  EXPECT_EQ(ExecuteOpenDialog(nullptr, Path("second/c.log")), QString());
+  EXPECT_EQ(ExecuteSaveDialog(nullptr, Path("second/c.log")), QString());
+  ASSERT_EQ(requests_.size(), 4u);
+  EXPECT_EQ(requests_[2].folder, Path("second"));
+  EXPECT_EQ(requests_[3].folder, Path("second"));
+  // A cancelled dialog leaves the last folder as it was.
+  EXPECT_EQ(ExecuteOpenDialog(nullptr), QString());
+  EXPECT_EQ(requests_[4].folder, Path("third"));
+}
+
+TEST_F(FileDialogsTest, RealDialogOpensInTheFolderAndDatesAreJapanese) {
+  Create(QStringLiteral("dated.log"));
+  const QLocale saved;
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));  // as the application sets it
+  QFileDialog dialog;
+  TFileDialogRequest request{TFileDialogKind::fdOpen, {}, ParseFileFilter(QString::fromUtf8(kLogFileFilter)), {}};
+  request.folder = dir_.path();
+  ConfigureFileDialog(dialog, request);
+  EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+  EXPECT_EQ(dialog.directory().absolutePath(), dir_.path());
+
+  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  ASSERT_NE(view, nullptr);
+  QAbstractItemModel* shown = view->model();
+  // The folder is read in the background.
+  QModelIndex row;
+  QElapsedTimer waited;
+  waited.start();
+  while (!row.isValid() && waited.elapsed() < 10000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    for (int r = 0; r < shown->rowCount(view->rootIndex()); ++r) {
+      const QModelIndex name = shown->index(r, 0, view->rootIndex());
+      if (name.data().toString() == QStringLiteral("dated.log")) row = name;
+    }
+  }
+  ASSERT_TRUE(row.isValid());
+  const QString date = shown->index(row.row(), 3, row.parent()).data().toString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$")).match(date).hasMatch()) << date.toStdString();
+  const QDateTime modified = QFileInfo(Path("dated.log")).lastModified();
+  EXPECT_EQ(date, modified.toString(QStringLiteral("yyyy/MM/dd H:mm")));
+  // The column shows it whole, with the cell's margins.
+  EXPECT_GE(view->header()->sectionSize(3), view->fontMetrics().horizontalAdvance(QStringLiteral("2000/12/28 20:58")) +
+                                                2 * view->fontMetrics().averageCharWidth())
+      << view->header()->sectionSize(3);
+  QLocale::setDefault(saved);
 }
 
 }  // namespace

@@ -196,7 +196,13 @@ TEST_F(Unit1CaptureTest, FailedStartGoesToTheErrorReportAndBeginLogStaysOn) {
   form_->BeginLog1Click();
   close(blocker);
   ASSERT_EQ(Asked().size(), 1u);
-  EXPECT_EQ(Asked()[0].text, "Could not bind socket. Address and port are already in use.");
+  // The networking layer's text, then the advice line with the port, closed by the report's full stop.
+  const std::string& text = Asked()[0].text;
+  EXPECT_EQ(text.rfind("Could not bind socket. Address and port are already in use.\nポート " + std::to_string(port_) + " ",
+                       0),
+            0u)
+      << text;
+  EXPECT_EQ(text.substr(text.size() - 1), ".");
   EXPECT_EQ(Asked()[0].title, "Quenza");
   ExpectCaptureOff();
   ASSERT_NE(DataModule3, nullptr);

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -407,7 +408,14 @@ TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {
   ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   module_ = std::make_unique<TDataModule3>(host_);
   close(blocker);
-  EXPECT_EQ(host_.reports, std::vector<std::string>{"Could not bind socket. Address and port are already in use."});
+  // The networking layer's text, then one line of advice naming the port.
+  ASSERT_EQ(host_.reports.size(), 1u);
+  EXPECT_EQ(host_.reports[0].rfind("Could not bind socket. Address and port are already in use.\nポート " +
+                                       std::to_string(port_) + " ",
+                                   0),
+            0u)
+      << host_.reports[0];
+  EXPECT_EQ(std::count(host_.reports[0].begin(), host_.reports[0].end(), '\n'), 1);
   EXPECT_FALSE(host_.commands_active.has_value());
   EXPECT_FALSE(module_->NetUDPServer1->Active());
   // A new module can start once the port is free.
