@@ -18,6 +18,7 @@
 #include "ReceiverHost.h"
 #include "SettingsStore.h"
 #include "Unit3.h"
+#include "support/RecordingHost.h"
 
 namespace quenza {
 namespace {
@@ -73,17 +74,6 @@ TEST(CaptureAdviceTest, FailureTextKeepsTheEnglishMessageAndAddsTheAdviceLine) {
   EXPECT_EQ(CaptureFailureText(ENetSocketError(ws2::WSAEACCES, "x"), 8080), "x");
 }
 
-class TReportingHost : public TReceiverHost {
- public:
-  TSettingsStore& Settings() override { return store; }
-  void AppendLine(std::string_view, int) override {}
-  void UpdateCaptureCommands(bool) override {}
-  void ShowDatagramError(const std::string&) override {}
-  void ReportError(const std::string& text) override { reports.push_back(text); }
-  TSettingsStore store{""};
-  std::vector<std::string> reports;
-};
-
 TEST(CaptureAdviceTest, BeginLogOnAPortInUseReportsTheAdvice) {
   // Another receiver holds a port; the module's start must fail on it.
   const int blocker = socket(AF_INET, SOCK_DGRAM, 0);
@@ -95,8 +85,8 @@ TEST(CaptureAdviceTest, BeginLogOnAPortInUseReportsTheAdvice) {
   ASSERT_EQ(getsockname(blocker, reinterpret_cast<sockaddr*>(&addr), &len), 0);
   const int port = ntohs(addr.sin_port);
 
-  TReportingHost host;
-  host.store.WriteInt("SYSLOG", "Port", port);
+  TRecordingHost host;
+  host.store->WriteInt("SYSLOG", "Port", port);
   auto module = std::make_unique<TDataModule3>(host);
   close(blocker);
   ASSERT_EQ(host.reports.size(), 1u);

@@ -25,6 +25,7 @@
 #include "DateTimeFormat.h"
 #include "NetSynchronize.h"
 #include "SettingsStore.h"
+#include "support/RecordingHost.h"
 
 namespace quenza {
 namespace {
@@ -41,29 +42,6 @@ int FreeUdpPort() {
   close(fd);
   return ntohs(addr.sin_port);
 }
-
-// The window as the module sees it, recording what it is asked to do.
-class TRecordingHost : public TReceiverHost {
- public:
-  TSettingsStore& Settings() override { return *store; }
-  void AppendLine(std::string_view line, int severity) override {
-    lines.emplace_back(line);
-    severities.push_back(severity);
-  }
-  void UpdateCaptureCommands(bool active) override { commands_active = active; }
-  void KeepPainting() override {}
-  std::string LogFolderPath() override { return log_folder; }
-  void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
-  void ReportError(const std::string& text) override { reports.push_back(text); }
-
-  std::unique_ptr<TSettingsStore> store = std::make_unique<TSettingsStore>("");
-  std::string log_folder;
-  std::vector<std::string> lines;
-  std::vector<int> severities;
-  std::optional<bool> commands_active;  // never switched yet
-  std::vector<std::string> datagram_errors;
-  std::vector<std::string> reports;
-};
 
 class Unit3Test : public testing::Test {
  protected:

@@ -9,25 +9,16 @@
 #include "Exception.h"
 #include "SettingsStore.h"
 #include "Unit3.h"
+#include "support/RecordingHost.h"
 
 namespace {
 
 using namespace quenza;
 
-class TFuzzHost : public TReceiverHost {
- public:
-  TSettingsStore& Settings() override { return store; }
-  void AppendLine(std::string_view, int) override {}
-  void UpdateCaptureCommands(bool) override {}
-  void KeepPainting() override {}
-  std::string LogFolderPath() override { return {}; }
-  void ShowDatagramError(const std::string&) override {}
-  void ReportError(const std::string&) override {}
-  TSettingsStore store{""};
 };
 
-TFuzzHost& Host() {
-  static TFuzzHost host;
+TRecordingHost& Host() {
+  static TRecordingHost host;
   return host;
 }
 
@@ -35,7 +26,7 @@ TFuzzHost& Host() {
 // an inactive server and builds lines all the same.
 TDataModule3& Module() {
   static std::unique_ptr<TDataModule3> module = [] {
-    Host().store.WriteInt("SYSLOG", "Port", 0);
+    Host().store->WriteInt("SYSLOG", "Port", 0);
     return std::make_unique<TDataModule3>(Host());
   }();
   return *module;
@@ -45,7 +36,7 @@ TDataModule3& Module() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  TSettingsStore& ini = Host().store;
+  TSettingsStore& ini = *Host().store;
   if (in.ConsumeBool()) {
     ini.WriteInt("SYSLOG", "Charcode", in.ConsumeIntegralInRange(-1, 3));
   } else {

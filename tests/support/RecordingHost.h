@@ -1,0 +1,38 @@
+// A stand-in for the main window as the receiver module sees it: it keeps
+// what it is asked to do, for the tests to look at.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ReceiverHost.h"
+#include "SettingsStore.h"
+
+namespace quenza {
+
+class TRecordingHost : public TReceiverHost {
+ public:
+  TSettingsStore& Settings() override { return *store; }
+  void AppendLine(std::string_view line, int severity) override {
+    lines.emplace_back(line);
+    severities.push_back(severity);
+  }
+  void UpdateCaptureCommands(bool active) override { commands_active = active; }
+  void KeepPainting() override {}
+  std::string LogFolderPath() override { return log_folder; }
+  void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
+  void ReportError(const std::string& text) override { reports.push_back(text); }
+
+  std::unique_ptr<TSettingsStore> store = std::make_unique<TSettingsStore>("");
+  std::string log_folder;
+  std::vector<std::string> lines;
+  std::vector<int> severities;
+  std::optional<bool> commands_active;  // never switched yet
+  std::vector<std::string> datagram_errors;
+  std::vector<std::string> reports;
+};
+
+}  // namespace quenza
