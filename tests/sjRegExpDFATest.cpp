@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "sjRegExpNFA.h"
 #include "sjRegExpParser.h"
@@ -49,6 +50,17 @@ TEST(TRE_NFA, SharedSubtreesGetStatesOfTheirOwn) {
   // the star's two, and one middle state for each copy of "ab".
   const Compiled c("(ab)+");
   EXPECT_EQ(c.nfa->StateCount(), 7);
+}
+
+TEST(TRE_NFA, NestedPlusDoesNotDoubleThePatternPerLevel) {
+  // Twenty levels of '+' around one character: two copies of the operand at
+  // every level would make more than 2^20 states.
+  std::string pattern = "a";
+  for (int level = 0; level < 20; ++level) pattern = "(" + pattern + ")+";
+  for (const std::string& p : {pattern, "x" + pattern, "^" + pattern}) {
+    const Compiled c(p);
+    EXPECT_LT(c.nfa->StateCount(), 2000) << p << " " << c.nfa->StateCount();
+  }
 }
 
 TEST(TRE_DFA, TransitionsSortedDisjointAndDeterministic) {
