@@ -37,7 +37,6 @@ inline std::size_t NextStart(std::string_view text, std::size_t p) {
 std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int state) const {
   if (state == TRE_DFA::kNone) return kNoMatch;
   const TRE_DFA& dfa = CurrentDFA();
-  const std::uint16_t tailCode = dfa.LineTailCode();
   std::ptrdiff_t result = kNoMatch;
   std::size_t cursor = p;
   for (;;) {
@@ -45,8 +44,7 @@ std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int s
     const std::uint16_t c = NextChar(text, cursor);
     // '$' matches before any line-tail character and at the end, also where
     // the pattern could go on past that character, so check at every step.
-    if (dfa.State(state).final ||
-        ((c == 0 || IsLineTail(c)) && dfa.NextState(state, tailCode) != TRE_DFA::kNone)) {
+    if (dfa.IsFinal(state) || ((c == 0 || IsLineTail(c)) && dfa.MovesOnLineTail(state))) {
       result = static_cast<std::ptrdiff_t>(at);
     }
     const int next = dfa.NextState(state, c);
@@ -71,19 +69,18 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
   const TRE_DFA& dfa = CurrentDFA();
   const int initial = dfa.Initial();
   if (text.empty()) {
-    if (dfa.State(initial).final) return TMatchSpan{0, 0};
+    if (dfa.IsFinal(initial)) return TMatchSpan{0, 0};
     return std::nullopt;
   }
-  const TRE_DFAState& first = dfa.State(initial);
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
-    if (!first.final) {
+    if (!dfa.IsFinal(initial)) {
       // Most start positions fail on their first character: skip those in a
       // tight loop before running the automaton.
       std::size_t probe = s;
       while (probe < text.size()) {
         const auto b = static_cast<unsigned char>(text[probe]);
         if (!IsLeadByte(b) || probe + 1 == text.size()) {
-          if (first.byteNext[b] != TRE_DFA::kNone) break;
+          if (dfa.InitialMovesOnByte(b)) break;
           ++probe;
         } else {
           std::size_t next = probe;
@@ -98,8 +95,7 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
     std::size_t cursor = s;
     std::ptrdiff_t last = kNoMatch;
     for (;;) {
-      const TRE_DFAState& st = dfa.State(state);
-      if (st.final) last = static_cast<std::ptrdiff_t>(cursor);
+      if (dfa.IsFinal(state)) last = static_cast<std::ptrdiff_t>(cursor);
       const std::uint16_t c = NextChar(text, cursor);
       state = dfa.NextState(state, c);
       if (state == TRE_DFA::kNone) break;
@@ -127,7 +123,7 @@ std::optional<TMatchSpan> TMatchCORE::ScanAnchored(std::string_view text) const 
       if (end != kNoMatch) return TMatchSpan{s + 1, static_cast<std::size_t>(end)};
     }
   }
-  if (dfa.EndsWithLineTail() && dfa.NextState(initial, dfa.LineTailCode()) != TRE_DFA::kNone)
+  if (dfa.EndsWithLineTail() && dfa.MovesOnLineTail(initial))
     return TMatchSpan{text.size(), text.size()};
   return std::nullopt;
 }

@@ -6,7 +6,8 @@
 // text and after each LF, the line-tail code before each line-tail character
 // (CR or LF, by LineSeparator) and at the end. The text ends at its first
 // NUL byte; a lead byte that is the last byte of the text counts as a
-// single-byte character with its own value. Searching allocates nothing.
+// single-byte character with its own value. Searching allocates only while
+// the DFA grows its cache.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +44,9 @@ class TMatchCORE : public TRegularExpression {
 
  protected:
   // Offsets are into the text the search was given; kNoMatch when none.
+  // State indices other than the DFA's initial one are valid only until the
+  // next step (the DFA may drop its cache), so these take the initial state
+  // or one just reached from it.
   std::ptrdiff_t MatchHere(std::string_view text, std::size_t p, int state) const;
   std::ptrdiff_t MatchAtLineHead(std::string_view text, std::size_t p, int state) const;
   std::optional<TMatchSpan> ScanAnchored(std::string_view text) const;
