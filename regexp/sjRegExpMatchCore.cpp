@@ -1,6 +1,7 @@
 #include "sjRegExpMatchCore.h"
 
 #include <cstring>
+#include <vector>
 
 #include "sjRegExpChars.h"
 
@@ -32,6 +33,108 @@ inline std::size_t NextStart(std::string_view text, std::size_t p) {
   return p;
 }
 
+// Trying start positions one by one costs up to the rest of the text each;
+// past this many automaton steps per byte (plus a few for short texts) the
+// search gives up on that and makes one pass with the NFA instead.
+constexpr std::size_t kStepsPerByte = 4;
+constexpr std::size_t kFreeSteps = 256;
+
+std::size_t StepBudget(std::string_view text) { return kStepsPerByte * text.size() + kFreeSteps; }
+
+// One pass over the text with the NFA itself, every start position at once:
+// each live NFA state remembers the leftmost start that reached it, since a
+// later start in the same state can do no better from there. Threads are
+// kept in order of their start, so the first one that accepts has the
+// leftmost start; once a match is known, later starts are dropped and the
+// pass goes on only to lengthen it. Linear in the text times the size of
+// the NFA, and gives what trying start positions one by one gives, with the
+// same seeds: the initial state at every start, plus the states after the
+// line-head code at line heads when anchored, plus the initial state at the
+// end of the text where the anchored search tries it.
+std::optional<TMatchSpan> SimulateNFA(const TRE_DFA& dfa, std::string_view text, bool anchored,
+                                      const TMatchCORE& core) {
+  struct Thread {
+    int state;
+    std::size_t start;
+  };
+  const auto nfaStates = static_cast<std::size_t>(dfa.NFAStateCount());
+  std::vector<std::uint32_t> mark(nfaStates, 0);
+  std::uint32_t generation = 1;
+  std::vector<int> stack;
+  const auto add = [&](std::vector<Thread>& list, int q, std::size_t start) {
+    if (mark[static_cast<std::size_t>(q)] == generation) return;
+    mark[static_cast<std::size_t>(q)] = generation;
+    list.push_back(Thread{q, start});
+    stack.push_back(q);
+    while (!stack.empty()) {
+      const int from = stack.back();
+      stack.pop_back();
+      for (int to : dfa.NFAEmptyMoves(from)) {
+        if (mark[static_cast<std::size_t>(to)] == generation) continue;
+        mark[static_cast<std::size_t>(to)] = generation;
+        list.push_back(Thread{to, start});
+        stack.push_back(to);
+      }
+    }
+  };
+
+  std::vector<Thread> now, next;
+  now.reserve(nfaStates);
+  next.reserve(nfaStates);
+  std::vector<int> headTargets;  // where the initial state goes on the line-head code
+  std::vector<bool> movesOnTail(nfaStates, false);
+  for (std::size_t q = 0; q < nfaStates; ++q)
+    for (const TRE_NFAMove& move : dfa.NFAMoves(static_cast<int>(q)))
+      movesOnTail[q] = movesOnTail[q] || move.Has(dfa.LineTailCode());
+  if (anchored && dfa.BeginsWithLineHead()) {
+    add(now, dfa.NFAStart(), 0);
+    for (const Thread& t : now)
+      for (const TRE_NFAMove& move : dfa.NFAMoves(t.state))
+        if (move.Has(dfa.LineHeadCode())) headTargets.push_back(move.target);
+    now.clear();
+    ++generation;
+  }
+
+  std::optional<TMatchSpan> best;
+  bool afterLF = false;
+  for (std::size_t at = 0;;) {
+    std::size_t cursor = at;
+    const std::uint16_t c = NextChar(text, cursor);
+    if (!best) {
+      const bool lineHead = anchored && dfa.BeginsWithLineHead() && (at == 0 || afterLF);
+      bool initial = at < text.size() || at == 0;
+      if (anchored && !initial) initial = lineHead || dfa.EndsWithLineTail();
+      if (initial) add(now, dfa.NFAStart(), at);
+      if (lineHead)
+        for (int q : headTargets) add(now, q, at);
+    }
+    const bool atLineTail = anchored && (c == 0 || core.IsLineTail(c));
+    for (const Thread& t : now) {
+      if (t.state == dfa.NFAFinal() || (atLineTail && movesOnTail[static_cast<std::size_t>(t.state)])) {
+        if (!best || t.start < best->start)
+          best = TMatchSpan{t.start, at};
+        else
+          best->end = at;  // the same start, further on
+        break;
+      }
+    }
+    if (best) {
+      while (!now.empty() && now.back().start > best->start) now.pop_back();
+      if (now.empty()) break;
+    }
+    if (c == 0) break;
+    ++generation;
+    next.clear();
+    for (const Thread& t : now)
+      for (const TRE_NFAMove& move : dfa.NFAMoves(t.state))
+        if (move.Has(c)) add(next, move.target, t.start);
+    now.swap(next);
+    afterLF = c == '\n';
+    at = cursor;
+  }
+  return best;
+}
+
 }  // namespace
 
 std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int state) const {
@@ -40,6 +143,7 @@ std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int s
   std::ptrdiff_t result = kNoMatch;
   std::size_t cursor = p;
   for (;;) {
+    ++steps_;
     const std::size_t at = cursor;
     const std::uint16_t c = NextChar(text, cursor);
     // '$' matches before any line-tail character and at the end, also where
@@ -67,12 +171,16 @@ std::ptrdiff_t TMatchCORE::MatchAtLineHead(std::string_view text, std::size_t p,
 std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const {
   const std::string_view text = UpToNul(whole);
   const TRE_DFA& dfa = CurrentDFA();
+  if (simulateForTesting_) return SimulateNFA(dfa, text, false, *this);
   const int initial = dfa.Initial();
   if (text.empty()) {
     if (dfa.IsFinal(initial)) return TMatchSpan{0, 0};
     return std::nullopt;
   }
+  const std::size_t budget = StepBudget(text);
+  std::size_t steps = 0;
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
+    if (steps > budget) return SimulateNFA(dfa, text, false, *this);
     if (!dfa.IsFinal(initial)) {
       // Most start positions fail on their first character: skip those in a
       // tight loop before running the automaton.
@@ -95,6 +203,7 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
     std::size_t cursor = s;
     std::ptrdiff_t last = kNoMatch;
     for (;;) {
+      ++steps;
       if (dfa.IsFinal(state)) last = static_cast<std::ptrdiff_t>(cursor);
       const std::uint16_t c = NextChar(text, cursor);
       state = dfa.NextState(state, c);
@@ -107,6 +216,8 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
 
 std::optional<TMatchSpan> TMatchCORE::SearchAnchored(std::string_view whole) const {
   const std::string_view text = UpToNul(whole);
+  if (simulateForTesting_) return SimulateNFA(CurrentDFA(), text, true, *this);
+  steps_ = 0;
   const std::ptrdiff_t end = MatchAtLineHead(text, 0, CurrentDFA().Initial());
   if (end != kNoMatch) return TMatchSpan{0, static_cast<std::size_t>(end)};
   return ScanAnchored(text);
@@ -115,7 +226,9 @@ std::optional<TMatchSpan> TMatchCORE::SearchAnchored(std::string_view whole) con
 std::optional<TMatchSpan> TMatchCORE::ScanAnchored(std::string_view text) const {
   const TRE_DFA& dfa = CurrentDFA();
   const int initial = dfa.Initial();
+  const std::size_t budget = StepBudget(text);
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
+    if (steps_ > budget) return SimulateNFA(dfa, text, true, *this);
     std::ptrdiff_t end = MatchHere(text, s, initial);
     if (end != kNoMatch) return TMatchSpan{s, static_cast<std::size_t>(end)};
     if (text[s] == '\n' && dfa.BeginsWithLineHead()) {

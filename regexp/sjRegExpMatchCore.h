@@ -6,8 +6,11 @@
 // text and after each LF, the line-tail code before each line-tail character
 // (CR or LF, by LineSeparator) and at the end. The text ends at its first
 // NUL byte; a lead byte that is the last byte of the text counts as a
-// single-byte character with its own value. Searching allocates only while
-// the DFA grows its cache.
+// single-byte character with its own value. Trying start positions one by
+// one can cost the rest of the text each, so a search that passes a few
+// steps per byte switches to one pass over the NFA with every start at once,
+// which gives the same match in linear time. Searching allocates only while
+// the DFA grows its cache, or in that pass.
 #pragma once
 
 #include <cstddef>
@@ -42,6 +45,9 @@ class TMatchCORE : public TRegularExpression {
 
   bool IsLineTail(std::uint16_t code) const { return code == (lineSeparator_ == mcls_CRLF ? 0x0D : 0x0A); }
 
+  // Makes every search take the one pass over the NFA, for tests.
+  void ForceNFASimulationForTesting(bool on) { simulateForTesting_ = on; }
+
  protected:
   // Offsets are into the text the search was given; kNoMatch when none.
   // State indices other than the DFA's initial one are valid only until the
@@ -53,6 +59,8 @@ class TMatchCORE : public TRegularExpression {
 
  private:
   TMatchCORE_LineSeparator lineSeparator_ = mcls_CRLF;
+  bool simulateForTesting_ = false;
+  mutable std::size_t steps_ = 0;  // automaton steps in the current anchored search
 };
 
 }  // namespace quenza

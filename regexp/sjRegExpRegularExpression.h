@@ -49,6 +49,9 @@ class TRegularExpression {
   std::size_t CurrentEntryForTesting() const { return current_; }
   const std::string& CacheTextForTesting(std::size_t entry) const { return cache_[entry].text; }
   std::size_t CompileCountForTesting() const { return compileCount_; }
+  // A smaller cap on the state cache of every DFA, cached and to come; 0
+  // gives back the DFA's own.
+  void SetDFACacheBytesForTesting(std::size_t bytes);
 
  protected:
   virtual void Compile(const std::string& processed);
@@ -66,6 +69,7 @@ class TRegularExpression {
   std::size_t current_ = 0;
   std::unique_ptr<TREPreProcessor> preProcessor_;
   std::size_t compileCount_ = 0;
+  std::size_t dfaCacheBytesForTesting_ = 0;  // 0: the DFA's own cap
 };
 
 }  // namespace quenza

@@ -1,11 +1,16 @@
 // The DFA search against a small backtracking matcher written from the same
 // rules: leftmost start by whole characters, then the longest end. Patterns
 // are generated as trees, printed, and handed to the library; the reference
-// walks the tree it generated, so the two share nothing but the rules.
+// walks the tree it generated, so the two share nothing but the rules. The
+// library is run three ways: as it comes, with its DFA cache capped so low
+// that it is dropped at nearly every step, and with every search made by the
+// one pass over the NFA that long searches fall back on.
+// QUENZA_DIFFERENTIAL_ROUNDS sets the number of random patterns (3000).
 #include <gtest/gtest.h>
 
 #include <bitset>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
@@ -288,30 +293,63 @@ class Reference {
   std::vector<std::size_t> starts_;
 };
 
-TEST(sjRegExpDifferential, DFASearchMatchesTheBacktrackingReference) {
-  Generator gen(20261207);
-  TAWKStr awk;
-  int compared = 0;
-  for (int round = 0; round < 3000; ++round) {
-    const NodePtr pattern = gen.Pattern();
-    const std::string printed = Print(*pattern);
-    ASSERT_NO_THROW(awk.SetRegExp(printed)) << printed;
-    for (int t = 0; t < 6; ++t) {
-      const std::string text = gen.Text();
-      const auto separator = gen.Chance(2) ? mcls_CRLF : mcls_LF;
-      awk.SetLineSeparator(separator);
-      const std::optional<TMatchSpan> expected = Reference(text, separator).Search(*pattern);
-      int start = 0, length = 0;
-      awk.Match(text, start, length);
-      const int wantStart = expected ? static_cast<int>(expected->start) + 1 : 0;
-      const int wantLength = expected ? static_cast<int>(expected->end - expected->start) : 0;
-      ASSERT_EQ(std::make_pair(start, length), std::make_pair(wantStart, wantLength))
-          << "pattern " << printed << " text " << ::testing::PrintToString(text)
-          << (separator == mcls_CRLF ? " CRLF" : " LF");
-      ++compared;
-    }
+enum class Engine { AsItComes, TinyCache, NFASimulation };
+
+const char* EngineName(Engine engine) {
+  switch (engine) {
+    case Engine::AsItComes: return "as it comes";
+    case Engine::TinyCache: return "tiny DFA cache";
+    case Engine::NFASimulation: return "NFA simulation";
   }
-  EXPECT_EQ(compared, 18000);
+  return "";
+}
+
+void Configure(TAWKStr& awk, Engine engine) {
+  awk.SetDFACacheBytesForTesting(engine == Engine::TinyCache ? 1 : 0);
+  awk.ForceNFASimulationForTesting(engine == Engine::NFASimulation);
+}
+
+// Matches text with the library and with the reference; fails the test with
+// the case spelled out when they differ.
+void ExpectSameMatch(TAWKStr& awk, const Node& pattern, const std::string& printed, const std::string& text,
+                     TMatchCORE_LineSeparator separator, Engine engine) {
+  awk.SetLineSeparator(separator);
+  const std::optional<TMatchSpan> expected = Reference(text, separator).Search(pattern);
+  int start = 0, length = 0;
+  awk.Match(text, start, length);
+  const int wantStart = expected ? static_cast<int>(expected->start) + 1 : 0;
+  const int wantLength = expected ? static_cast<int>(expected->end - expected->start) : 0;
+  ASSERT_EQ(std::make_pair(start, length), std::make_pair(wantStart, wantLength))
+      << "pattern " << printed << " text " << ::testing::PrintToString(text)
+      << (separator == mcls_CRLF ? " CRLF" : " LF") << ", " << EngineName(engine);
+}
+
+int RandomRounds() {
+  const char* value = std::getenv("QUENZA_DIFFERENTIAL_ROUNDS");
+  return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : 3000;
+}
+
+TEST(sjRegExpDifferential, DFASearchMatchesTheBacktrackingReference) {
+  const int rounds = RandomRounds();
+  for (Engine engine : {Engine::AsItComes, Engine::TinyCache, Engine::NFASimulation}) {
+    Generator gen(20261207);
+    TAWKStr awk;
+    Configure(awk, engine);
+    int compared = 0;
+    for (int round = 0; round < rounds; ++round) {
+      const NodePtr pattern = gen.Pattern();
+      const std::string printed = Print(*pattern);
+      ASSERT_NO_THROW(awk.SetRegExp(printed)) << printed;
+      for (int t = 0; t < 6; ++t) {
+        const std::string text = gen.Text();
+        const auto separator = gen.Chance(2) ? mcls_CRLF : mcls_LF;
+        ExpectSameMatch(awk, *pattern, printed, text, separator, engine);
+        if (::testing::Test::HasFatalFailure()) return;
+        ++compared;
+      }
+    }
+    EXPECT_EQ(compared, rounds * 6);
+  }
 }
 
 TEST(sjRegExpDifferential, RandomBytesCompileOrRaiseTheParserError) {
