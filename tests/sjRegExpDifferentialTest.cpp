@@ -8,6 +8,7 @@
 // QUENZA_DIFFERENTIAL_ROUNDS sets the number of random patterns (3000).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
 #include <cstdlib>
@@ -352,6 +353,50 @@ TEST(sjRegExpDifferential, DFASearchMatchesTheBacktrackingReference) {
   }
 }
 
+// ".*a" and k dots: 2^(k+1) DFA states if built eagerly. Small texts, so
+// the reference can follow; with and without anchors around it.
+TEST(sjRegExpDifferential, FormerBugsDotStarAThenDots) {
+  std::mt19937 rng(18);
+  std::vector<std::string> texts = {"", "a", "ab", std::string(41, 'a'), std::string(60, 'b'),
+                                    "b" + std::string(40, 'x') + "a" + std::string(21, 'y')};
+  const std::string alphabet[] = {"a", "b", "a", "\n", "\r", kWideText};
+  for (int n = 0; n < 24; ++n) {
+    std::string text;
+    const std::size_t size = std::uniform_int_distribution<std::size_t>(10, 60)(rng);
+    while (text.size() < size) text += alphabet[rng() % 6];
+    if (text.size() > 63) text.resize(63);
+    texts.push_back(text);
+  }
+  for (Engine engine : {Engine::AsItComes, Engine::TinyCache, Engine::NFASimulation}) {
+    TAWKStr awk;
+    Configure(awk, engine);
+    for (int k = 0; k <= 40; ++k) {
+      for (const bool anchored : {false, true}) {
+        NodePtr concat = Make(Kind::Concat);
+        if (anchored) concat->kids.push_back(Make(Kind::Head));
+        NodePtr star = Make(Kind::Star);
+        star->kids.push_back(Make(Kind::Dot));
+        concat->kids.push_back(std::move(star));
+        NodePtr a = Make(Kind::Char);
+        a->code = 'a';
+        concat->kids.push_back(std::move(a));
+        for (int d = 0; d < k; ++d) concat->kids.push_back(Make(Kind::Dot));
+        if (anchored) concat->kids.push_back(Make(Kind::Tail));
+        NodePtr pattern = Make(Kind::Union);
+        pattern->kids.push_back(std::move(concat));
+        const std::string printed = Print(*pattern);
+        ASSERT_NO_THROW(awk.SetRegExp(printed)) << printed;
+        for (const std::string& text : texts) {
+          for (const auto separator : {mcls_CRLF, mcls_LF}) {
+            ExpectSameMatch(awk, *pattern, printed, text, separator, engine);
+            if (::testing::Test::HasFatalFailure()) return;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(sjRegExpDifferential, RandomBytesCompileOrRaiseTheParserError) {
   std::mt19937 rng(7);
   const std::string specials = "()[]^$|*+?.\\-xa09";
@@ -370,9 +415,24 @@ TEST(sjRegExpDifferential, RandomBytesCompileOrRaiseTheParserError) {
     try {
       awk.SetRegExp(pattern);
       ++compiled;
-      int start = 0, length = 0;
-      awk.Match(pattern, start, length);
-      EXPECT_GE(start, 0);
+      // The pattern's own bytes as the text: a span inside the text up to
+      // its first NUL, and the same from the one pass over the NFA.
+      int start = -1, length = -1;
+      EXPECT_EQ(awk.Match(pattern, start, length), start);
+      const std::size_t textSize = std::min(pattern.find('\0'), pattern.size());
+      if (start == 0) {
+        EXPECT_EQ(length, 0) << ::testing::PrintToString(pattern);
+      } else {
+        EXPECT_GE(start, 1) << ::testing::PrintToString(pattern);
+        EXPECT_GE(length, 0) << ::testing::PrintToString(pattern);
+        EXPECT_LE(static_cast<std::size_t>(start - 1 + length), textSize) << ::testing::PrintToString(pattern);
+      }
+      awk.ForceNFASimulationForTesting(true);
+      int simulatedStart = -1, simulatedLength = -1;
+      awk.Match(pattern, simulatedStart, simulatedLength);
+      awk.ForceNFASimulationForTesting(false);
+      EXPECT_EQ(std::make_pair(simulatedStart, simulatedLength), std::make_pair(start, length))
+          << ::testing::PrintToString(pattern);
     } catch (const ERegExpParser& e) {
       ++rejected;
       EXPECT_GE(e.ErrorPos(), 1u) << ::testing::PrintToString(pattern);
