@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sjRegExpChars.h"
+
 namespace quenza {
 
 namespace {
@@ -29,12 +31,15 @@ void TRE_DFA::Build() {
   emptyMoves_.clear();
   moveStart_.assign(1, 0);
   emptyStart_.assign(1, 0);
+  nfaMovesOnLineTail_.assign(static_cast<std::size_t>(nfaStates), false);
   for (int q = 0; q < nfaStates; ++q) {
     for (const TRE_NFATransition& t : nfa_->Transitions(q)) {
-      if (IsEmptyLabel(t.label))
+      if (IsEmptyLabel(t.label)) {
         emptyMoves_.push_back(t.target);
-      else
+      } else {
         moves_.push_back(TRE_NFAMove{LabelLow(t.label), LabelHigh(t.label), t.target});
+        if (moves_.back().Has(lineTailCode_)) nfaMovesOnLineTail_[static_cast<std::size_t>(q)] = true;
+      }
     }
     moveStart_.push_back(moves_.size());
     emptyStart_.push_back(emptyMoves_.size());
@@ -62,6 +67,9 @@ void TRE_DFA::Build() {
         initialMovesOnByte_[static_cast<std::size_t>(c)] = true;
     }
   }
+  for (int b = 0; b < 256; ++b)
+    initialMayMoveOnByte_[static_cast<std::size_t>(b)] =
+        initialMovesOnByte_[static_cast<std::size_t>(b)] || IsLeadByte(static_cast<unsigned char>(b));
 }
 
 // Adds q and every state reachable from it by empty moves, depth first.
@@ -93,21 +101,20 @@ void TRE_DFA::Step(int s, std::uint16_t code, std::uint16_t& low, std::uint16_t&
   // [low, high] narrows to the codes that every move treats as it treats
   // code: inside the labels holding it, outside all others. With disjoint
   // labels that is the one label holding code, or the gap around it.
-  low = 0;
-  high = 0xFFFF;
+  // Written without branches on the bounds: the moves pass in no
+  // predictable order.
+  int lowest = 0;
+  int highest = 0xFFFF;
   for (int q : Members(states_[static_cast<std::size_t>(s)])) {
     for (const TRE_NFAMove& move : NFAMoves(q)) {
-      if (move.Has(code)) {
-        low = std::max(low, move.low);
-        high = std::min(high, move.high);
-        AddClosed(move.target);
-      } else if (move.high < code) {
-        low = std::max(low, static_cast<std::uint16_t>(move.high + 1));
-      } else {
-        high = std::min(high, static_cast<std::uint16_t>(move.low - 1));
-      }
+      const int from = move.low, to = move.high;
+      lowest = std::max(lowest, to < code ? to + 1 : from <= code ? from : 0);
+      highest = std::min(highest, from > code ? from - 1 : to >= code ? to : 0xFFFF);
+      if (from <= code && code <= to) AddClosed(move.target);
     }
   }
+  low = static_cast<std::uint16_t>(lowest);
+  high = static_cast<std::uint16_t>(highest);
   std::sort(scratch_.begin(), scratch_.end());
 }
 
@@ -171,9 +178,7 @@ int TRE_DFA::Add(std::size_t hash) const {
   state.setSize = scratch_.size();
   members_.insert(members_.end(), scratch_.begin(), scratch_.end());
   state.final = std::binary_search(scratch_.begin(), scratch_.end(), nfaFinal_);
-  for (int q : scratch_) {
-    for (const TRE_NFAMove& move : NFAMoves(q)) state.movesOnLineTail = state.movesOnLineTail || move.Has(lineTailCode_);
-  }
+  for (int q : scratch_) state.movesOnLineTail = state.movesOnLineTail || nfaMovesOnLineTail_[static_cast<std::size_t>(q)];
   state.byteNext.fill(kUnknown);
   state.byteNext[0] = kNone;
   bytes_ += StateBytes(state.setSize);

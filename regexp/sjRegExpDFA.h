@@ -72,9 +72,12 @@ class TRE_DFA {
     return Resolve(s, code);
   }
 
-  // Whether the initial state moves on single-byte code b: fixed at Build,
-  // for the search's tight loop over start positions that fail at once.
+  // For the search's tight loop over start positions that fail at once,
+  // fixed at Build: whether the initial state moves on single-byte code b,
+  // and whether a character beginning with byte b may move it (true for
+  // every Shift_JIS lead byte, whose character is read whole elsewhere).
   bool InitialMovesOnByte(unsigned char b) const { return initialMovesOnByte_[b]; }
+  bool InitialMayMoveOnByte(unsigned char b) const { return initialMayMoveOnByte_[b]; }
 
   // The NFA underneath, for searches that simulate it directly.
   int NFAStateCount() const { return static_cast<int>(moveStart_.size()) - 1; }
@@ -132,12 +135,14 @@ class TRE_DFA {
   std::vector<std::size_t> moveStart_;
   std::vector<int> emptyMoves_;
   std::vector<std::size_t> emptyStart_;
+  std::vector<bool> nfaMovesOnLineTail_;
   bool beginsWithLineHead_ = false;
   bool endsWithLineTail_ = false;
   std::uint16_t lineHeadCode_ = 0;
   std::uint16_t lineTailCode_ = 0;
   std::size_t cacheBytes_ = kCacheBytes;
   std::array<bool, 256> initialMovesOnByte_{};
+  std::array<bool, 256> initialMayMoveOnByte_{};
 
   // The cache.
   mutable std::vector<State> states_;

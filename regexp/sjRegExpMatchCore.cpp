@@ -185,11 +185,13 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
       // Most start positions fail on their first character: skip those in a
       // tight loop before running the automaton.
       std::size_t probe = s;
-      while (probe < text.size()) {
+      for (;;) {
+        while (probe < text.size() && !dfa.InitialMayMoveOnByte(static_cast<unsigned char>(text[probe]))) ++probe;
+        if (probe == text.size()) break;
         const auto b = static_cast<unsigned char>(text[probe]);
         if (!IsLeadByte(b) || probe + 1 == text.size()) {
           if (dfa.InitialMovesOnByte(b)) break;
-          ++probe;
+          ++probe;  // a lead byte alone at the end, on which nothing moves
         } else {
           std::size_t next = probe;
           if (dfa.NextState(initial, NextChar(text, next)) != TRE_DFA::kNone) break;
