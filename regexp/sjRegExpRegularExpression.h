@@ -5,7 +5,10 @@
 // always enters at entry 1 and the one inserted longest ago leaves first,
 // however often it is used; and after a failed compile the current entry is
 // 0 and the pattern text reads empty, so searches then match the empty
-// string at the start of every text.
+// string at the start of every text. Compiling builds the NFA and only the
+// initial DFA state; searches grow each DFA as they go, within the DFA's own
+// cap (2 MiB), so a compiled pattern never costs more than that however it
+// is written.
 #pragma once
 
 #include <cstddef>
