@@ -53,6 +53,7 @@ void TRE_DFA::Build() {
   slots_.assign(16, kNone);
   bytes_ = 0;
   flushes_ = 0;
+  built_ = 0;
 
   ++generation_;
   scratch_.clear();
@@ -182,6 +183,7 @@ int TRE_DFA::Add(std::size_t hash) const {
   state.byteNext.fill(kUnknown);
   state.byteNext[0] = kNone;
   bytes_ += StateBytes(state.setSize);
+  ++built_;
 
   const int index = static_cast<int>(states_.size()) - 1;
   if (states_.size() * 2 > slots_.size()) {

@@ -90,6 +90,10 @@ class TRE_DFA {
     return std::span(emptyMoves_).subspan(emptyStart_[q], emptyStart_[q + 1] - emptyStart_[q]);
   }
 
+  // States built since Build, dropped ones included: what searches have
+  // spent on subset construction.
+  std::size_t StatesBuilt() const { return built_; }
+
   // Cache inspection and a smaller cap, for tests.
   int StateCountForTesting() const { return static_cast<int>(states_.size()); }
   std::size_t FlushCountForTesting() const { return flushes_; }
@@ -150,6 +154,7 @@ class TRE_DFA {
   mutable std::vector<int> slots_;  // open addressing over states_, kNone when free
   mutable std::size_t bytes_ = 0;
   mutable std::size_t flushes_ = 0;
+  mutable std::size_t built_ = 0;
 
   // Scratch for Step.
   mutable std::vector<int> scratch_;

@@ -33,13 +33,16 @@ inline std::size_t NextStart(std::string_view text, std::size_t p) {
   return p;
 }
 
-// Trying start positions one by one costs up to the rest of the text each;
-// past this many automaton steps per byte (plus a few for short texts) the
-// search gives up on that and makes one pass with the NFA instead.
-constexpr std::size_t kStepsPerByte = 4;
-constexpr std::size_t kFreeSteps = 256;
-
-std::size_t StepBudget(std::string_view text) { return kStepsPerByte * text.size() + kFreeSteps; }
+// Trying start positions one by one costs up to the rest of the text each,
+// and a DFA that keeps meeting new sets of NFA states (dropping its cache
+// again and again) costs a subset construction per byte. A search may spend
+// this much work per byte of text, plus a little for short texts, counting
+// a step as 1 and a state built as kStateCost; past that it makes one pass
+// with the NFA instead, which costs about one subset construction per byte
+// without the hashing and the tables.
+constexpr std::size_t kWorkPerByte = 4;
+constexpr std::size_t kFreeWork = 256;
+constexpr std::size_t kStateCost = 64;
 
 // One pass over the text with the NFA itself, every start position at once:
 // each live NFA state remembers the leftmost start that reached it, since a
@@ -137,13 +140,23 @@ std::optional<TMatchSpan> SimulateNFA(const TRE_DFA& dfa, std::string_view text,
 
 }  // namespace
 
+void TMatchCORE::StartBudget(std::string_view text) const {
+  budget_ = Budget{0, CurrentDFA().StatesBuilt(), kWorkPerByte * text.size() + kFreeWork};
+  if (searchModeForTesting_ == SearchModeForTesting::DFAOnly) budget_.limit = static_cast<std::size_t>(-1);
+}
+
+bool TMatchCORE::OverBudget(const TRE_DFA& dfa) const {
+  return budget_.steps + kStateCost * (dfa.StatesBuilt() - budget_.statesBefore) > budget_.limit;
+}
+
 std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int state) const {
   if (state == TRE_DFA::kNone) return kNoMatch;
   const TRE_DFA& dfa = CurrentDFA();
   std::ptrdiff_t result = kNoMatch;
   std::size_t cursor = p;
   for (;;) {
-    ++steps_;
+    ++budget_.steps;
+    if (OverBudget(dfa)) return kNoMatch;  // the caller sees it too and stops
     const std::size_t at = cursor;
     const std::uint16_t c = NextChar(text, cursor);
     // '$' matches before any line-tail character and at the end, also where
@@ -171,16 +184,14 @@ std::ptrdiff_t TMatchCORE::MatchAtLineHead(std::string_view text, std::size_t p,
 std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const {
   const std::string_view text = UpToNul(whole);
   const TRE_DFA& dfa = CurrentDFA();
-  if (simulateForTesting_) return SimulateNFA(dfa, text, false, *this);
+  if (searchModeForTesting_ == SearchModeForTesting::NFAOnly) return SimulateNFA(dfa, text, false, *this);
   const int initial = dfa.Initial();
   if (text.empty()) {
     if (dfa.IsFinal(initial)) return TMatchSpan{0, 0};
     return std::nullopt;
   }
-  const std::size_t budget = StepBudget(text);
-  std::size_t steps = 0;
+  StartBudget(text);
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
-    if (steps > budget) return SimulateNFA(dfa, text, false, *this);
     if (!dfa.IsFinal(initial)) {
       // Most start positions fail on their first character: skip those in a
       // tight loop before running the automaton.
@@ -205,7 +216,8 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
     std::size_t cursor = s;
     std::ptrdiff_t last = kNoMatch;
     for (;;) {
-      ++steps;
+      ++budget_.steps;
+      if (OverBudget(dfa)) return SimulateNFA(dfa, text, false, *this);
       if (dfa.IsFinal(state)) last = static_cast<std::ptrdiff_t>(cursor);
       const std::uint16_t c = NextChar(text, cursor);
       state = dfa.NextState(state, c);
@@ -218,9 +230,11 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
 
 std::optional<TMatchSpan> TMatchCORE::SearchAnchored(std::string_view whole) const {
   const std::string_view text = UpToNul(whole);
-  if (simulateForTesting_) return SimulateNFA(CurrentDFA(), text, true, *this);
-  steps_ = 0;
-  const std::ptrdiff_t end = MatchAtLineHead(text, 0, CurrentDFA().Initial());
+  const TRE_DFA& dfa = CurrentDFA();
+  if (searchModeForTesting_ == SearchModeForTesting::NFAOnly) return SimulateNFA(dfa, text, true, *this);
+  StartBudget(text);
+  const std::ptrdiff_t end = MatchAtLineHead(text, 0, dfa.Initial());
+  if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
   if (end != kNoMatch) return TMatchSpan{0, static_cast<std::size_t>(end)};
   return ScanAnchored(text);
 }
@@ -228,13 +242,13 @@ std::optional<TMatchSpan> TMatchCORE::SearchAnchored(std::string_view whole) con
 std::optional<TMatchSpan> TMatchCORE::ScanAnchored(std::string_view text) const {
   const TRE_DFA& dfa = CurrentDFA();
   const int initial = dfa.Initial();
-  const std::size_t budget = StepBudget(text);
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
-    if (steps_ > budget) return SimulateNFA(dfa, text, true, *this);
     std::ptrdiff_t end = MatchHere(text, s, initial);
+    if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
     if (end != kNoMatch) return TMatchSpan{s, static_cast<std::size_t>(end)};
     if (text[s] == '\n' && dfa.BeginsWithLineHead()) {
       end = MatchAtLineHead(text, s + 1, initial);
+      if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
       if (end != kNoMatch) return TMatchSpan{s + 1, static_cast<std::size_t>(end)};
     }
   }

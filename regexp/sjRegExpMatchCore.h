@@ -7,10 +7,12 @@
 // (CR or LF, by LineSeparator) and at the end. The text ends at its first
 // NUL byte; a lead byte that is the last byte of the text counts as a
 // single-byte character with its own value. Trying start positions one by
-// one can cost the rest of the text each, so a search that passes a few
-// steps per byte switches to one pass over the NFA with every start at once,
-// which gives the same match in linear time. Searching allocates only while
-// the DFA grows its cache, or in that pass.
+// one can cost the rest of the text each, and a DFA whose cache keeps being
+// dropped costs a subset construction per byte, so a search that spends more
+// than a few steps per byte (a state built counting as many) switches to
+// one pass over the NFA with every start at once, which gives the same
+// match in linear time. Searching allocates only while the DFA grows its
+// cache, or in that pass.
 #pragma once
 
 #include <cstddef>
@@ -45,8 +47,10 @@ class TMatchCORE : public TRegularExpression {
 
   bool IsLineTail(std::uint16_t code) const { return code == (lineSeparator_ == mcls_CRLF ? 0x0D : 0x0A); }
 
-  // Makes every search take the one pass over the NFA, for tests.
-  void ForceNFASimulationForTesting(bool on) { simulateForTesting_ = on; }
+  // Which way searches go, for tests: as they choose, only through the DFA
+  // (never giving up on it), or only by the one pass over the NFA.
+  enum class SearchModeForTesting { AsChosen, DFAOnly, NFAOnly };
+  void SetSearchModeForTesting(SearchModeForTesting mode) { searchModeForTesting_ = mode; }
 
  protected:
   // Offsets are into the text the search was given; kNoMatch when none.
@@ -59,8 +63,19 @@ class TMatchCORE : public TRegularExpression {
 
  private:
   TMatchCORE_LineSeparator lineSeparator_ = mcls_CRLF;
-  bool simulateForTesting_ = false;
-  mutable std::size_t steps_ = 0;  // automaton steps in the current anchored search
+  SearchModeForTesting searchModeForTesting_ = SearchModeForTesting::AsChosen;
+
+  // What the current search may spend on trying start positions one by one
+  // before it turns to the one pass over the NFA; MatchHere gives up (no
+  // match) once it is spent, and its callers then check OverBudget.
+  struct Budget {
+    std::size_t steps = 0;
+    std::size_t statesBefore = 0;  // the DFA's StatesBuilt when the search began
+    std::size_t limit = static_cast<std::size_t>(-1);
+  };
+  void StartBudget(std::string_view text) const;
+  bool OverBudget(const TRE_DFA& dfa) const;
+  mutable Budget budget_;
 };
 
 }  // namespace quenza

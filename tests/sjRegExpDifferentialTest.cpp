@@ -2,9 +2,10 @@
 // rules: leftmost start by whole characters, then the longest end. Patterns
 // are generated as trees, printed, and handed to the library; the reference
 // walks the tree it generated, so the two share nothing but the rules. The
-// library is run three ways: as it comes, with its DFA cache capped so low
-// that it is dropped at nearly every step, and with every search made by the
-// one pass over the NFA that long searches fall back on.
+// library is run three ways: as it comes; through its DFA only, with the
+// DFA's cache capped so low that it is dropped at nearly every step; and
+// with every search made by the one pass over the NFA that costly searches
+// fall back on.
 // QUENZA_DIFFERENTIAL_ROUNDS sets the number of random patterns (3000).
 #include <gtest/gtest.h>
 
@@ -294,12 +295,12 @@ class Reference {
   std::vector<std::size_t> starts_;
 };
 
-enum class Engine { AsItComes, TinyCache, NFASimulation };
+enum class Engine { AsItComes, TinyCache, NFASimulation };  // see the top
 
 const char* EngineName(Engine engine) {
   switch (engine) {
     case Engine::AsItComes: return "as it comes";
-    case Engine::TinyCache: return "tiny DFA cache";
+    case Engine::TinyCache: return "DFA only, tiny cache";
     case Engine::NFASimulation: return "NFA simulation";
   }
   return "";
@@ -307,7 +308,10 @@ const char* EngineName(Engine engine) {
 
 void Configure(TAWKStr& awk, Engine engine) {
   awk.SetDFACacheBytesForTesting(engine == Engine::TinyCache ? 1 : 0);
-  awk.ForceNFASimulationForTesting(engine == Engine::NFASimulation);
+  using Mode = TMatchCORE::SearchModeForTesting;
+  awk.SetSearchModeForTesting(engine == Engine::AsItComes   ? Mode::AsChosen
+                              : engine == Engine::TinyCache ? Mode::DFAOnly
+                                                            : Mode::NFAOnly);
 }
 
 // Matches text with the library and with the reference; fails the test with
@@ -427,10 +431,10 @@ TEST(sjRegExpDifferential, RandomBytesCompileOrRaiseTheParserError) {
         EXPECT_GE(length, 0) << ::testing::PrintToString(pattern);
         EXPECT_LE(static_cast<std::size_t>(start - 1 + length), textSize) << ::testing::PrintToString(pattern);
       }
-      awk.ForceNFASimulationForTesting(true);
+      awk.SetSearchModeForTesting(TMatchCORE::SearchModeForTesting::NFAOnly);
       int simulatedStart = -1, simulatedLength = -1;
       awk.Match(pattern, simulatedStart, simulatedLength);
-      awk.ForceNFASimulationForTesting(false);
+      awk.SetSearchModeForTesting(TMatchCORE::SearchModeForTesting::AsChosen);
       EXPECT_EQ(std::make_pair(simulatedStart, simulatedLength), std::make_pair(start, length))
           << ::testing::PrintToString(pattern);
     } catch (const ERegExpParser& e) {
