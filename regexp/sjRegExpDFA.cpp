@@ -49,6 +49,8 @@ void TRE_DFA::Build() {
   mark_.assign(static_cast<std::size_t>(nfaStates), 0);
   generation_ = 0;
   states_.clear();
+  final_.clear();
+  byteNext_.clear();
   members_.clear();
   slots_.assign(16, kNone);
   bytes_ = 0;
@@ -137,8 +139,9 @@ int TRE_DFA::Resolve(int s, std::uint16_t code) const {
 
   // The whole range takes the same way: note it for every code in it.
   State& state = states_[static_cast<std::size_t>(s)];
+  std::int16_t* row = &byteNext_[static_cast<std::size_t>(s) * 256];
   for (int c = std::max<int>(low, 1); c <= std::min<int>(high, 255); ++c)
-    state.byteNext[static_cast<std::size_t>(c)] = static_cast<std::int16_t>(target);
+    row[c] = static_cast<std::int16_t>(target);
   if (high >= 256) {
     const TRE_DFATransition t{std::max<std::uint16_t>(low, 256), high, target};
     state.wide.insert(std::upper_bound(state.wide.begin(), state.wide.end(), t,
@@ -172,16 +175,20 @@ int TRE_DFA::FindOrAdd() const {
 int TRE_DFA::Add(std::size_t hash) const {
   // Past a few states, room for all the cap allows at once: the vector then
   // never moves its states, and untouched room costs no memory.
-  if (states_.size() == 64) states_.reserve(kMostStates);
+  if (states_.size() == 64) {
+    states_.reserve(kMostStates);
+    final_.reserve(kMostStates);
+    byteNext_.reserve(kMostStates * 256);
+  }
   State& state = states_.emplace_back();
   state.hash = hash;
   state.setBegin = members_.size();
   state.setSize = scratch_.size();
   members_.insert(members_.end(), scratch_.begin(), scratch_.end());
-  state.final = std::binary_search(scratch_.begin(), scratch_.end(), nfaFinal_);
+  final_.push_back(std::binary_search(scratch_.begin(), scratch_.end(), nfaFinal_) ? 1 : 0);
   for (int q : scratch_) state.movesOnLineTail = state.movesOnLineTail || nfaMovesOnLineTail_[static_cast<std::size_t>(q)];
-  state.byteNext.fill(kUnknown);
-  state.byteNext[0] = kNone;
+  byteNext_.resize(byteNext_.size() + 256, kUnknown);
+  byteNext_[byteNext_.size() - 256] = kNone;
   bytes_ += StateBytes(state.setSize);
   ++built_;
 
@@ -212,8 +219,9 @@ void TRE_DFA::Flush() const {
   states_.resize(1);
   State& initial = states_.front();
   members_.resize(initial.setSize);
-  initial.byteNext.fill(kUnknown);
-  initial.byteNext[0] = kNone;
+  final_.resize(1);
+  byteNext_.assign(256, kUnknown);
+  byteNext_[0] = kNone;
   initial.wide.clear();
   bytes_ = StateBytes(initial.setSize);
   Rehash(slots_.size());

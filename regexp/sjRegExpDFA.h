@@ -53,7 +53,7 @@ class TRE_DFA {
   void Build();
 
   int Initial() const { return 0; }
-  bool IsFinal(int s) const { return states_[static_cast<std::size_t>(s)].final; }
+  bool IsFinal(int s) const { return final_[static_cast<std::size_t>(s)] != 0; }
   // Whether s moves on the line-tail code, without building the target.
   bool MovesOnLineTail(int s) const { return states_[static_cast<std::size_t>(s)].movesOnLineTail; }
   bool BeginsWithLineHead() const { return beginsWithLineHead_; }
@@ -65,11 +65,14 @@ class TRE_DFA {
   // may drop the cache first (see above). Searching is logically read-only,
   // so the cache is mutable and this is const; one thread at a time.
   int NextState(int s, std::uint16_t code) const {
-    if (code < 256) {
-      const int t = states_[static_cast<std::size_t>(s)].byteNext[code];
-      if (t != kUnknown) return t;
-    }
-    return Resolve(s, code);
+    const int t = KnownNextState(s, code);
+    return t != kUnknown ? t : Resolve(s, code);
+  }
+  // Its fast half: the answer when the byte table already holds it, else
+  // kUnknown (and NextState must work it out).
+  static constexpr int kUnknown = -2;
+  int KnownNextState(int s, std::uint16_t code) const {
+    return code < 256 ? byteNext_[static_cast<std::size_t>(s) * 256 + code] : kUnknown;
   }
 
   // For the search's tight loop over start positions that fail at once,
@@ -102,20 +105,21 @@ class TRE_DFA {
   std::vector<TRE_DFATransition> TransitionsForTesting(int s) const;
 
  private:
-  static constexpr int kUnknown = -2;
 
   struct State {
     std::size_t hash = 0;
     std::size_t setBegin = 0;  // the NFA states, sorted, in members_
     std::size_t setSize = 0;
-    bool final = false;
     bool movesOnLineTail = false;
-    std::array<std::int16_t, 256> byteNext;  // kUnknown until asked
-    std::vector<TRE_DFATransition> wide;       // codes 256 and up, sorted, disjoint
+    std::vector<TRE_DFATransition> wide;  // codes 256 and up, sorted, disjoint
   };
+  // Beside each state, in arrays of their own so that a step is two loads:
+  // its final flag and its row of 256 byte-table entries (kUnknown until
+  // asked).
+  static constexpr std::size_t kStateBytes = sizeof(State) + 256 * sizeof(std::int16_t) + 1;
 
   // The most states the cap lets in; a byte table entry holds any index.
-  static constexpr std::size_t kMostStates = kCacheBytes / sizeof(State) + 1;
+  static constexpr std::size_t kMostStates = kCacheBytes / kStateBytes + 1;
   static_assert(kMostStates < 0x7FFF);
 
   int Resolve(int s, std::uint16_t code) const;
@@ -130,7 +134,7 @@ class TRE_DFA {
   std::span<const int> Members(const State& state) const {
     return std::span(members_).subspan(state.setBegin, state.setSize);
   }
-  std::size_t StateBytes(std::size_t setSize) const { return sizeof(State) + setSize * sizeof(int); }
+  std::size_t StateBytes(std::size_t setSize) const { return kStateBytes + setSize * sizeof(int); }
 
   const TRE_NFA* nfa_;
   int nfaStart_ = 0;
@@ -150,6 +154,8 @@ class TRE_DFA {
 
   // The cache.
   mutable std::vector<State> states_;
+  mutable std::vector<std::uint8_t> final_;
+  mutable std::vector<std::int16_t> byteNext_;
   mutable std::vector<int> members_;
   mutable std::vector<int> slots_;  // open addressing over states_, kNone when free
   mutable std::size_t bytes_ = 0;

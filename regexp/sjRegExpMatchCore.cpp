@@ -37,9 +37,11 @@ inline std::size_t NextStart(std::string_view text, std::size_t p) {
 // and a DFA that keeps meeting new sets of NFA states (dropping its cache
 // again and again) costs a subset construction per byte. A search may spend
 // this much work per byte of text, plus a little for short texts, counting
-// a step as 1 and a state built as kStateCost; past that it makes one pass
-// with the NFA instead, which costs about one subset construction per byte
-// without the hashing and the tables.
+// a byte read by a run as 1 and a state built as kStateCost; past that it
+// makes one pass with the NFA instead, which costs about one subset
+// construction per byte without the hashing and the tables. The budget is
+// looked at between runs and whenever a step misses the byte tables, never
+// on the fast path.
 constexpr std::size_t kWorkPerByte = 4;
 constexpr std::size_t kFreeWork = 256;
 constexpr std::size_t kStateCost = 64;
@@ -140,8 +142,8 @@ std::optional<TMatchSpan> SimulateNFA(const TRE_DFA& dfa, std::string_view text,
 
 }  // namespace
 
-void TMatchCORE::StartBudget(std::string_view text) const {
-  budget_ = Budget{0, CurrentDFA().StatesBuilt(), kWorkPerByte * text.size() + kFreeWork};
+void TMatchCORE::StartBudget(const TRE_DFA& dfa, std::string_view text) const {
+  budget_ = Budget{0, dfa.StatesBuilt(), kWorkPerByte * text.size() + kFreeWork};
   if (searchModeForTesting_ == SearchModeForTesting::DFAOnly) budget_.limit = static_cast<std::size_t>(-1);
 }
 
@@ -155,8 +157,6 @@ std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int s
   std::ptrdiff_t result = kNoMatch;
   std::size_t cursor = p;
   for (;;) {
-    ++budget_.steps;
-    if (OverBudget(dfa)) return kNoMatch;  // the caller sees it too and stops
     const std::size_t at = cursor;
     const std::uint16_t c = NextChar(text, cursor);
     // '$' matches before any line-tail character and at the end, also where
@@ -164,10 +164,17 @@ std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int s
     if (dfa.IsFinal(state) || ((c == 0 || IsLineTail(c)) && dfa.MovesOnLineTail(state))) {
       result = static_cast<std::ptrdiff_t>(at);
     }
-    const int next = dfa.NextState(state, c);
-    if (next == TRE_DFA::kNone) break;
+    int next = dfa.KnownNextState(state, c);
+    if (next < 0) {  // kNone or kUnknown: one test on the fast path
+      if (next == TRE_DFA::kUnknown) {
+        next = dfa.NextState(state, c);
+        if (OverBudget(dfa)) return kNoMatch;  // the caller sees it too
+      }
+      if (next == TRE_DFA::kNone) break;
+    }
     state = next;
   }
+  budget_.steps += cursor - p;
   return result;
 }
 
@@ -190,7 +197,7 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
     if (dfa.IsFinal(initial)) return TMatchSpan{0, 0};
     return std::nullopt;
   }
-  StartBudget(text);
+  StartBudget(dfa, text);
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
     if (!dfa.IsFinal(initial)) {
       // Most start positions fail on their first character: skip those in a
@@ -216,14 +223,21 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const 
     std::size_t cursor = s;
     std::ptrdiff_t last = kNoMatch;
     for (;;) {
-      ++budget_.steps;
-      if (OverBudget(dfa)) return SimulateNFA(dfa, text, false, *this);
       if (dfa.IsFinal(state)) last = static_cast<std::ptrdiff_t>(cursor);
       const std::uint16_t c = NextChar(text, cursor);
-      state = dfa.NextState(state, c);
-      if (state == TRE_DFA::kNone) break;
+      int next = dfa.KnownNextState(state, c);
+      if (next < 0) {  // kNone or kUnknown: one test on the fast path
+        if (next == TRE_DFA::kUnknown) {
+          next = dfa.NextState(state, c);
+          if (OverBudget(dfa)) return SimulateNFA(dfa, text, false, *this);
+        }
+        if (next == TRE_DFA::kNone) break;
+      }
+      state = next;
     }
     if (last != kNoMatch) return TMatchSpan{s, static_cast<std::size_t>(last)};
+    budget_.steps += cursor - s;
+    if (OverBudget(dfa)) return SimulateNFA(dfa, text, false, *this);
   }
   return std::nullopt;
 }
@@ -232,7 +246,7 @@ std::optional<TMatchSpan> TMatchCORE::SearchAnchored(std::string_view whole) con
   const std::string_view text = UpToNul(whole);
   const TRE_DFA& dfa = CurrentDFA();
   if (searchModeForTesting_ == SearchModeForTesting::NFAOnly) return SimulateNFA(dfa, text, true, *this);
-  StartBudget(text);
+  StartBudget(dfa, text);
   const std::ptrdiff_t end = MatchAtLineHead(text, 0, dfa.Initial());
   if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
   if (end != kNoMatch) return TMatchSpan{0, static_cast<std::size_t>(end)};

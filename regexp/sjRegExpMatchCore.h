@@ -73,7 +73,7 @@ class TMatchCORE : public TRegularExpression {
     std::size_t statesBefore = 0;  // the DFA's StatesBuilt when the search began
     std::size_t limit = static_cast<std::size_t>(-1);
   };
-  void StartBudget(std::string_view text) const;
+  void StartBudget(const TRE_DFA& dfa, std::string_view text) const;
   bool OverBudget(const TRE_DFA& dfa) const;
   mutable Budget budget_;
 };
