@@ -71,16 +71,28 @@ class TRE_DFA {
   // Its fast half: the answer when the byte table already holds it, else
   // kUnknown (and NextState must work it out).
   static constexpr int kUnknown = -2;
-  int KnownNextState(int s, std::uint16_t code) const {
-    return code < 256 ? byteNext_[static_cast<std::size_t>(s) * 256 + code] : kUnknown;
-  }
+  int KnownNextState(int s, std::uint16_t code) const { return FastTables().KnownNextState(s, code); }
+
+  // The arrays behind IsFinal and KnownNextState, for a search's inner loop
+  // to hold in registers: valid until a NextState that they could not
+  // answer (which may grow or drop the cache).
+  struct Tables {
+    const std::uint8_t* final;
+    const std::int16_t* byteNext;
+    bool IsFinal(int s) const { return final[s] != 0; }
+    int KnownNextState(int s, std::uint16_t code) const {
+      return code < 256 ? byteNext[static_cast<std::size_t>(s) * 256 + code] : kUnknown;
+    }
+  };
+  Tables FastTables() const { return Tables{final_.data(), byteNext_.data()}; }
 
   // For the search's tight loop over start positions that fail at once,
   // fixed at Build: whether the initial state moves on single-byte code b,
-  // and whether a character beginning with byte b may move it (true for
-  // every Shift_JIS lead byte, whose character is read whole elsewhere).
+  // and whether the loop must stop at byte b to look closer (true where the
+  // initial state moves, at every Shift_JIS lead byte, whose character is
+  // read whole elsewhere, and at NUL, where the text ends).
   bool InitialMovesOnByte(unsigned char b) const { return initialMovesOnByte_[b]; }
-  bool InitialMayMoveOnByte(unsigned char b) const { return initialMayMoveOnByte_[b]; }
+  bool SkipStopsAtByte(unsigned char b) const { return skipStopsAtByte_[b]; }
 
   // The NFA underneath, for searches that simulate it directly.
   int NFAStateCount() const { return static_cast<int>(moveStart_.size()) - 1; }
@@ -150,7 +162,7 @@ class TRE_DFA {
   std::uint16_t lineTailCode_ = 0;
   std::size_t cacheBytes_ = kCacheBytes;
   std::array<bool, 256> initialMovesOnByte_{};
-  std::array<bool, 256> initialMayMoveOnByte_{};
+  std::array<bool, 256> skipStopsAtByte_{};
 
   // The cache.
   mutable std::vector<State> states_;

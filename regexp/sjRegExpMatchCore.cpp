@@ -15,11 +15,13 @@ std::string_view UpToNul(std::string_view text) {
   return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
 }
 
-// Reads the character at p and moves p past it; 0 at the end of the text.
+// Reads the character at p and moves p past it; 0 at the end of the text
+// and at a NUL byte. A lead byte before a NUL is a character of its own, as
+// at the end.
 inline std::uint16_t NextChar(std::string_view text, std::size_t& p) {
   if (p >= text.size()) return 0;
   const auto b = static_cast<unsigned char>(text[p]);
-  if (IsLeadByte(b) && p + 1 < text.size()) {
+  if (IsLeadByte(b) && p + 1 < text.size() && text[p + 1] != '\0') {
     const auto trail = static_cast<unsigned char>(text[p + 1]);
     p += 2;
     return static_cast<std::uint16_t>(b << 8 | trail);
@@ -142,13 +144,10 @@ std::optional<TMatchSpan> SimulateNFA(const TRE_DFA& dfa, std::string_view text,
 
 }  // namespace
 
-void TMatchCORE::StartBudget(const TRE_DFA& dfa, std::string_view text) const {
-  budget_ = Budget{0, dfa.StatesBuilt(), kWorkPerByte * text.size() + kFreeWork};
-  if (searchModeForTesting_ == SearchModeForTesting::DFAOnly) budget_.limit = static_cast<std::size_t>(-1);
-}
-
-bool TMatchCORE::OverBudget(const TRE_DFA& dfa) const {
-  return budget_.steps + kStateCost * (dfa.StatesBuilt() - budget_.statesBefore) > budget_.limit;
+bool TMatchCORE::BudgetSpent(const TRE_DFA& dfa, std::string_view text, std::size_t steps,
+                             std::size_t statesBefore) const {
+  if (dfaOnlyForTesting_) return false;
+  return steps + kStateCost * (dfa.StatesBuilt() - statesBefore) > kWorkPerByte * text.size() + kFreeWork;
 }
 
 std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int state) const {
@@ -168,13 +167,13 @@ std::ptrdiff_t TMatchCORE::MatchHere(std::string_view text, std::size_t p, int s
     if (next < 0) {  // kNone or kUnknown: one test on the fast path
       if (next == TRE_DFA::kUnknown) {
         next = dfa.NextState(state, c);
-        if (OverBudget(dfa)) return kNoMatch;  // the caller sees it too
+        if (BudgetSpent(dfa, text, anchored_.steps, anchored_.statesBefore)) return kNoMatch;  // the caller sees it too
       }
       if (next == TRE_DFA::kNone) break;
     }
     state = next;
   }
-  budget_.steps += cursor - p;
+  anchored_.steps += cursor - p;
   return result;
 }
 
@@ -188,67 +187,70 @@ std::ptrdiff_t TMatchCORE::MatchAtLineHead(std::string_view text, std::size_t p,
   return e2 != kNoMatch && e2 >= e1 ? e2 : e1;
 }
 
-std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view whole) const {
-  const std::string_view text = UpToNul(whole);
+// The text ends at its first NUL, found as the search meets it rather than
+// by a pass of its own: a run stops there (code 0 never moves the DFA), and
+// so do start positions and the skip over them.
+std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view text) const {
   const TRE_DFA& dfa = CurrentDFA();
-  if (searchModeForTesting_ == SearchModeForTesting::NFAOnly) return SimulateNFA(dfa, text, false, *this);
   const int initial = dfa.Initial();
-  if (text.empty()) {
+  const auto endsAt = [&](std::size_t p) { return p == text.size() || text[p] == '\0'; };
+  if (endsAt(0)) {
     if (dfa.IsFinal(initial)) return TMatchSpan{0, 0};
     return std::nullopt;
   }
-  StartBudget(dfa, text);
-  for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
+  const std::size_t statesBefore = dfa.StatesBuilt();
+  std::size_t steps = 0;
+  for (std::size_t s = 0; !endsAt(s); s = NextStart(text, s)) {
     if (!dfa.IsFinal(initial)) {
       // Most start positions fail on their first character: skip those in a
-      // tight loop before running the automaton.
+      // tight loop before running the automaton. The loop stops at a NUL too.
       std::size_t probe = s;
       for (;;) {
-        while (probe < text.size() && !dfa.InitialMayMoveOnByte(static_cast<unsigned char>(text[probe]))) ++probe;
-        if (probe == text.size()) break;
+        while (probe < text.size() && !dfa.SkipStopsAtByte(static_cast<unsigned char>(text[probe]))) ++probe;
+        if (endsAt(probe)) return std::nullopt;
         const auto b = static_cast<unsigned char>(text[probe]);
-        if (!IsLeadByte(b) || probe + 1 == text.size()) {
-          if (dfa.InitialMovesOnByte(b)) break;
-          ++probe;  // a lead byte alone at the end, on which nothing moves
-        } else {
-          std::size_t next = probe;
-          if (dfa.NextState(initial, NextChar(text, next)) != TRE_DFA::kNone) break;
-          probe = next;
-        }
+        std::size_t next = probe;
+        const std::uint16_t c = NextChar(text, next);
+        if (c == b ? dfa.InitialMovesOnByte(b) : dfa.NextState(initial, c) != TRE_DFA::kNone) break;
+        probe = next;
       }
-      if (probe == text.size()) break;
       s = probe;
     }
     int state = initial;
     std::size_t cursor = s;
     std::ptrdiff_t last = kNoMatch;
+    TRE_DFA::Tables tables = dfa.FastTables();
     for (;;) {
-      if (dfa.IsFinal(state)) last = static_cast<std::ptrdiff_t>(cursor);
+      if (tables.IsFinal(state)) last = static_cast<std::ptrdiff_t>(cursor);
       const std::uint16_t c = NextChar(text, cursor);
-      int next = dfa.KnownNextState(state, c);
+      int next = tables.KnownNextState(state, c);
       if (next < 0) {  // kNone or kUnknown: one test on the fast path
         if (next == TRE_DFA::kUnknown) {
           next = dfa.NextState(state, c);
-          if (OverBudget(dfa)) return SimulateNFA(dfa, text, false, *this);
+          tables = dfa.FastTables();
+          if (BudgetSpent(dfa, text, steps, statesBefore)) return SimulateNFA(dfa, UpToNul(text), false, *this);
         }
         if (next == TRE_DFA::kNone) break;
       }
       state = next;
     }
     if (last != kNoMatch) return TMatchSpan{s, static_cast<std::size_t>(last)};
-    budget_.steps += cursor - s;
-    if (OverBudget(dfa)) return SimulateNFA(dfa, text, false, *this);
+    steps += cursor - s;
+    if (BudgetSpent(dfa, text, steps, statesBefore)) return SimulateNFA(dfa, UpToNul(text), false, *this);
   }
   return std::nullopt;
+}
+
+std::optional<TMatchSpan> TMatchCORE::SearchByNFAForTesting(std::string_view text, bool anchored) const {
+  return SimulateNFA(CurrentDFA(), UpToNul(text), anchored, *this);
 }
 
 std::optional<TMatchSpan> TMatchCORE::SearchAnchored(std::string_view whole) const {
   const std::string_view text = UpToNul(whole);
   const TRE_DFA& dfa = CurrentDFA();
-  if (searchModeForTesting_ == SearchModeForTesting::NFAOnly) return SimulateNFA(dfa, text, true, *this);
-  StartBudget(dfa, text);
+  anchored_ = Spending{0, dfa.StatesBuilt()};
   const std::ptrdiff_t end = MatchAtLineHead(text, 0, dfa.Initial());
-  if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
+  if (BudgetSpent(dfa, text, anchored_.steps, anchored_.statesBefore)) return SimulateNFA(dfa, text, true, *this);
   if (end != kNoMatch) return TMatchSpan{0, static_cast<std::size_t>(end)};
   return ScanAnchored(text);
 }
@@ -258,11 +260,11 @@ std::optional<TMatchSpan> TMatchCORE::ScanAnchored(std::string_view text) const 
   const int initial = dfa.Initial();
   for (std::size_t s = 0; s < text.size(); s = NextStart(text, s)) {
     std::ptrdiff_t end = MatchHere(text, s, initial);
-    if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
+    if (BudgetSpent(dfa, text, anchored_.steps, anchored_.statesBefore)) return SimulateNFA(dfa, text, true, *this);
     if (end != kNoMatch) return TMatchSpan{s, static_cast<std::size_t>(end)};
     if (text[s] == '\n' && dfa.BeginsWithLineHead()) {
       end = MatchAtLineHead(text, s + 1, initial);
-      if (OverBudget(dfa)) return SimulateNFA(dfa, text, true, *this);
+      if (BudgetSpent(dfa, text, anchored_.steps, anchored_.statesBefore)) return SimulateNFA(dfa, text, true, *this);
       if (end != kNoMatch) return TMatchSpan{s + 1, static_cast<std::size_t>(end)};
     }
   }

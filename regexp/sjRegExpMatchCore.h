@@ -47,10 +47,11 @@ class TMatchCORE : public TRegularExpression {
 
   bool IsLineTail(std::uint16_t code) const { return code == (lineSeparator_ == mcls_CRLF ? 0x0D : 0x0A); }
 
-  // Which way searches go, for tests: as they choose, only through the DFA
-  // (never giving up on it), or only by the one pass over the NFA.
-  enum class SearchModeForTesting { AsChosen, DFAOnly, NFAOnly };
-  void SetSearchModeForTesting(SearchModeForTesting mode) { searchModeForTesting_ = mode; }
+  // For tests: the one pass over the NFA that searches fall back on, by
+  // itself (anchored as SearchAnchored or not as SearchPlain); and searches
+  // that never fall back on it, however much they spend.
+  std::optional<TMatchSpan> SearchByNFAForTesting(std::string_view text, bool anchored) const;
+  void SetDFAOnlyForTesting(bool on) { dfaOnlyForTesting_ = on; }
 
  protected:
   // Offsets are into the text the search was given; kNoMatch when none.
@@ -63,19 +64,19 @@ class TMatchCORE : public TRegularExpression {
 
  private:
   TMatchCORE_LineSeparator lineSeparator_ = mcls_CRLF;
-  SearchModeForTesting searchModeForTesting_ = SearchModeForTesting::AsChosen;
+  bool dfaOnlyForTesting_ = false;
 
-  // What the current search may spend on trying start positions one by one
-  // before it turns to the one pass over the NFA; MatchHere gives up (no
-  // match) once it is spent, and its callers then check OverBudget.
-  struct Budget {
+  // Whether a search of text that has run this many steps, since the DFA
+  // had built statesBefore states, has spent what it may on trying start
+  // positions one by one (see the .cpp).
+  bool BudgetSpent(const TRE_DFA& dfa, std::string_view text, std::size_t steps, std::size_t statesBefore) const;
+  // The anchored search's count, which MatchHere adds to; it gives up (no
+  // match) once the budget is spent, and its callers then look themselves.
+  struct Spending {
     std::size_t steps = 0;
-    std::size_t statesBefore = 0;  // the DFA's StatesBuilt when the search began
-    std::size_t limit = static_cast<std::size_t>(-1);
+    std::size_t statesBefore = 0;
   };
-  void StartBudget(const TRE_DFA& dfa, std::string_view text) const;
-  bool OverBudget(const TRE_DFA& dfa) const;
-  mutable Budget budget_;
+  mutable Spending anchored_;
 };
 
 }  // namespace quenza
