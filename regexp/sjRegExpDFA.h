@@ -77,9 +77,9 @@ class TRE_DFA {
   // to hold in registers: valid until a NextState that they could not
   // answer (which may grow or drop the cache).
   struct Tables {
-    const std::uint8_t* final;
+    const std::uint8_t* finalFlags;
     const std::int16_t* byteNext;
-    bool IsFinal(int s) const { return final[s] != 0; }
+    bool IsFinal(int s) const { return finalFlags[s] != 0; }
     int KnownNextState(int s, std::uint16_t code) const {
       return code < 256 ? byteNext[static_cast<std::size_t>(s) * 256 + code] : kUnknown;
     }
@@ -117,7 +117,6 @@ class TRE_DFA {
   std::vector<TRE_DFATransition> TransitionsForTesting(int s) const;
 
  private:
-
   struct State {
     std::size_t hash = 0;
     std::size_t setBegin = 0;  // the NFA states, sorted, in members_
