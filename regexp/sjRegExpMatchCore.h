@@ -6,7 +6,13 @@
 // text and after each LF, the line-tail code before each line-tail character
 // (CR or LF, by LineSeparator) and at the end. The text ends at its first
 // NUL byte; a lead byte that is the last byte of the text counts as a
-// single-byte character with its own value. Searching allocates nothing.
+// single-byte character with its own value. Trying start positions one by
+// one can cost the rest of the text each, and a DFA whose cache keeps being
+// dropped costs a subset construction per byte, so a search that spends more
+// than a few steps per byte (a state built counting as many) switches to
+// one pass over the NFA with every start at once, which gives the same
+// match in linear time. Searching allocates only while the DFA grows its
+// cache, or in that pass.
 #pragma once
 
 #include <cstddef>
@@ -41,14 +47,36 @@ class TMatchCORE : public TRegularExpression {
 
   bool IsLineTail(std::uint16_t code) const { return code == (lineSeparator_ == mcls_CRLF ? 0x0D : 0x0A); }
 
+  // For tests: the one pass over the NFA that searches fall back on, by
+  // itself (anchored as SearchAnchored or not as SearchPlain); and searches
+  // that never fall back on it, however much they spend.
+  std::optional<TMatchSpan> SearchByNFAForTesting(std::string_view text, bool anchored) const;
+  void SetDFAOnlyForTesting(bool on) { dfaOnlyForTesting_ = on; }
+
  protected:
   // Offsets are into the text the search was given; kNoMatch when none.
+  // State indices other than the DFA's initial one are valid only until the
+  // next step (the DFA may drop its cache), so these take the initial state
+  // or one just reached from it.
   std::ptrdiff_t MatchHere(std::string_view text, std::size_t p, int state) const;
   std::ptrdiff_t MatchAtLineHead(std::string_view text, std::size_t p, int state) const;
   std::optional<TMatchSpan> ScanAnchored(std::string_view text) const;
 
  private:
   TMatchCORE_LineSeparator lineSeparator_ = mcls_CRLF;
+  bool dfaOnlyForTesting_ = false;
+
+  // Whether a search of text that has run this many steps, since the DFA
+  // had built statesBefore states, has spent what it may on trying start
+  // positions one by one (see the .cpp).
+  bool BudgetSpent(const TRE_DFA& dfa, std::string_view text, std::size_t steps, std::size_t statesBefore) const;
+  // The anchored search's count, which MatchHere adds to; it gives up (no
+  // match) once the budget is spent, and its callers then look themselves.
+  struct Spending {
+    std::size_t steps = 0;
+    std::size_t statesBefore = 0;
+  };
+  mutable Spending anchored_;
 };
 
 }  // namespace quenza

@@ -4,6 +4,14 @@
 
 namespace quenza {
 
+namespace {
+// The parser writes p+ as p followed by p*, both reading the same subtree.
+bool IsPlus(const TRENode* node) {
+  return node->kind == opConcat && node->right != nullptr && node->right->kind == opStar &&
+         node->right->left == node->left;
+}
+}  // namespace
+
 void TRE_NFA::Build() {
   states_.clear();
   beginsWithLineHead_ = false;
@@ -44,6 +52,18 @@ void TRE_NFA::GenerateStateList(const TRENode* node, int from, int to) {
       }
       return;
     case opConcat: {
+      if (IsPlus(node) && from != StartIndex()) {
+        // p+ away from the start: no anchor inside p can anchor in either
+        // copy, so one copy with a loop reads the same language, and nested
+        // '+' no longer doubles the automaton once per level.
+        const int c = NewState();
+        const int d = NewState();
+        Add(from, kEmptyLabel, c);
+        GenerateStateList(node->left, c, d);
+        Add(d, kEmptyLabel, c);
+        Add(d, kEmptyLabel, to);
+        return;
+      }
       const int c = NewState();
       GenerateStateList(node->left, from, c);
       GenerateStateList(node->right, c, to);

@@ -4,8 +4,10 @@
 // tail). The rule a reader would miss: '^' anchors only on a transition that
 // leaves the start state and '$' only on one that enters the final state;
 // anywhere else they are the literal characters. And because '+' shares its
-// operand, one subtree may be generated several times between different
-// state pairs, each time with states of its own.
+// operand, the operand is generated twice (with states of its own each time)
+// when it leaves the start state, where its first copy may anchor; anywhere
+// else once, with a loop, so that nested '+' cannot double the states once
+// per level.
 #pragma once
 
 #include <cstdint>

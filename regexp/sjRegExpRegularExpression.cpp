@@ -28,6 +28,12 @@ void TRegularExpression::SetUseSynonymDic(bool on) {
   AssignRegExp(text);
 }
 
+void TRegularExpression::SetDFACacheBytesForTesting(std::size_t bytes) {
+  dfaCacheBytesForTesting_ = bytes;
+  for (Entry& entry : cache_)
+    if (entry.dfa != nullptr) entry.dfa->SetCacheBytesForTesting(bytes != 0 ? bytes : TRE_DFA::kCacheBytes);
+}
+
 void TRegularExpression::AssignRegExp(std::string_view value) {
   preProcessor_->SetText(value);
   const std::string& processed = preProcessor_->Run();  // a syntax error here changes nothing
@@ -59,6 +65,7 @@ void TRegularExpression::Compile(const std::string& processed) {
     nfa.Build();
     auto dfa = std::make_unique<TRE_DFA>(nfa);
     dfa->Build();
+    if (dfaCacheBytesForTesting_ != 0) dfa->SetCacheBytesForTesting(dfaCacheBytesForTesting_);
     cache_[current_].dfa = std::move(dfa);
   } catch (...) {
     cache_.erase(cache_.begin() + static_cast<std::ptrdiff_t>(current_));

@@ -5,7 +5,10 @@
 // always enters at entry 1 and the one inserted longest ago leaves first,
 // however often it is used; and after a failed compile the current entry is
 // 0 and the pattern text reads empty, so searches then match the empty
-// string at the start of every text.
+// string at the start of every text. Compiling builds the NFA and only the
+// initial DFA state; searches grow each DFA as they go, within the DFA's own
+// cap (2 MiB), so a compiled pattern never costs more than that however it
+// is written.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +52,9 @@ class TRegularExpression {
   std::size_t CurrentEntryForTesting() const { return current_; }
   const std::string& CacheTextForTesting(std::size_t entry) const { return cache_[entry].text; }
   std::size_t CompileCountForTesting() const { return compileCount_; }
+  // A smaller cap on the state cache of every DFA, cached and to come; 0
+  // gives back the DFA's own.
+  void SetDFACacheBytesForTesting(std::size_t bytes);
 
  protected:
   virtual void Compile(const std::string& processed);
@@ -66,6 +72,7 @@ class TRegularExpression {
   std::size_t current_ = 0;
   std::unique_ptr<TREPreProcessor> preProcessor_;
   std::size_t compileCount_ = 0;
+  std::size_t dfaCacheBytesForTesting_ = 0;  // 0: the DFA's own cap
 };
 
 }  // namespace quenza

@@ -111,6 +111,11 @@ TEST(TMatchCORE, TextEndsAtItsFirstNulAndAtALoneLeadByte) {
       // A lead byte that ends the text is one character with its own code.
       {"[\\x81]", CRLF, "a\x81", 2, 1},
       {"a.", CRLF, "a\x81", 1, 2},
+      {"[\\x81]", CRLF, std::string("a\x81\0b", 4), 2, 1},  // as at the end
+      {"[\\x81]+", CRLF, std::string("\x81\0\x81", 3), 1, 1},
+      {"[^a]$", CRLF, std::string("a\x81\0b", 4), 2, 1},
+      {"a*", CRLF, std::string("\0a", 2), 1, 0},
+      {"a+", CRLF, std::string("bb\0a", 4), 0, 0},
   });
 }
 

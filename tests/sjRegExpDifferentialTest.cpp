@@ -1,11 +1,18 @@
 // The DFA search against a small backtracking matcher written from the same
 // rules: leftmost start by whole characters, then the longest end. Patterns
 // are generated as trees, printed, and handed to the library; the reference
-// walks the tree it generated, so the two share nothing but the rules.
+// walks the tree it generated, so the two share nothing but the rules. The
+// library is run three ways: as it comes; through its DFA only, with the
+// DFA's cache capped so low that it is dropped at nearly every step; and
+// with every search made by the one pass over the NFA that costly searches
+// fall back on.
+// QUENZA_DIFFERENTIAL_ROUNDS sets the number of random patterns (3000).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
@@ -288,30 +295,118 @@ class Reference {
   std::vector<std::size_t> starts_;
 };
 
+enum class Engine { AsItComes, TinyCache, NFASimulation };  // see the top
+
+const char* EngineName(Engine engine) {
+  switch (engine) {
+    case Engine::AsItComes: return "as it comes";
+    case Engine::TinyCache: return "DFA only, tiny cache";
+    case Engine::NFASimulation: return "NFA simulation";
+  }
+  return "";
+}
+
+void Configure(TAWKStr& awk, Engine engine) {
+  awk.SetDFACacheBytesForTesting(engine == Engine::TinyCache ? 1 : 0);
+  awk.SetDFAOnlyForTesting(engine == Engine::TinyCache);
+}
+
+// Match's start and length, from Match itself or from the NFA pass with the
+// anchoring Match would choose.
+std::pair<int, int> MatchBy(TAWKStr& awk, Engine engine, const std::string& text) {
+  int start = 0, length = 0;
+  if (engine != Engine::NFASimulation) {
+    awk.Match(text, start, length);
+    return {start, length};
+  }
+  const auto span = awk.SearchByNFAForTesting(text, awk.LineHeadAnchored() || awk.LineTailAnchored());
+  if (!span) return {0, 0};
+  return {static_cast<int>(span->start) + 1, static_cast<int>(span->end - span->start)};
+}
+
+// Matches text with the library and with the reference; fails the test with
+// the case spelled out when they differ.
+void ExpectSameMatch(TAWKStr& awk, const Node& pattern, const std::string& printed, const std::string& text,
+                     TMatchCORE_LineSeparator separator, Engine engine) {
+  awk.SetLineSeparator(separator);
+  const std::optional<TMatchSpan> expected = Reference(text, separator).Search(pattern);
+  const int wantStart = expected ? static_cast<int>(expected->start) + 1 : 0;
+  const int wantLength = expected ? static_cast<int>(expected->end - expected->start) : 0;
+  ASSERT_EQ(MatchBy(awk, engine, text), std::make_pair(wantStart, wantLength))
+      << "pattern " << printed << " text " << ::testing::PrintToString(text)
+      << (separator == mcls_CRLF ? " CRLF" : " LF") << ", " << EngineName(engine);
+}
+
+int RandomRounds() {
+  const char* value = std::getenv("QUENZA_DIFFERENTIAL_ROUNDS");
+  return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : 3000;
+}
+
 TEST(sjRegExpDifferential, DFASearchMatchesTheBacktrackingReference) {
-  Generator gen(20261207);
-  TAWKStr awk;
-  int compared = 0;
-  for (int round = 0; round < 3000; ++round) {
-    const NodePtr pattern = gen.Pattern();
-    const std::string printed = Print(*pattern);
-    ASSERT_NO_THROW(awk.SetRegExp(printed)) << printed;
-    for (int t = 0; t < 6; ++t) {
-      const std::string text = gen.Text();
-      const auto separator = gen.Chance(2) ? mcls_CRLF : mcls_LF;
-      awk.SetLineSeparator(separator);
-      const std::optional<TMatchSpan> expected = Reference(text, separator).Search(*pattern);
-      int start = 0, length = 0;
-      awk.Match(text, start, length);
-      const int wantStart = expected ? static_cast<int>(expected->start) + 1 : 0;
-      const int wantLength = expected ? static_cast<int>(expected->end - expected->start) : 0;
-      ASSERT_EQ(std::make_pair(start, length), std::make_pair(wantStart, wantLength))
-          << "pattern " << printed << " text " << ::testing::PrintToString(text)
-          << (separator == mcls_CRLF ? " CRLF" : " LF");
-      ++compared;
+  const int rounds = RandomRounds();
+  for (Engine engine : {Engine::AsItComes, Engine::TinyCache, Engine::NFASimulation}) {
+    Generator gen(20261207);
+    TAWKStr awk;
+    Configure(awk, engine);
+    int compared = 0;
+    for (int round = 0; round < rounds; ++round) {
+      const NodePtr pattern = gen.Pattern();
+      const std::string printed = Print(*pattern);
+      ASSERT_NO_THROW(awk.SetRegExp(printed)) << printed;
+      for (int t = 0; t < 6; ++t) {
+        const std::string text = gen.Text();
+        const auto separator = gen.Chance(2) ? mcls_CRLF : mcls_LF;
+        ExpectSameMatch(awk, *pattern, printed, text, separator, engine);
+        if (::testing::Test::HasFatalFailure()) return;
+        ++compared;
+      }
+    }
+    EXPECT_EQ(compared, rounds * 6);
+  }
+}
+
+// ".*a" and k dots: 2^(k+1) DFA states if built eagerly. Small texts, so
+// the reference can follow; with and without anchors around it.
+TEST(sjRegExpDifferential, FormerBugsDotStarAThenDots) {
+  std::mt19937 rng(18);
+  std::vector<std::string> texts = {"", "a", "ab", std::string(41, 'a'), std::string(60, 'b'),
+                                    "b" + std::string(40, 'x') + "a" + std::string(21, 'y')};
+  const std::string alphabet[] = {"a", "b", "a", "\n", "\r", kWideText};
+  for (int n = 0; n < 24; ++n) {
+    std::string text;
+    const std::size_t size = std::uniform_int_distribution<std::size_t>(10, 60)(rng);
+    while (text.size() < size) text += alphabet[rng() % 6];
+    if (text.size() > 63) text.resize(63);
+    texts.push_back(text);
+  }
+  for (Engine engine : {Engine::AsItComes, Engine::TinyCache, Engine::NFASimulation}) {
+    TAWKStr awk;
+    Configure(awk, engine);
+    for (int k = 0; k <= 40; ++k) {
+      for (const bool anchored : {false, true}) {
+        NodePtr concat = Make(Kind::Concat);
+        if (anchored) concat->kids.push_back(Make(Kind::Head));
+        NodePtr star = Make(Kind::Star);
+        star->kids.push_back(Make(Kind::Dot));
+        concat->kids.push_back(std::move(star));
+        NodePtr a = Make(Kind::Char);
+        a->code = 'a';
+        concat->kids.push_back(std::move(a));
+        for (int d = 0; d < k; ++d) concat->kids.push_back(Make(Kind::Dot));
+        if (anchored) concat->kids.push_back(Make(Kind::Tail));
+        NodePtr pattern = Make(Kind::Union);
+        pattern->kids.push_back(std::move(concat));
+        const std::string printed = Print(*pattern);
+        ASSERT_NO_THROW(awk.SetRegExp(printed)) << printed;
+        for (const std::string& text : texts) {
+          for (const auto separator : {mcls_CRLF, mcls_LF}) {
+            ExpectSameMatch(awk, *pattern, printed, text, separator, engine);
+            if (::testing::Test::HasFatalFailure()) return;
+          }
+        }
+      }
     }
   }
-  EXPECT_EQ(compared, 18000);
 }
 
 TEST(sjRegExpDifferential, RandomBytesCompileOrRaiseTheParserError) {
@@ -332,9 +427,20 @@ TEST(sjRegExpDifferential, RandomBytesCompileOrRaiseTheParserError) {
     try {
       awk.SetRegExp(pattern);
       ++compiled;
-      int start = 0, length = 0;
-      awk.Match(pattern, start, length);
-      EXPECT_GE(start, 0);
+      // The pattern's own bytes as the text: a span inside the text up to
+      // its first NUL, and the same from the one pass over the NFA.
+      int start = -1, length = -1;
+      EXPECT_EQ(awk.Match(pattern, start, length), start);
+      const std::size_t textSize = std::min(pattern.find('\0'), pattern.size());
+      if (start == 0) {
+        EXPECT_EQ(length, 0) << ::testing::PrintToString(pattern);
+      } else {
+        EXPECT_GE(start, 1) << ::testing::PrintToString(pattern);
+        EXPECT_GE(length, 0) << ::testing::PrintToString(pattern);
+        EXPECT_LE(static_cast<std::size_t>(start - 1 + length), textSize) << ::testing::PrintToString(pattern);
+      }
+      EXPECT_EQ(MatchBy(awk, Engine::NFASimulation, pattern), std::make_pair(start, length))
+          << ::testing::PrintToString(pattern);
     } catch (const ERegExpParser& e) {
       ++rejected;
       EXPECT_GE(e.ErrorPos(), 1u) << ::testing::PrintToString(pattern);
