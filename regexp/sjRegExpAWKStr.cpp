@@ -81,7 +81,7 @@ std::string TAWKStr::ExpandReplacement(std::string_view replacement, std::string
       out += '&';
       k += 2;
     } else {
-      const std::size_t n = IsLeadByte(b) && k + 1 < decoded.size() ? 2 : 1;
+      const std::size_t n = IsShiftJisLeadByte(b) && k + 1 < decoded.size() ? 2 : 1;
       out.append(decoded, k, n);
       k += n;
     }

@@ -174,13 +174,13 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
           break;
         }
         // Whole characters, so a trail byte is never taken for a quote.
-        const std::size_t n = IsLeadByte(at(i)) && i + 1 < text.size() ? 2 : 1;
+        const std::size_t n = IsShiftJisLeadByte(at(i)) && i + 1 < text.size() ? 2 : 1;
         member.append(text.substr(i, n));
         i += n;
       }
     } else {
       while (i < text.size() && at(i) > ' ' && at(i) != ',') {
-        const std::size_t n = IsLeadByte(at(i)) && i + 1 < text.size() ? 2 : 1;
+        const std::size_t n = IsShiftJisLeadByte(at(i)) && i + 1 < text.size() ? 2 : 1;
         member.append(text.substr(i, n));
         i += n;
       }

@@ -25,7 +25,7 @@ std::uint16_t ReadChar(std::string_view text, std::size_t& pos) {
   if (pos < 1 || pos > text.size()) return 0;
   const unsigned char b = ByteAt(text, pos);
   if (b == 0) return 0;  // a NUL ends the text: stay on it
-  if (!IsLeadByte(b)) {
+  if (!IsShiftJisLeadByte(b)) {
     ++pos;
     return b;
   }
@@ -43,7 +43,7 @@ void UnreadChar(std::string_view text, std::size_t& pos) {
   // from there: an odd count means the previous character is double-byte.
   const std::size_t last = pos - 1;  // last byte of the previous character
   std::size_t run = 0;
-  for (std::size_t q = last - 1; q >= 1 && IsLeadByte(ByteAt(text, q)); --q) ++run;
+  for (std::size_t q = last - 1; q >= 1 && IsShiftJisLeadByte(ByteAt(text, q)); --q) ++run;
   pos -= (run % 2 == 1) ? 2 : 1;
 }
 
@@ -97,7 +97,7 @@ std::uint16_t ReadEscape(std::string_view text, std::size_t& pos) {
 std::string CodeToText(std::uint16_t code) {
   const auto high = static_cast<unsigned char>(code >> 8);
   const auto low = static_cast<char>(code & 0xFF);
-  if (IsLeadByte(high)) return std::string{static_cast<char>(high), low};
+  if (IsShiftJisLeadByte(high)) return std::string{static_cast<char>(high), low};
   return std::string(1, low);
 }
 

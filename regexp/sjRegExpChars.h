@@ -12,11 +12,9 @@
 #include <string>
 #include <string_view>
 
-namespace quenza {
+#include "ShiftJisText.h"
 
-inline constexpr bool IsLeadByte(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
+namespace quenza {
 
 // Reads the character at pos and moves pos past it. Raises ERegExpParser
 // when the byte at pos is a lead byte with nothing after it.

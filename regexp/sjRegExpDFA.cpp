@@ -72,7 +72,7 @@ void TRE_DFA::Build() {
   }
   for (int b = 0; b < 256; ++b)
     skipStopsAtByte_[static_cast<std::size_t>(b)] =
-        initialMovesOnByte_[static_cast<std::size_t>(b)] || IsLeadByte(static_cast<unsigned char>(b)) || b == 0;
+        initialMovesOnByte_[static_cast<std::size_t>(b)] || IsShiftJisLeadByte(static_cast<unsigned char>(b)) || b == 0;
 }
 
 // Adds q and every state reachable from it by empty moves, depth first.

@@ -21,7 +21,7 @@ std::string_view UpToNul(std::string_view text) {
 inline std::uint16_t NextChar(std::string_view text, std::size_t& p) {
   if (p >= text.size()) return 0;
   const auto b = static_cast<unsigned char>(text[p]);
-  if (IsLeadByte(b) && p + 1 < text.size() && text[p + 1] != '\0') {
+  if (IsShiftJisLeadByte(b) && p + 1 < text.size() && text[p + 1] != '\0') {
     const auto trail = static_cast<unsigned char>(text[p + 1]);
     p += 2;
     return static_cast<std::uint16_t>(b << 8 | trail);
