@@ -15,8 +15,6 @@ namespace {
 
 using namespace quenza;
 
-};
-
 TRecordingHost& Host() {
   static TRecordingHost host;
   return host;
