@@ -191,6 +191,16 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
     if (result.delivered++ == 0) first = last;
   };
 
+  // Every flush of the view's queue is one change of the document.
+  QTextDocument* doc = form.Memo1->document();
+  int blocks_before = doc->blockCount();
+  const QMetaObject::Connection inserts = QObject::connect(doc, &QTextDocument::contentsChange, [&](int, int, int) {
+    const int blocks = doc->blockCount();
+    ++result.view_inserts;
+    result.most_lines_per_insert = std::max<long>(result.most_lines_per_insert, blocks - blocks_before);
+    blocks_before = blocks;
+  });
+
   TProbe probe(*form.Memo1);
   std::atomic<bool> probing{true};
   std::thread prober([&] {
@@ -226,6 +236,7 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
   prober.join();
   QCoreApplication::removePostedEvents(&probe, kProbeEvent);
   server.OnUDPRead = handler;
+  QObject::disconnect(inserts);
   result.counters = server.Counters();
   // The server learns of drops only with the next datagram it receives: the
   // socket's own count shows drops after the last one too.

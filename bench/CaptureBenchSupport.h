@@ -74,6 +74,10 @@ struct TFloodResult {
   TNetUDPServerCounters counters; // the server's, just before End log
   long socket_drops = -1;         // the system's own drop count of the socket then (SO_MEMINFO)
   std::vector<double> latencies_ms;
+  // The view's inserts while the flood ran (each flush of its queued lines
+  // is one), and the most lines one of them took in.
+  long view_inserts = 0;
+  long most_lines_per_insert = 0;
 };
 
 // One flood through form's receiver (the window must be shown, its settings

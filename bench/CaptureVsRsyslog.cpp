@@ -97,6 +97,8 @@ struct TRun {
   double p50_ms = -1, p99_ms = -1, max_ms = -1;
   long peak_kb = 0;
   long rss_before_kb = 0;     // Quenza: resident memory when the run began
+  long view_inserts = 0;      // Quenza: inserts into the view, and the most lines in one
+  long most_lines_per_insert = 0;
   std::string load;
 
   bool Lossless() const { return lines == sent && sent > 0; }
@@ -130,7 +132,10 @@ void PrintRun(const TRun& r) {
                Grouped(static_cast<double>(r.Lost())).c_str(), KernelText(r).c_str(),
                r.receiver == "Quenza" ? (", queue " + Grouped(static_cast<double>(r.queue_drops))).c_str() : "",
                Grouped(r.lines_per_s).c_str());
-  if (r.p99_ms >= 0) std::fprintf(stderr, ", input p50 %.1f p99 %.1f max %.1f ms", r.p50_ms, r.p99_ms, r.max_ms);
+  if (r.p99_ms >= 0) {
+    std::fprintf(stderr, ", input p50 %.1f p99 %.1f max %.1f ms, %ld inserts into the view (at most %s lines)", r.p50_ms,
+                 r.p99_ms, r.max_ms, r.view_inserts, Grouped(static_cast<double>(r.most_lines_per_insert)).c_str());
+  }
   std::fprintf(stderr, ", peak %s MB (from %s), load %s\n", Grouped(static_cast<double>(r.peak_kb) / 1024).c_str(),
                Grouped(static_cast<double>(r.rss_before_kb) / 1024).c_str(), r.load.c_str());
 }
@@ -329,6 +334,8 @@ class TBench {
     run.queue_drops = r.counters.droppedQueueFull;
     run.p50_ms = Percentile(r.latencies_ms, 0.50);
     run.p99_ms = Percentile(r.latencies_ms, 0.99);
+    run.view_inserts = r.view_inserts;
+    run.most_lines_per_insert = r.most_lines_per_insert;
     run.max_ms = r.latencies_ms.empty() ? 0 : *std::max_element(r.latencies_ms.begin(), r.latencies_ms.end());
     quenza_rcvbuf_ = r.receive_queue_bytes;
     // Free the document before the next run, so each starts alike.

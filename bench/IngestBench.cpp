@@ -64,6 +64,7 @@ void BM_Ingest(benchmark::State& state) {
                  options.rate, r.receive_queue_bytes / 1024, r.lines, kDatagrams, kDatagrams - r.lines,
                  r.delivery_seconds, r.lines_per_s, input_max, state.counters["input_p99_ms"].value,
                  r.latencies_ms.size(), r.sender_ok ? "ok" : "FAILED");
+    std::fprintf(stderr, "  %ld inserts into the view, at most %ld lines in one\n", r.view_inserts, r.most_lines_per_insert);
     if (r.delivered != r.lines) std::fprintf(stderr, "  (deliveries %ld but %ld lines)\n", r.delivered, r.lines);
   }
 }
