@@ -16,7 +16,7 @@
 // With each Quenza run, the input latency (a key posted every 100 ms), and
 // with each run the peak memory (VmHWM of this process, reset before the
 // run; of rsyslogd, started anew for each run) and the load average. Then
-// the CPU used over 5 s of capture with nothing arriving.
+// the CPU time and wakeups of all threads over 5 s of capture with nothing arriving.
 //
 // rsyslogd (Debian package rsyslog) runs in the foreground with a private
 // configuration, pid file and work folder in a temporary folder, bound to
@@ -24,7 +24,6 @@
 // is never touched. This is a program with its own main rather than a Google
 // Benchmark suite: the sweep picks each rate from the run before it.
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -181,27 +180,33 @@ bool PortBound(int port) {
   return false;
 }
 
-// User plus system CPU seconds of a process, from /proc/<pid>/stat.
-double ProcessCpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  double ticks = 0;
-  // After the name: state is field 3; utime and stime are fields 14 and 15.
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i >= 14) ticks += std::atof(field.c_str());
+// What a process has used: CPU seconds on all its threads (schedstat, in
+// nanoseconds, where /proc/<pid>/stat counts whole clock ticks) and how often
+// its threads went to sleep and woke again (voluntary context switches).
+struct TProcessUse {
+  double cpu_seconds = 0;
+  long wakeups = 0;
+};
+
+TProcessUse ProcessUse(pid_t pid) {
+  TProcessUse use;
+  const fs::path tasks = pid == 0 ? fs::path("/proc/self/task") : fs::path("/proc/" + std::to_string(pid) + "/task");
+  std::error_code error;
+  for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    double ns = 0;
+    if (schedstat >> ns) use.cpu_seconds += ns * 1e-9;
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) use.wakeups += std::atol(line.c_str() + 24);
+    }
   }
-  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+  return use;
 }
 
-double SelfCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+TProcessUse operator-(const TProcessUse& a, const TProcessUse& b) {
+  return TProcessUse{a.cpu_seconds - b.cpu_seconds, a.wakeups - b.wakeups};
 }
 
 long LinesInFile(const fs::path& path) {
@@ -463,24 +468,24 @@ class TBench {
     return sweep;
   }
 
-  // CPU used over kIdleSpan with capture on and nothing arriving.
-  double QuenzaIdleCpuSeconds() {
+  // What each uses over kIdleSpan with capture on and nothing arriving.
+  TProcessUse QuenzaIdle() {
     form_.BeginLog1Click();
     // Settle first: the start's own work is not idling.
     RunEventLoop(std::chrono::milliseconds(500));
-    const double before = SelfCpuSeconds();
+    const TProcessUse before = ProcessUse(0);
     RunEventLoop(kIdleSpan);
-    const double used = SelfCpuSeconds() - before;
+    const TProcessUse used = ProcessUse(0) - before;
     form_.EndLog1Click();
     return used;
   }
 
-  double RsyslogIdleCpuSeconds() {
+  TProcessUse RsyslogIdle() {
     rsyslog_.Start();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const double before = ProcessCpuSeconds(rsyslog_.Pid());
+    const TProcessUse before = ProcessUse(rsyslog_.Pid());
     std::this_thread::sleep_for(kIdleSpan);
-    const double used = ProcessCpuSeconds(rsyslog_.Pid()) - before;
+    const TProcessUse used = ProcessUse(rsyslog_.Pid()) - before;
     rsyslog_.Stop();
     return used;
   }
@@ -540,8 +545,8 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
   std::fprintf(stderr, "idle: capture on, nothing arriving, %lld s each\n",
                static_cast<long long>(kIdleSpan.count()));
   const std::string idle_load = LoadAverage();
-  const double quenza_idle = bench.QuenzaIdleCpuSeconds();
-  const double rsyslog_idle = bench.RsyslogIdleCpuSeconds();
+  const TProcessUse quenza_idle = bench.QuenzaIdle();
+  const TProcessUse rsyslog_idle = bench.RsyslogIdle();
 
   long quenza_peak = 0;
   for (const TRun& r : gRuns) {
@@ -606,10 +611,15 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
   std::printf("%-44s %-26s %-26s\n", "peak memory (VmHWM), largest run",
               (Grouped(static_cast<double>(quenza_peak) / 1024) + " MB").c_str(),
               (Grouped(static_cast<double>(bench.RsyslogPeakKb()) / 1024) + " MB").c_str());
-  char idle_q[64], idle_r[64];
-  std::snprintf(idle_q, sizeof idle_q, "%.0f ms (%.2f%%)", quenza_idle * 1000, pct(quenza_idle, 5.0));
-  std::snprintf(idle_r, sizeof idle_r, "%.0f ms (%.2f%%)", rsyslog_idle * 1000, pct(rsyslog_idle, 5.0));
-  std::printf("%-44s %-26s %-26s\n", "CPU over 5 s on, nothing arriving", idle_q, idle_r);
+  const double idle_seconds = std::chrono::duration<double>(kIdleSpan).count();
+  const auto idle_text = [&](const TProcessUse& use) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f ms (%.3f%%), %ld wakeups", use.cpu_seconds * 1000,
+                  pct(use.cpu_seconds, idle_seconds), use.wakeups);
+    return std::string(text);
+  };
+  std::printf("%-44s %-26s | %s\n", "CPU over 5 s on, nothing arriving", idle_text(quenza_idle).c_str(),
+              idle_text(rsyslog_idle).c_str());
   std::printf("%-44s %s\n", "load average at the idle measurement", idle_load.c_str());
   std::printf("\nEvery run (lost = sent - lines; load = 1, 5, 15 min averages at its start):\n");
   std::printf("%-8s %12s %10s %12s %10s %10s %20s %12s %17s %13s  %s\n", "receiver", "asked", "sent", "reached/s",
