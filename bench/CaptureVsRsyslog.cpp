@@ -24,7 +24,6 @@
 // is never touched. This is a program with its own main rather than a Google
 // Benchmark suite: the sweep picks each rate from the run before it.
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <spawn.h>
@@ -56,7 +55,6 @@
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "Unit1.h"
-#include "Unit3.h"
 
 extern char** environ;
 
