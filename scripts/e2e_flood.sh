@@ -88,6 +88,9 @@ wait_status_steady() {
   done
 }
 
+# The saved file $1 is complete (the file is replaced whole when saved).
+saved_after_line() { [ -s "$1" ] && tail -c 200 "$1" | iconv -c -f CP932 -t UTF-8 | grep -q 'e2e: after the flood'; }
+
 # Nothing waits in the program's socket (ss: Recv-Q).
 socket_empty() { [ "$(ss -ulnH "sport = :$port" | awk '{ print $2; exit }')" = 0 ]; }
 
@@ -166,18 +169,30 @@ flood_run() {
   [ "$sent" = "$flood" ] || fail "$name: the sender sent $sent of $flood"
   echo "$name: sent $flood datagrams in $seconds s"
 
+  # The last line sent is the last to arrive: once the saved file holds it,
+  # it holds everything that was not dropped. A file saved too early (a
+  # pause on a loaded machine can look steady) is saved again.
   wait_status_steady
-  drops=$(kernel_drops)
-  [ -n "$drops" ] || fail "$name: ss does not show the program's socket on port $port"
-  if [ -n "$picture" ]; then
-    import -window root "$picture" || fail "screenshot failed"
-    cp "$work/status.png" "${picture%.png}.status.png"
-  fi
-
   xdotool windowfocus --sync "$main"
   xdotool key --clearmodifiers ctrl+s
   answer_file_dialog 名前を付けて保存 "$log"
   wait_for 60 test -s "$log" || fail "$name: nothing was saved"
+  local deadline=$((SECONDS + 90)) before
+  until saved_after_line "$log"; do
+    [ $SECONDS -ge $deadline ] && fail "$name: the last logger line never reached the saved file"
+    wait_status_steady
+    before=$(stat -c %i "$log")
+    xdotool windowfocus --sync "$main"
+    xdotool key --clearmodifiers ctrl+s
+    if window_shown 名前を付けて保存; then fail "$name: Ctrl+S asked for a name although a file is current"; fi
+    wait_for 60 sh -c "[ \"\$(stat -c %i '$log')\" != '$before' ]" || true
+  done
+  drops=$(kernel_drops)
+  [ -n "$drops" ] || fail "$name: ss does not show the program's socket on port $port"
+  if [ -n "$picture" ]; then
+    import -window root "$picture" || fail "screenshot failed"
+    status_bar_shot "${picture%.png}.status.png"
+  fi
   no_error_dialog
   end_log
   quit_program
