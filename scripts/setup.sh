@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
-  xvfb xauth imagemagick x11-apps xdotool bsdutils)
+  xvfb xauth imagemagick x11-apps xdotool bsdutils iproute2)
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
