@@ -1,4 +1,7 @@
 # The receiver: datagrams from a separate sender process through the real
 # receiver module into the real main window, and one datagram on its own.
-quenza_add_bench(IngestBench GUI OWN_MAIN SOURCES IngestBench.cpp LIBS quenza_app)
+quenza_add_bench(IngestBench GUI OWN_MAIN SOURCES IngestBench.cpp CaptureBenchSupport.cpp LIBS quenza_app)
 add_dependencies(IngestBench IngestSender)
+# The same against rsyslogd (Debian package rsyslog, run privately), one table.
+quenza_add_bench(CaptureVsRsyslog GUI OWN_MAIN SOURCES CaptureVsRsyslog.cpp CaptureBenchSupport.cpp LIBS quenza_app)
+add_dependencies(CaptureVsRsyslog IngestSender)

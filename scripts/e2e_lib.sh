@@ -46,3 +46,75 @@ start_xvfb() {
   printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
   export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 }
+
+# Driving the program: it runs from $work/bin/quenza (a copy, with its settings
+# file beside it), its output in $work/quenza.log; $port is the port capture
+# uses. start_program sets $app_pid and $main (the main window), quit_program
+# clears $app_pid. Failures go through the script's fail().
+
+window_shown() { find_window "$1" >/dev/null; }
+window_gone() { ! find_window "$1" >/dev/null; }
+
+# The first visible window titled exactly $1, focused; its id in $focused.
+focus_window() {
+  wait_for 30 window_shown "$1" || fail "window '$1' did not appear"
+  focused=$(find_window "$1")
+  # No window manager here: focus the window directly instead of activating it.
+  xdotool windowfocus --sync "$focused"
+  wait_for 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = '$focused' ]" || fail "window '$1' did not take the focus"
+}
+
+# The receiver binds every local address; /proc lists the port in hex.
+port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
+port_free() { ! port_bound; }
+
+start_program() {
+  "$work/bin/quenza" >>"$work/quenza.log" 2>&1 &
+  app_pid=$!
+  focus_window Quenza
+  main=$focused
+}
+
+begin_log() {
+  xdotool key --clearmodifiers ctrl+b
+  wait_for 20 port_bound || fail "capture did not start on port $port"
+}
+
+end_log() {
+  xdotool key --clearmodifiers ctrl+e
+  wait_for 20 port_free || fail "capture did not stop"
+}
+
+# Ctrl+Q; the unsaved-text question, if any, is answered Yes with Enter.
+quit_program() {
+  xdotool windowfocus --sync "$main"
+  xdotool key --clearmodifiers ctrl+q
+  local deadline=$((SECONDS + 30))
+  while kill -0 "$app_pid" 2>/dev/null; do
+    if window_shown 確認; then
+      focus_window 確認
+      xdotool key Return
+    fi
+    [ $SECONDS -ge $deadline ] && fail "program did not exit"
+    sleep 0.2
+  done
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=""
+  [ "$status" -eq 0 ] || fail "program exited with status $status"
+}
+
+# Types a full path into the focused file dialog and accepts it.
+answer_file_dialog() {
+  focus_window "$1"
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$2"
+  sleep 0.3
+  xdotool key Return
+  wait_for 20 window_gone "$1" || fail "dialog '$1' did not close"
+  xdotool windowfocus --sync "$main"
+}
+
+no_error_dialog() {
+  if window_shown エラー; then fail "an error dialog is open"; fi
+}

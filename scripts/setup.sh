@@ -3,14 +3,20 @@
 # any of them is missing. Runs apt-get as root, or through sudo otherwise.
 #   bash scripts/setup.sh        the build, the tests and the end-to-end runs
 #   bash scripts/setup.sh fuzz   also clang and its fuzzer runtime (make fuzz)
+#   bash scripts/setup.sh bench  also rsyslog, which bench/CaptureVsRsyslog runs
+#                                as its own private rsyslogd (a system service the
+#                                package may start is never used by it)
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfontconfig-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
   xvfb xauth imagemagick x11-apps x11-utils xdotool bsdutils
-  dpkg-dev file desktop-file-utils appstream)
+  dpkg-dev file desktop-file-utils appstream iproute2)
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = bench ]; then
+  packages+=(rsyslog)
 fi
 
 missing=()

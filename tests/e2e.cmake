@@ -23,3 +23,11 @@ add_test(NAME e2e_desktop
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_desktop.sh $<TARGET_FILE:quenza>
                  ${CMAKE_BINARY_DIR}/e2e_desktop.png)
 set_tests_properties(e2e_desktop PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS e2e)
+
+# A flood end to end: logger lines around 200,000 datagrams at full speed, then
+# the status bar (a screenshot) and a saved file that must hold every line
+# that was not dropped by the system, in order.
+add_test(NAME e2e_flood
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_flood.sh $<TARGET_FILE:quenza>
+                 $<TARGET_FILE:SendDatagram> $<TARGET_FILE:IngestSender> ${CMAKE_BINARY_DIR}/e2e_flood.png)
+set_tests_properties(e2e_flood PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)

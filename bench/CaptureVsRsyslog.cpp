@@ -1,0 +1,703 @@
+// Capture against rsyslog, in one invocation and one table: the real receiver
+// module and main window (offscreen, shown, default options) and rsyslogd's
+// imudp writing each message to a file, fed by the same sender (IngestSender,
+// 120-byte datagrams) with the same socket receive queue (4 MB asked for on
+// each side: Quenza asks for it itself, rsyslog through rcvbufSize).
+//
+//   CaptureVsRsyslog [--quick] [--count=N] [--start=RATE] [--bisect=N]
+//
+// (a) COUNT datagrams (1,000,000; --quick 100,000) at full speed: lines in
+//     the view, lines in rsyslog's file once it stops growing, their ratio.
+// (b) For each, the highest rate with no loss over COUNT datagrams: from
+//     --start (100,000/s) doubling or halving to the first change, then
+//     --bisect (2) bisections. A rate the sender cannot reach counts as what
+//     it reached.
+// (c) Quenza at twice its zero-loss rate: the rate at which lines came.
+// With each Quenza run, the input latency (a key posted every 100 ms), and
+// with each run the peak memory (VmHWM of this process, reset before the
+// run; of rsyslogd, started anew for each run) and the load average. Then
+// the CPU time and wakeups of all threads over 5 s of capture with nothing arriving.
+//
+// rsyslogd (Debian package rsyslog) runs in the foreground with a private
+// configuration, pid file and work folder in a temporary folder, bound to
+// 127.0.0.1 on a free port, and is ended by its process id; a system rsyslog
+// is never touched. This is a program with its own main rather than a Google
+// Benchmark suite: the sweep picks each rate from the run before it.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <spawn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Application.h"
+#include "CaptureBenchSupport.h"
+#include "LogView.h"
+#include "MessageDialogs.h"
+#include "Unit1.h"
+
+extern char** environ;
+
+namespace quenza::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kRsyslogd = "/usr/sbin/rsyslogd";
+// The receive queue both ask for, in bytes.
+constexpr int kReceiveQueueRequest = 4 * 1024 * 1024;
+// rsyslog's file has stopped growing when it stays the same this long.
+constexpr auto kFileQuiet = std::chrono::milliseconds(1500);
+constexpr auto kIdleSpan = std::chrono::seconds(5);
+// Below this the sweep gives up looking for a rate without loss.
+constexpr long kLowestRate = 3125;
+// A paced sender reaching less than this share of its rate is at full speed.
+constexpr double kSaturated = 0.9;
+
+struct TOptions {
+  long count = 1000000;
+  long start = 100000;
+  int bisections = 2;
+};
+
+// One run of one receiver.
+struct TRun {
+  std::string receiver;
+  long requested = 0;         // per second; 0: full speed
+  long sent = 0;
+  double sent_per_s = 0;      // as the sender reached it
+  long lines = 0;             // what the receiver made of them
+  double lines_per_s = 0;     // first to last line
+  std::uint64_t kernel_drops = 0;   // as the socket counts them
+  long counted_drops = -1;          // Quenza: what its counters say of them
+  std::uint64_t queue_drops = 0;  // Quenza's receive queue
+  double p50_ms = -1, p99_ms = -1, max_ms = -1;
+  long peak_kb = 0;
+  long rss_before_kb = 0;     // Quenza: resident memory when the run began
+  long view_inserts = 0;      // Quenza: inserts into the view, and the most lines in one
+  long most_lines_per_insert = 0;
+  std::string load;
+
+  bool Lossless() const { return lines == sent && sent > 0; }
+  long Lost() const { return sent - lines; }
+};
+
+std::vector<TRun> gRuns;
+
+std::string Grouped(double n) {
+  std::string digits = std::to_string(std::llround(n));
+  const int first = digits[0] == '-' ? 1 : 0;
+  for (int i = static_cast<int>(digits.size()) - 3; i > first; i -= 3) digits.insert(static_cast<size_t>(i), ",");
+  return digits;
+}
+
+std::string RateText(long rate) { return rate == 0 ? std::string("full speed") : Grouped(static_cast<double>(rate)) + "/s"; }
+
+// Dropped by the system; for Quenza with what its counters reported, when that differs.
+std::string KernelText(const TRun& r) {
+  std::string text = Grouped(static_cast<double>(r.kernel_drops));
+  if (r.counted_drops >= 0 && static_cast<std::uint64_t>(r.counted_drops) != r.kernel_drops) {
+    text += " (counted " + Grouped(static_cast<double>(r.counted_drops)) + ")";
+  }
+  return text;
+}
+
+void PrintRun(const TRun& r) {
+  std::fprintf(stderr, "  %-7s %12s: sent %9s at %9s/s, lines %9s (lost %9s; kernel %s%s), %9s lines/s",
+               r.receiver.c_str(), RateText(r.requested).c_str(), Grouped(static_cast<double>(r.sent)).c_str(),
+               Grouped(r.sent_per_s).c_str(), Grouped(static_cast<double>(r.lines)).c_str(),
+               Grouped(static_cast<double>(r.Lost())).c_str(), KernelText(r).c_str(),
+               r.receiver == "Quenza" ? (", queue " + Grouped(static_cast<double>(r.queue_drops))).c_str() : "",
+               Grouped(r.lines_per_s).c_str());
+  if (r.p99_ms >= 0) {
+    std::fprintf(stderr, ", input p50 %.1f p99 %.1f max %.1f ms, %ld inserts into the view (at most %s lines)", r.p50_ms,
+                 r.p99_ms, r.max_ms, r.view_inserts, Grouped(static_cast<double>(r.most_lines_per_insert)).c_str());
+  }
+  std::fprintf(stderr, ", peak %s MB (from %s), load %s\n", Grouped(static_cast<double>(r.peak_kb) / 1024).c_str(),
+               Grouped(static_cast<double>(r.rss_before_kb) / 1024).c_str(), r.load.c_str());
+}
+
+// "skmem:(r0,rb8388608,...,d12)" of the UDP socket bound to port, from ss:
+// the receive queue the system granted (rb) and what it dropped (d).
+struct TSocketMemory {
+  long rb = -1;
+  long drops = -1;
+};
+
+TSocketMemory SocketMemory(int port) {
+  TSocketMemory m;
+  const std::string command = "ss -ulmnH 'sport = :" + std::to_string(port) + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return m;
+  std::string text;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  pclose(pipe);
+  const auto field = [&](const char* key) -> long {
+    const std::size_t at = text.find(key);
+    return at == std::string::npos ? -1 : std::atol(text.c_str() + at + std::strlen(key));
+  };
+  m.rb = field(",rb");
+  m.drops = field(",d");
+  return m;
+}
+
+// /proc/net/udp lists the bound address and port in hex.
+bool PortBound(int port) {
+  std::ifstream in("/proc/net/udp");
+  std::string line;
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", port);
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string slot, local;
+    fields >> slot >> local;
+    if (local.size() >= 5 && local.compare(local.size() - 5, 5, wanted) == 0) return true;
+  }
+  return false;
+}
+
+// What a process has used: CPU seconds on all its threads (schedstat, in
+// nanoseconds, where /proc/<pid>/stat counts whole clock ticks) and how often
+// its threads went to sleep and woke again (voluntary context switches).
+struct TProcessUse {
+  double cpu_seconds = 0;
+  long wakeups = 0;
+};
+
+TProcessUse ProcessUse(pid_t pid) {
+  TProcessUse use;
+  const fs::path tasks = pid == 0 ? fs::path("/proc/self/task") : fs::path("/proc/" + std::to_string(pid) + "/task");
+  std::error_code error;
+  for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    double ns = 0;
+    if (schedstat >> ns) use.cpu_seconds += ns * 1e-9;
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) use.wakeups += std::atol(line.c_str() + 24);
+    }
+  }
+  return use;
+}
+
+TProcessUse operator-(const TProcessUse& a, const TProcessUse& b) {
+  return TProcessUse{a.cpu_seconds - b.cpu_seconds, a.wakeups - b.wakeups};
+}
+
+long LinesInFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  long lines = 0;
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    lines += std::count(buffer, buffer + in.gcount(), '\n');
+  }
+  return lines;
+}
+
+long FileSize(const fs::path& path) {
+  struct stat st{};
+  return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+// rsyslogd in the foreground on 127.0.0.1:port, writing every message it
+// receives as one line of outputFile. Everything it uses lives in dir.
+class TRsyslog {
+ public:
+  TRsyslog(fs::path dir, int port) : dir_(std::move(dir)), port_(port) {
+    fs::create_directories(dir_ / "work");
+    std::ofstream conf(dir_ / "rsyslog.conf");
+    conf << "global(workDirectory=\"" << (dir_ / "work").string() << "\")\n"
+         << "module(load=\"imudp\")\n"
+         << "template(name=\"messageOnly\" type=\"string\" string=\"%msg%\\n\")\n"
+         << "ruleset(name=\"bench\") {\n"
+         << "  action(type=\"omfile\" file=\"" << OutputFile().string() << "\" template=\"messageOnly\")\n"
+         << "}\n"
+         << "input(type=\"imudp\" address=\"127.0.0.1\" port=\"" << port_ << "\" rcvbufSize=\""
+         << kReceiveQueueRequest << "\" ruleset=\"bench\")\n";
+  }
+  TRsyslog(const TRsyslog&) = delete;
+  TRsyslog& operator=(const TRsyslog&) = delete;
+  ~TRsyslog() { Stop(); }
+
+  fs::path OutputFile() const { return dir_ / "messages.log"; }
+  pid_t Pid() const { return pid_; }
+  int Port() const { return port_; }
+
+  // Starts with an empty output file and waits until the port is bound.
+  void Start() {
+    fs::remove(OutputFile());
+    fs::remove(dir_ / "rsyslogd.pid");
+    const std::string conf = (dir_ / "rsyslog.conf").string(), pidfile = (dir_ / "rsyslogd.pid").string(),
+                      log = (dir_ / "rsyslogd.log").string();
+    std::vector<std::string> args = {kRsyslogd, "-n", "-f", conf, "-i", pidfile};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    const int failed = posix_spawn(&pid_, kRsyslogd, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) Fail("cannot start rsyslogd");
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!PortBound(port_)) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = 0;
+        Fail("rsyslogd exited at start");
+      }
+      if (Clock::now() > deadline) Fail("rsyslogd did not bind its port");
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  // Ends it by its process id (it writes what it still holds first).
+  void Stop() {
+    if (pid_ == 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (waitpid(pid_, &status, WNOHANG) != pid_) {
+      if (Clock::now() > deadline) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    pid_ = 0;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) {
+    std::ifstream log(dir_ / "rsyslogd.log");
+    std::fprintf(stderr, "%s; its output:\n%s\n", what.c_str(),
+                 std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>()).c_str());
+    if (pid_ != 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    std::exit(1);
+  }
+
+  fs::path dir_;
+  int port_;
+  pid_t pid_ = 0;
+};
+
+class TBench {
+ public:
+  TBench(TForm1& form, const TOptions& options, const fs::path& dir)
+      : form_(form), options_(options), dir_(dir), rsyslog_(dir / "rsyslog", FreeUdpPort()) {}
+
+  TRun Quenza(long rate) {
+    TFloodOptions flood;
+    flood.count = options_.count;
+    flood.rate = rate;
+    flood.sender_output = (dir_ / "sender.txt").string();
+    TRun run;
+    run.receiver = "Quenza";
+    run.requested = rate;
+    run.load = LoadAverage();
+    ResetPeakMemory();
+    run.rss_before_kb = ResidentMemoryKb();
+    const TFloodResult r = RunFlood(form_, flood);
+    run.peak_kb = PeakMemoryKb();
+    if (!r.sender_ok) std::fprintf(stderr, "  (the sender failed)\n");
+    run.sent = r.sent;
+    run.sent_per_s = r.sender_seconds > 0 ? static_cast<double>(r.sent) / r.sender_seconds : 0;
+    run.lines = r.lines;
+    run.lines_per_s = r.lines_per_s;
+    run.counted_drops = static_cast<long>(r.counters.droppedByKernel);
+    run.kernel_drops = r.socket_drops >= 0 ? static_cast<std::uint64_t>(r.socket_drops) : r.counters.droppedByKernel;
+    run.queue_drops = r.counters.droppedQueueFull;
+    run.p50_ms = Percentile(r.latencies_ms, 0.50);
+    run.p99_ms = Percentile(r.latencies_ms, 0.99);
+    run.view_inserts = r.view_inserts;
+    run.most_lines_per_insert = r.most_lines_per_insert;
+    run.max_ms = r.latencies_ms.empty() ? 0 : *std::max_element(r.latencies_ms.begin(), r.latencies_ms.end());
+    quenza_rcvbuf_ = r.receive_queue_bytes;
+    // Free the document before the next run, so each starts alike.
+    form_.Memo1->Clear();
+    return Record(run);
+  }
+
+  TRun Rsyslog(long rate) {
+    TRun run;
+    run.receiver = "rsyslog";
+    run.requested = rate;
+    run.load = LoadAverage();
+    rsyslog_.Start();
+    const TSocketMemory granted = SocketMemory(rsyslog_.Port());
+    rsyslog_rcvbuf_ = granted.rb;
+    const fs::path output = rsyslog_.OutputFile();
+    const std::string sender_output = (dir_ / "sender.txt").string();
+    const Clock::time_point start = Clock::now();
+    const pid_t sender = StartSender(rsyslog_.Port(), options_.count, rate, sender_output);
+    const auto give_up = std::chrono::seconds(120) +
+                         (rate > 0 ? std::chrono::seconds(options_.count / rate) : std::chrono::seconds(0));
+    bool sender_done = false;
+    int sender_status = 0;
+    long size = 0;
+    Clock::time_point first{}, last = start;
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      const Clock::time_point now = Clock::now();
+      if (!sender_done && waitpid(sender, &sender_status, WNOHANG) == sender) sender_done = true;
+      const long now_size = FileSize(output);
+      if (now_size != size) {
+        if (size == 0) first = now;
+        last = now;
+        size = now_size;
+      }
+      if ((sender_done && now - last > kFileQuiet) || now - start > give_up) break;
+    }
+    if (!sender_done) {
+      kill(sender, SIGKILL);
+      waitpid(sender, &sender_status, 0);
+    }
+    const TSocketMemory after = SocketMemory(rsyslog_.Port());
+    run.kernel_drops = after.drops > 0 ? static_cast<std::uint64_t>(after.drops) : 0;
+    run.peak_kb = PeakMemoryKb(rsyslog_.Pid());
+    rsyslog_peak_kb_ = std::max(rsyslog_peak_kb_, run.peak_kb);
+    const long lines_while_growing = LinesInFile(output);
+    rsyslog_.Stop();
+    run.lines = LinesInFile(output);
+    if (run.lines != lines_while_growing) {
+      std::fprintf(stderr, "  (rsyslog wrote %ld more lines while stopping)\n", run.lines - lines_while_growing);
+    }
+    double seconds = 0;
+    if (!ReadSenderReport(sender_output, run.sent, seconds)) {
+      std::fprintf(stderr, "  (the sender failed)\n");
+      run.sent = options_.count;
+    }
+    run.sent_per_s = seconds > 0 ? static_cast<double>(run.sent) / seconds : 0;
+    const double span = std::chrono::duration<double>(last - first).count();
+    run.lines_per_s = span > 0 ? static_cast<double>(lines_while_growing) / span : 0;
+    return Record(run);
+  }
+
+  struct TSweep {
+    std::optional<TRun> best;  // the fastest run without loss
+    bool at_full_speed = false;  // no loss even as fast as the sender goes
+    std::optional<TRun> first_loss;
+  };
+
+  // The highest rate without loss, from start: doubling or halving to the
+  // first change, then bisecting. A run already made (full speed) is reused.
+  TSweep Sweep(const std::function<TRun(long)>& run, const TRun& full_speed) {
+    TSweep sweep;
+    if (full_speed.Lossless()) {
+      sweep.best = full_speed;
+      sweep.at_full_speed = true;
+      return sweep;
+    }
+    sweep.first_loss = full_speed;
+    long rate = options_.start;
+    long lo = 0, hi = 0;
+    TRun r = run(rate);
+    if (r.Lossless()) {
+      for (;;) {
+        lo = rate;
+        sweep.best = r;
+        if (r.sent_per_s < kSaturated * static_cast<double>(rate)) {
+          sweep.at_full_speed = true;
+          return sweep;
+        }
+        rate *= 2;
+        r = run(rate);
+        if (!r.Lossless()) {
+          hi = rate;
+          sweep.first_loss = r;
+          break;
+        }
+      }
+    } else {
+      hi = rate;
+      sweep.first_loss = r;
+      for (;;) {
+        rate /= 2;
+        if (rate < kLowestRate) return sweep;
+        r = run(rate);
+        if (r.Lossless()) {
+          lo = rate;
+          sweep.best = r;
+          break;
+        }
+        hi = rate;
+        sweep.first_loss = r;
+      }
+    }
+    for (int i = 0; i < options_.bisections; ++i) {
+      const long mid = (lo + hi) / 2;
+      r = run(mid);
+      if (r.Lossless()) {
+        lo = mid;
+        sweep.best = r;
+      } else {
+        hi = mid;
+        sweep.first_loss = r;
+      }
+    }
+    return sweep;
+  }
+
+  // What each uses over kIdleSpan with capture on and nothing arriving.
+  TProcessUse QuenzaIdle() {
+    form_.BeginLog1Click();
+    // Settle first: the start's own work is not idling.
+    RunEventLoop(std::chrono::milliseconds(500));
+    const TProcessUse before = ProcessUse(0);
+    RunEventLoop(kIdleSpan);
+    const TProcessUse used = ProcessUse(0) - before;
+    form_.EndLog1Click();
+    return used;
+  }
+
+  TProcessUse RsyslogIdle() {
+    rsyslog_.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const TProcessUse before = ProcessUse(rsyslog_.Pid());
+    std::this_thread::sleep_for(kIdleSpan);
+    const TProcessUse used = ProcessUse(rsyslog_.Pid()) - before;
+    rsyslog_.Stop();
+    return used;
+  }
+
+  int QuenzaReceiveQueue() const { return quenza_rcvbuf_; }
+  long RsyslogReceiveQueue() const { return rsyslog_rcvbuf_; }
+  long RsyslogPeakKb() const { return rsyslog_peak_kb_; }
+
+ private:
+  static TRun Record(TRun run) {
+    PrintRun(run);
+    gRuns.push_back(run);
+    return run;
+  }
+
+  static void RunEventLoop(std::chrono::milliseconds span) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(span.count()), &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+
+  TForm1& form_;
+  TOptions options_;
+  fs::path dir_;
+  TRsyslog rsyslog_;
+  int quenza_rcvbuf_ = 0;
+  long rsyslog_rcvbuf_ = 0;
+  long rsyslog_peak_kb_ = 0;
+};
+
+std::string Latencies(const std::optional<TRun>& r) {
+  if (!r || r->p99_ms < 0) return "-";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f / %.1f ms", r->p50_ms, r->p99_ms);
+  return text;
+}
+
+std::string SweepText(const TBench::TSweep& s) {
+  if (!s.best) return "none >= " + Grouped(kLowestRate) + "/s";
+  return (s.at_full_speed ? ">= " : "") + Grouped(s.best->sent_per_s) + "/s";
+}
+
+int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
+  TBench bench(form, options, dir);
+  const std::string count = Grouped(static_cast<double>(options.count));
+  std::fprintf(stderr, "(a) %s datagrams at full speed\n", count.c_str());
+  const TRun quenza_full = bench.Quenza(0);
+  const TRun rsyslog_full = bench.Rsyslog(0);
+  std::fprintf(stderr, "(b) the highest rate without loss over %s datagrams\n", count.c_str());
+  const TBench::TSweep quenza_sweep = bench.Sweep([&](long rate) { return bench.Quenza(rate); }, quenza_full);
+  const TBench::TSweep rsyslog_sweep = bench.Sweep([&](long rate) { return bench.Rsyslog(rate); }, rsyslog_full);
+  std::optional<TRun> doubled;
+  if (quenza_sweep.best) {
+    std::fprintf(stderr, "(c) Quenza at twice its rate without loss\n");
+    doubled = bench.Quenza(std::lround(2 * quenza_sweep.best->sent_per_s));
+  }
+  std::fprintf(stderr, "idle: capture on, nothing arriving, %lld s each\n",
+               static_cast<long long>(kIdleSpan.count()));
+  const std::string idle_load = LoadAverage();
+  const TProcessUse quenza_idle = bench.QuenzaIdle();
+  const TProcessUse rsyslog_idle = bench.RsyslogIdle();
+
+  long quenza_peak = 0;
+  for (const TRun& r : gRuns) {
+    if (r.receiver == "Quenza") quenza_peak = std::max(quenza_peak, r.peak_kb);
+  }
+  const auto pct = [](double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; };
+  std::printf("\nCapture against rsyslog: %s datagrams of 120 bytes per run, IngestSender on 127.0.0.1\n", count.c_str());
+  std::printf("%-44s %-26s %-26s %s\n", "", "Quenza (module + view)", "rsyslog (imudp to a file)", "Quenza/rsyslog");
+  std::printf("%-44s %-26s %-26s\n", "socket receive queue granted (SO_RCVBUF)",
+              (Grouped(bench.QuenzaReceiveQueue()) + " B").c_str(),
+              (Grouped(static_cast<double>(bench.RsyslogReceiveQueue())) + " B").c_str());
+  char a_q[64], a_r[64];
+  std::snprintf(a_q, sizeof a_q, "%s (%.1f%%)", Grouped(static_cast<double>(quenza_full.lines)).c_str(),
+                pct(static_cast<double>(quenza_full.lines), static_cast<double>(quenza_full.sent)));
+  std::snprintf(a_r, sizeof a_r, "%s (%.1f%%)", Grouped(static_cast<double>(rsyslog_full.lines)).c_str(),
+                pct(static_cast<double>(rsyslog_full.lines), static_cast<double>(rsyslog_full.sent)));
+  std::printf("%-44s %-26s %-26s %.3f (target >= 1.0)\n", "(a) delivered at full speed", a_q, a_r,
+              rsyslog_full.lines > 0 ? static_cast<double>(quenza_full.lines) / static_cast<double>(rsyslog_full.lines)
+                                     : 0.0);
+  std::printf("%-44s %-26s %-26s\n", "    sender reached",
+              (Grouped(quenza_full.sent_per_s) + "/s").c_str(), (Grouped(rsyslog_full.sent_per_s) + "/s").c_str());
+  std::printf("%-44s %-26s %-26s\n", "    lines per second while delivering",
+              (Grouped(quenza_full.lines_per_s) + "/s").c_str(), (Grouped(rsyslog_full.lines_per_s) + "/s").c_str());
+  const double ratio_b = quenza_sweep.best && rsyslog_sweep.best
+                             ? quenza_sweep.best->sent_per_s / rsyslog_sweep.best->sent_per_s
+                             : 0.0;
+  char b_ratio[64];
+  std::snprintf(b_ratio, sizeof b_ratio, "%s%.3f (target >= 0.75)", rsyslog_sweep.at_full_speed ? "<= " : "", ratio_b);
+  std::printf("%-44s %-26s %-26s %s\n", "(b) highest rate without loss", SweepText(quenza_sweep).c_str(),
+              SweepText(rsyslog_sweep).c_str(), b_ratio);
+  std::printf("%-44s %-26s %-26s\n", "    first rate that lost",
+              quenza_sweep.first_loss ? (Grouped(quenza_sweep.first_loss->sent_per_s) + "/s").c_str() : "-",
+              rsyslog_sweep.first_loss && !rsyslog_sweep.at_full_speed
+                  ? (Grouped(rsyslog_sweep.first_loss->sent_per_s) + "/s").c_str()
+                  : "-");
+  if (quenza_sweep.best) {
+    std::printf("%-44s %-26s\n", "    lines per second in that run", (Grouped(quenza_sweep.best->lines_per_s) + "/s").c_str());
+  }
+  if (doubled) {
+    // Against the offered rate without loss, and against the rate at which
+    // lines came in that run: a queue that absorbs the whole burst makes the
+    // first larger than what the main thread keeps up with.
+    char c_text[160];
+    std::snprintf(c_text, sizeof c_text, "%s lines/s = %.0f%% of %s/s (target >= 90%%), %.0f%% of %s lines/s",
+                  Grouped(doubled->lines_per_s).c_str(), pct(doubled->lines_per_s, quenza_sweep.best->sent_per_s),
+                  Grouped(quenza_sweep.best->sent_per_s).c_str(),
+                  pct(doubled->lines_per_s, quenza_sweep.best->lines_per_s),
+                  Grouped(quenza_sweep.best->lines_per_s).c_str());
+    std::printf("%-44s %s\n", ("(c) asked " + RateText(doubled->requested) + ", reached " +
+                               Grouped(doubled->sent_per_s) + "/s").c_str(), c_text);
+    std::printf("%-44s %s of %s lost\n", "", Grouped(static_cast<double>(doubled->Lost())).c_str(),
+                Grouped(static_cast<double>(doubled->sent)).c_str());
+  }
+  std::printf("%-44s %-26s\n", "input latency p50 / p99, full speed", Latencies(quenza_full).c_str());
+  std::printf("%-44s %-26s\n", "input latency p50 / p99, fastest without loss", Latencies(quenza_sweep.best).c_str());
+  std::printf("%-44s %-26s\n", "input latency p50 / p99, twice that", Latencies(doubled).c_str());
+  double worst_p99 = 0;
+  for (const TRun& r : gRuns) worst_p99 = std::max(worst_p99, r.p99_ms);
+  char worst[64];
+  std::snprintf(worst, sizeof worst, "%.1f ms (target < 100 ms)", worst_p99);
+  std::printf("%-44s %-26s\n", "input latency p99, worst of all runs", worst);
+  std::printf("%-44s %-26s %-26s\n", "peak memory (VmHWM), largest run",
+              (Grouped(static_cast<double>(quenza_peak) / 1024) + " MB").c_str(),
+              (Grouped(static_cast<double>(bench.RsyslogPeakKb()) / 1024) + " MB").c_str());
+  const double idle_seconds = std::chrono::duration<double>(kIdleSpan).count();
+  const auto idle_text = [&](const TProcessUse& use) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f ms (%.3f%%), %ld wakeups", use.cpu_seconds * 1000,
+                  pct(use.cpu_seconds, idle_seconds), use.wakeups);
+    return std::string(text);
+  };
+  std::printf("%-44s %-26s | %s\n", "CPU over 5 s on, nothing arriving", idle_text(quenza_idle).c_str(),
+              idle_text(rsyslog_idle).c_str());
+  std::printf("%-44s %s\n", "load average at the idle measurement", idle_load.c_str());
+  std::printf("\nEvery run (lost = sent - lines; load = 1, 5, 15 min averages at its start):\n");
+  std::printf("%-8s %12s %10s %12s %10s %10s %20s %12s %17s %13s  %s\n", "receiver", "asked", "sent", "reached/s",
+              "lines", "lost", "kernel (counted)", "lines/s", "input p50/p99 ms", "peak (from) MB", "load");
+  for (const TRun& r : gRuns) {
+    char lat[32] = "-";
+    if (r.p99_ms >= 0) std::snprintf(lat, sizeof lat, "%.1f / %.1f", r.p50_ms, r.p99_ms);
+    const std::string peak = Grouped(static_cast<double>(r.peak_kb) / 1024) +
+                             (r.rss_before_kb > 0 ? " (" + Grouped(static_cast<double>(r.rss_before_kb) / 1024) + ")" : "");
+    std::printf("%-8s %12s %10s %12s %10s %10s %20s %12s %17s %13s  %s\n", r.receiver.c_str(),
+                RateText(r.requested).c_str(), Grouped(static_cast<double>(r.sent)).c_str(),
+                Grouped(r.sent_per_s).c_str(), Grouped(static_cast<double>(r.lines)).c_str(),
+                Grouped(static_cast<double>(r.Lost())).c_str(), KernelText(r).c_str(),
+                Grouped(r.lines_per_s).c_str(), lat, peak.c_str(), r.load.c_str());
+  }
+  return 0;
+}
+
+bool ParseOptions(int argc, char** argv, TOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&](const char* name, long& out) {
+      const std::string prefix = std::string(name) + "=";
+      if (arg.rfind(prefix, 0) != 0) return false;
+      out = std::atol(arg.c_str() + prefix.size());
+      return out > 0;
+    };
+    long bisections = 0;
+    if (arg == "--quick") {
+      options.count = 100000;
+    } else if (value("--count", options.count) || value("--start", options.start)) {
+    } else if (value("--bisect", bisections)) {
+      options.bisections = static_cast<int>(bisections);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace quenza::bench
+
+int main(int argc, char** argv) {
+  using namespace quenza;
+  bench::TOptions options;
+  if (!bench::ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: %s [--quick] [--count=N] [--start=RATE] [--bisect=N]\n", argv[0]);
+    return 2;
+  }
+  if (access(bench::kRsyslogd, X_OK) != 0) {
+    std::fprintf(stderr,
+                 "%s is missing: install the Debian package rsyslog (apt-get install --no-install-recommends "
+                 "rsyslog, or bash scripts/setup.sh bench). This benchmark never starts nor changes a system "
+                 "rsyslog; it runs its own rsyslogd with a private configuration.\n",
+                 bench::kRsyslogd);
+    return 1;
+  }
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication qt(argc, argv);
+  TApplication application;
+  application.SetTitle("Quenza");
+  // A dialog would wait for ever offscreen: report it and go on.
+  TESTING_ONLY_SetMessageAnswerer([](const TMessageRequest& r) {
+    std::fprintf(stderr, "dialog: %s\n", r.text.c_str());
+    return TModalResult::mrOk;
+  });
+  QTemporaryDir dir;
+  application.TESTING_ONLY_SetExeName(dir.filePath(QStringLiteral("quenza")));
+  {
+    // Default options but the port.
+    std::ofstream ini(dir.filePath(QStringLiteral("quenza.ini")).toStdString(), std::ios::binary);
+    ini << "[SYSLOG]\r\nPort=" << bench::FreeUdpPort() << "\r\n";
+  }
+  TForm1* form = application.AddModule(std::make_unique<TForm1>());
+  form->resize(1000, 700);
+  form->show();
+  QCoreApplication::processEvents();
+  const int status = bench::Run(*form, options, dir.path().toStdString());
+  form->Memo1->SetModified(false);
+  application.DestroyModules();
+  return status;
+}
