@@ -43,21 +43,14 @@ fail() {
 
 source "$(dirname "$0")/e2e_lib.sh"
 
-port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
-
 start_xvfb 1024x768x24
 mkdir "$work/bin"
 cp "$exe" "$work/bin/quenza"
 port=$("$send_datagram" --free-port) || fail "no free port"
 printf '[SYSLOG]\r\nPort=%s\r\n[LOGFILE]\r\nEnable=1\r\nFolder=%s\r\n' "$port" "$work/logs" >"$work/bin/quenza.ini"
 
-"$work/bin/quenza" >"$work/quenza.log" 2>&1 &
-app_pid=$!
-wait_for 30 find_window Quenza || fail "main window did not appear"
-main=$(find_window Quenza)
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers ctrl+b
-wait_for 20 port_bound || fail "capture did not start on port $port"
+start_program
+begin_log
 
 rate=20000
 start=$(date +%s.%N)
