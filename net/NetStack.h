@@ -47,6 +47,9 @@ class TNetStack {
   // Takes the datagrams already waiting on s into slots, never waiting (see
   // ws2::recvbatch): how many it filled, or -1 (WSAEWOULDBLOCK: none waits).
   virtual int ReceiveBatch(TSocket s, ws2::TRecvSlot* slots, int count) = 0;
+  // The datagrams the system has dropped on s so far (see ws2::dropcount);
+  // false when the platform cannot tell.
+  virtual bool KernelDropCount(TSocket s, std::uint32_t& count) = 0;
   // Each list may be null. Raises ENetStackSetSizeExceeded for a list of more
   // than 64 sockets before waiting. timeoutMs ws2::kWaitForever waits without
   // limit. On return each given list holds only its ready sockets.

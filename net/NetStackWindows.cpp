@@ -53,6 +53,10 @@ int TNetStackWindows::ReceiveBatch(TSocket s, ws2::TRecvSlot* slots, int count) 
   return ws2::recvbatch(s, slots, count);
 }
 
+bool TNetStackWindows::KernelDropCount(TSocket s, std::uint32_t& count) {
+  return ws2::dropcount(s, &count) == 0;
+}
+
 int TNetStackWindows::WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList,
                                   int timeoutMs) {
   TSocketList* lists[3] = {readList, writeList, errorList};

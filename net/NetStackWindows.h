@@ -23,6 +23,7 @@ class TNetStackWindows : public TNetStack {
   std::uint16_t NetworkToHost(std::uint16_t value) override;
   int ReceiveFrom(TSocket s, void* buffer, int length, int flags, std::string& address, int& port) override;
   int ReceiveBatch(TSocket s, ws2::TRecvSlot* slots, int count) override;
+  bool KernelDropCount(TSocket s, std::uint32_t& count) override;
   int WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList, int timeoutMs) override;
   int SetSocketOption(TSocket s, int level, int optionName, const void* value, int length) override;
   int ShutdownSocket(TSocket s, int how) override;

@@ -45,7 +45,7 @@ void TNetUDPListenerThread::Pass() {
 void TNetUDPListenerThread::Drain(TSocket s, TNetSocketHandle& binding) {
   for (int taken = 0; taken < kMaxPerTurn;) {
     const int n = SocketStack->ReceiveBatch(s, slots_.data(), static_cast<int>(slots_.size()));
-    if (SocketStack->CheckResult(n, {ws2::WSAEWOULDBLOCK})) return;  // drained
+    if (SocketStack->CheckResult(n, {ws2::WSAEWOULDBLOCK})) return NoteDrained(s, binding);
     const TArrivalTime arrival = std::chrono::system_clock::now();
     std::size_t kept = 0;
     std::uint64_t tooLarge = 0;
@@ -65,8 +65,16 @@ void TNetUDPListenerThread::Drain(TSocket s, TNetSocketHandle& binding) {
     server_.TakeBatch(incoming_.data(), kept, tooLarge, binding, arrival);
     taken += n;
     // A short batch took all there was; what came since, the next wait reports.
-    if (n < static_cast<int>(slots_.size()) || IsStopped()) return;
+    if (n < static_cast<int>(slots_.size())) return NoteDrained(s, binding);
+    if (IsStopped()) return;
   }
+}
+
+void TNetUDPListenerThread::NoteDrained(TSocket s, TNetSocketHandle& binding) {
+  // Drops after the last datagram taken come with no datagram to report
+  // them: the system's count is asked for whenever the socket is empty.
+  std::uint32_t drops = 0;
+  if (SocketStack->KernelDropCount(s, drops)) binding.NoteKernelDropCount(drops);
 }
 
 }  // namespace quenza

@@ -9,7 +9,8 @@
 // (recvbatch), but only up to kMaxPerTurn datagrams before the other ready
 // bindings get their turn, the next wait returning at once for what is left;
 // a datagram longer than BufferSize is counted as too large and dropped whole;
-// the system's drop count rides on the datagrams and is noted on the binding;
+// the system's drop count rides on the datagrams and is asked for whenever a
+// binding is found empty, and is noted on the binding;
 // every exception of one socket's receive is discarded, so one bad socket
 // never ends reception; and after StopLoop the remaining ready sockets of the
 // pass are skipped.
@@ -49,6 +50,7 @@ class TNetUDPListenerThread : public TNetThread {
 
  private:
   void Drain(TSocket s, TNetSocketHandle& binding);
+  void NoteDrained(TSocket s, TNetSocketHandle& binding);
 
   TNetUDPServer& server_;
   std::atomic<int> selectTimeout_{kSelectTimeout};

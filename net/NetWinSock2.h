@@ -96,6 +96,10 @@ int recvfrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from, int* f
 // never waiting for one. Returns how many slots it filled, or kSocketError
 // with WSAEWOULDBLOCK when nothing is waiting.
 int recvbatch(TSocket s, TRecvSlot* slots, int count);
+// The datagrams the system has dropped on s so far, for want of room in its
+// receive queue: the same count recvbatch reports with a datagram, but
+// without waiting for one to arrive after the drops. Our own addition too.
+int dropcount(TSocket s, std::uint32_t* count);
 std::uint16_t(htons)(std::uint16_t value);  // parenthesised: glibc may define a macro
 std::uint16_t(ntohs)(std::uint16_t value);
 int shutdown(TSocket s, int how);

@@ -15,6 +15,7 @@
 #include "NetSocketErrors.h"
 
 #include <arpa/inet.h>
+#include <linux/sock_diag.h>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -304,6 +305,17 @@ int recvfrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from, int* f
   if (n < 0) return FailFromErrno();
   if (n > len) return FailWith(WSAEMSGSIZE);
   return static_cast<int>(n);
+}
+
+int dropcount(TSocket s, std::uint32_t* count) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (count == nullptr) return FailWith(WSAEFAULT);
+  std::uint32_t memory[SK_MEMINFO_VARS] = {};
+  socklen_t length = sizeof memory;
+  if (::getsockopt(static_cast<int>(s), SOL_SOCKET, SO_MEMINFO, memory, &length) != 0) return FailFromErrno();
+  if (length < static_cast<socklen_t>(sizeof(std::uint32_t) * (SK_MEMINFO_DROPS + 1))) return FailWith(WSAENOPROTOOPT);
+  *count = memory[SK_MEMINFO_DROPS];
+  return 0;
 }
 
 int recvbatch(TSocket s, TRecvSlot* slots, int count) {

@@ -770,6 +770,45 @@ TEST_F(NetUDPServerTest, KernelDropsAreCountedPerBindingAndSummed) {
   EXPECT_EQ(c.droppedQueueFull + c.tooLarge, 0u);
 }
 
+// Former bugs: drops after the last datagram taken went uncounted until
+// another datagram arrived to carry the system's count.
+TEST_F(NetUDPServerTest, KernelDropsAreCountedWithoutALaterDatagram) {
+  server_->SetThreadedEvent(true);
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool release = false;
+  std::atomic<bool> holding{false};
+  TEndCapture end{server_};
+  server_->OnUDPRead = [&](TNetUDPServer&, TNetMemoryStream& data, TNetSocketHandle&) {
+    if (std::string(data.Bytes()) != "hold") return;
+    holding = true;
+    std::unique_lock lock(mutex);
+    cv.wait(lock, [&] { return release; });
+  };
+  const int port = Activate();
+  const int fd = static_cast<int>(server_->Bindings()[0].Socket());
+  const int small = 4096;
+  ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+  TPosixSocket sender;
+  sender.SendTo(port, "hold");
+  ASSERT_TRUE(HoldUntil([&] { return holding.load(); }));
+  const std::string filler(100, 'f');
+  for (int i = 0; i < 200; ++i) sender.SendTo(port, filler);
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+  }
+  cv.notify_all();
+  // Nothing more is sent: the listener empties the queue, and the counts add up.
+  ASSERT_TRUE(HoldUntil([&] {
+    const TNetUDPServerCounters c = server_->Counters();
+    return c.received + c.droppedByKernel >= 201;
+  }));
+  const TNetUDPServerCounters c = server_->Counters();
+  EXPECT_GT(c.droppedByKernel, 0u);
+  EXPECT_EQ(c.received + c.droppedByKernel, 201u);
+}
+
 TEST_F(NetUDPServerTest, CountersStartAfreshAtEachActivation) {
   for (int round = 0; round < 2; ++round) {
     received_.clear();
