@@ -38,7 +38,11 @@ void TForm1::CreateCaptureStatus() {
   connect(capture_status_timer_, &QTimer::timeout, this, GuardedSlot([this] { RefreshCaptureStatus(); }));
 }
 
-void TForm1::AppendLine(std::string_view line, int /*severity*/) { Memo1->AppendLine(line); }
+void TForm1::AppendLine(std::string_view line, int /*severity*/) {
+  Memo1->AppendLine(line);
+  // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
+  if (!capture_status_timer_->isActive()) capture_status_timer_->start();
+}
 
 void TForm1::UpdateCaptureCommands(bool active) {
   BeginLog1->setEnabled(!active);
@@ -46,13 +50,10 @@ void TForm1::UpdateCaptureCommands(bool active) {
   tbBeginLog1->setEnabled(BeginLog1->isEnabled());
   tbEndLog1->setEnabled(EndLog1->isEnabled());
   mmConfig1->setEnabled(BeginLog1->isEnabled());
-  // A start or a stop: the counters as they are now, then a few times a second while on.
+  // A start or a stop: the counters as they are now, then a few times a
+  // second while lines come.
   RefreshCaptureStatus();
-  if (active) {
-    capture_status_timer_->start();
-  } else {
-    capture_status_timer_->stop();
-  }
+  if (!active) capture_status_timer_->stop();
 }
 
 std::string TForm1::LogFolderPath() {
@@ -65,6 +66,7 @@ std::string TForm1::LogFolderPath() {
 void TForm1::KeepPainting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 void TForm1::ShowDatagramError(const std::string& text) {
+  if (!capture_status_timer_->isActive()) capture_status_timer_->start();
   // One dialog at a time, and it does not wait: capture goes on, and the
   // errors meanwhile are counted in it.
   if (datagram_error_dialog_) {
@@ -79,7 +81,10 @@ void TForm1::ReportError(const std::string& text) { ShowErrorReport(text); }
 
 void TForm1::RefreshCaptureStatus() {
   if (DataModule3 != nullptr) {
-    last_capture_status_ = DataModule3->Status();
+    const TCaptureStatus now = DataModule3->Status();
+    // Nothing changed since the last look: rest until the next line comes.
+    if (now == last_capture_status_) capture_status_timer_->stop();
+    last_capture_status_ = now;
     if (DataModule3->LogFile) {
       const std::string failure = DataModule3->LogFile->TakeNewFailure();
       if (!failure.empty()) {

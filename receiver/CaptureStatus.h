@@ -22,6 +22,8 @@ struct TCaptureStatus {
   std::uint64_t logUnwritten = 0;   // lines not in the log file (yet, or lost)
   bool logFailing = false;          // writing the log file fails at the moment
 
+  bool operator==(const TCaptureStatus&) const = default;
+
   // Something the user should see even after capture has stopped.
   bool HasLosses() const { return dropped > 0 || tooLarge > 0 || errors > 0 || logUnwritten > 0; }
 };

@@ -45,6 +45,8 @@ void TLogFileWriter::Append(std::string_view line, const TDateTimeValue& arrival
   bool wake = false;
   {
     std::lock_guard lock(mutex_);
+    // The writer sleeps while there is nothing to write; the first line wakes it.
+    wake = queue_.empty();
     const std::size_t size = line.size() + 2;
     if (queued_bytes_ + size > kMaxQueuedBytes) {
       ++status_.lost;
@@ -56,7 +58,7 @@ void TLogFileWriter::Append(std::string_view line, const TDateTimeValue& arrival
     batch.bytes.append("\r\n");
     ++batch.lines;
     ++status_.waiting;
-    wake = queued_bytes_ < kEagerBytes && queued_bytes_ + size >= kEagerBytes && status_.lastError.empty();
+    wake = wake || (queued_bytes_ < kEagerBytes && queued_bytes_ + size >= kEagerBytes && status_.lastError.empty());
     queued_bytes_ += size;
   }
   if (wake) wake_.notify_one();
@@ -89,6 +91,9 @@ void TLogFileWriter::TESTING_ONLY_SetInterval(int milliseconds) {
 void TLogFileWriter::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
+    // No wake-ups while capture is quiet.
+    wake_.wait(lock, [&] { return stopping_ || sync_requested_ != sync_done_ || !queue_.empty(); });
+    // Lines wait up to the interval, so they are written in batches.
     wake_.wait_for(lock, std::chrono::milliseconds(interval_ms_), [&] {
       return stopping_ || sync_requested_ != sync_done_ || (queued_bytes_ >= kEagerBytes && status_.lastError.empty());
     });
