@@ -12,6 +12,7 @@
 #include "AtomicFile.h"
 #include "Exception.h"
 #include "Guarded.h"
+#include "LineFilter.h"
 #include "TextCodec.h"
 
 namespace quenza {
@@ -42,6 +43,22 @@ bool IsInputEvent(const QEvent* event) {
   }
 }
 
+// Input that can scroll or select: what it leaves behind decides following.
+bool IsUserMove(const QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+      return true;
+    case QEvent::MouseMove:
+      return static_cast<const QMouseEvent*>(event)->buttons() != Qt::NoButton;
+    default:
+      return false;
+  }
+}
+
 std::string SystemText(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace
@@ -64,9 +81,12 @@ TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   flush_timer_.setSingleShot(true);
   flush_timer_.setInterval(kFlushIntervalMs);
   connect(&flush_timer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
+  // Drags, clicks on the bar and the wheel all arrive as slider actions.
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          GuardedSlot([this](int /*action*/) { ScrollBarAction(); }));
 }
 
-void TLogView::AppendLine(std::string_view line) {
+void TLogView::AppendLine(std::string_view line, int severity) {
   QString text = DecodeSjis(line);
   QTextDocument* doc = document();
   bool at_line_start;
@@ -87,6 +107,8 @@ void TLogView::AppendLine(std::string_view line) {
     pending_ += text;
   }
   pending_chars_ += added;
+  const bool hidden = arrival_rule_ && !arrival_rule_(severity, line);
+  pending_lines_.push_back(TPendingLine{static_cast<std::int8_t>(severity < 0 ? kNoSeverity : severity), hidden});
   if (!flush_timer_.isActive()) flush_timer_.start();
 }
 
@@ -94,17 +116,114 @@ void TLogView::FlushPending() {
   if (pending_.isEmpty()) return;
   flush_timer_.stop();
   QTextDocument* doc = document();
+  QScrollBar* vbar = verticalScrollBar();
+  QScrollBar* hbar = horizontalScrollBar();
+  const int v = vbar->value();
+  const int h = hbar->value();
+  const int anchor = textCursor().anchor();
+  const int position = textCursor().position();
+  // The first pending line goes into the empty last line, or after a break
+  // when the text ends without one.
+  const int first = doc->blockCount() - 1 + (pending_.front() == QLatin1Char('\n') ? 1 : 0);
   QTextCursor cursor(doc);
   cursor.movePosition(QTextCursor::End);
   // Captured lines are no undo steps; switching undo off for the insert is
   // the only way Qt offers, and it empties the history.
   doc->setUndoRedoEnabled(false);
+  // One edit block: the layout hears of the new lines once, after they have
+  // their severities and visibility.
+  cursor.beginEditBlock();
   cursor.insertText(pending_);
+  int hidden = 0;
+  QTextBlock block = doc->findBlockByNumber(first);
+  for (const TPendingLine& line : pending_lines_) {
+    if (!block.isValid()) break;
+    block.setUserState(line.severity);
+    if (line.hidden) {
+      block.setVisible(false);
+      ++hidden;
+    }
+    block = block.next();
+  }
+  cursor.endEditBlock();
   doc->setUndoRedoEnabled(true);
+  const int count = static_cast<int>(pending_lines_.size());
   pending_.clear();
   pending_chars_ = 0;
-  setTextCursor(cursor);  // caret after the new text, selection gone
+  pending_lines_.clear();
+  if (follow_) {
+    setTextCursor(cursor);  // caret after the new text, selection gone
+  } else {
+    // The insert moved a caret that stood at the very end; put it back, and
+    // the scroll position with it.
+    if (textCursor().anchor() != anchor || textCursor().position() != position) {
+      QTextCursor keep(doc);
+      keep.setPosition(anchor);
+      keep.setPosition(position, QTextCursor::KeepAnchor);
+      setTextCursor(keep);
+    }
+    vbar->setValue(v);
+    hbar->setValue(h);
+  }
   doc->setModified(true);
+  emit LinesAppended(count, hidden);
+}
+
+void TLogView::SetFollow(bool on) {
+  if (on) {
+    FlushPending();
+    QTextCursor end = textCursor();
+    end.movePosition(QTextCursor::End);
+    setTextCursor(end);
+  }
+  ChangeFollow(on);
+}
+
+void TLogView::ChangeFollow(bool on) {
+  if (follow_ == on) return;
+  follow_ = on;
+  emit FollowChanged(on);
+}
+
+void TLogView::ReviewFollow(const QEvent* e, int scrolled_from) {
+  if (!IsUserMove(e)) return;
+  const QScrollBar* vbar = verticalScrollBar();
+  const bool selected = textCursor().hasSelection();
+  if (follow_) {
+    if (vbar->value() < scrolled_from || selected) ChangeFollow(false);
+    return;
+  }
+  if (e->type() == QEvent::KeyPress && static_cast<const QKeyEvent*>(e)->matches(QKeySequence::MoveToEndOfDocument)) {
+    ChangeFollow(true);
+  } else if (vbar->value() > scrolled_from && vbar->value() >= vbar->maximum() && !selected) {
+    ChangeFollow(true);
+  }
+}
+
+void TLogView::ScrollBarAction() {
+  // The slider already shows where the action goes; the value follows later.
+  const QScrollBar* vbar = verticalScrollBar();
+  const int target = vbar->sliderPosition();
+  if (follow_ && target < vbar->value()) {
+    ChangeFollow(false);
+  } else if (!follow_ && target > vbar->value() && target >= vbar->maximum() && !textCursor().hasSelection()) {
+    ChangeFollow(true);
+  }
+}
+
+void TLogView::MarkLabelledLines(std::string_view text) {
+  // The lines as DecodeSjisText splits them: at CR LF, CR or LF.
+  QTextBlock block = document()->firstBlock();
+  std::size_t start = 0;
+  while (block.isValid() && start <= text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const int severity = SeverityOfLabel(text.substr(start, end - start));
+    if (severity != kNoSeverity) block.setUserState(severity);
+    if (end == text.size()) break;
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    block = block.next();
+  }
 }
 
 std::string TLogView::Text() {
@@ -117,13 +236,18 @@ std::string TLogView::Text() {
 void TLogView::SetText(std::string_view text) {
   pending_.clear();
   pending_chars_ = 0;
+  pending_lines_.clear();
   setPlainText(DecodeSjisText(text));
+  MarkLabelledLines(text);
+  emit TextReplaced();
 }
 
 void TLogView::Clear() {
   pending_.clear();
   pending_chars_ = 0;
+  pending_lines_.clear();
   clear();
+  emit TextReplaced();
 }
 
 bool TLogView::IsEmpty() {
@@ -221,6 +345,7 @@ void TLogView::DoClearSelection() {
 void TLogView::DoSelectAll() {
   FlushPending();
   selectAll();
+  ChangeFollow(false);
 }
 
 bool TLogView::IsEditShortcut(const QKeyEvent* event) const {
@@ -242,7 +367,9 @@ bool TLogView::event(QEvent* e) {
       e->ignore();
       return;
     }
+    const int scrolled_from = verticalScrollBar()->value();
     handled = QPlainTextEdit::event(e);
+    ReviewFollow(e, scrolled_from);
   });
   return handled;
 }
@@ -251,7 +378,9 @@ bool TLogView::viewportEvent(QEvent* e) {
   bool handled = false;
   Guarded([&] {
     if (IsInputEvent(e)) FlushPending();
+    const int scrolled_from = verticalScrollBar()->value();
     handled = QPlainTextEdit::viewportEvent(e);
+    ReviewFollow(e, scrolled_from);
   });
   return handled;
 }

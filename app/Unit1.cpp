@@ -53,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreateToolBar();
   CreatePopupMenu();
   CreateStatusBar();
+  CreateViewCommands();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
                           GuardedSlot([this] { Edit1Click(); }));
@@ -62,6 +63,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
           }));
   Memo1->setFocus();
   FormCreate();
+  LoadViewOptions();
 }
 
 TForm1::~TForm1() {
@@ -307,7 +309,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TForm1::AppendLine(std::string_view line, int /*severity*/) { Memo1->AppendLine(line); }
+void TForm1::AppendLine(std::string_view line, int severity) { Memo1->AppendLine(line, severity); }
 
 void TForm1::UpdateCaptureCommands(bool active) {
   BeginLog1->setEnabled(!active);

@@ -16,3 +16,7 @@ add_test(NAME e2e_settings_dialog
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_settings_dialog.sh $<TARGET_FILE:quenza>
                  ${CMAKE_BINARY_DIR}/e2e_settings_dialog.png)
 set_tests_properties(e2e_settings_dialog PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS e2e)
+
+# Find, filter, follow and colours: the matching logic alone, then the view,
+# the engines and the main window's commands.
+quenza_add_test(LineFilterTest SOURCES LineFilterTest.cpp LIBS quenza_app)

@@ -1,0 +1,15 @@
+// The view's options, section VIEW of the settings file, with their
+// defaults. Read when the main window is created; written when the user
+// switches them in the View menu.
+#pragma once
+
+#include "SettingsOption.h"
+
+namespace quenza::view_options {
+
+inline constexpr std::string_view kSection = "VIEW";
+
+inline constexpr TFlagOption Follow{kSection, "Follow", true};
+inline constexpr TFlagOption SeverityColors{kSection, "SeverityColors", true};
+
+}  // namespace quenza::view_options
