@@ -61,6 +61,33 @@ bool IsUserMove(const QEvent* event) {
 
 std::string SystemText(const QString& s) { return s.toUtf8().toStdString(); }
 
+// The view's vertical scroll bar, telling the view what the user's own
+// clicks, drags and wheel turns did to it. (The view's slider signals cannot
+// tell: the editor answers a page step before anyone else hears of it, and
+// programmatic changes look the same.) A held arrow or page area repeats on a
+// timer, so a release is measured from where the press began.
+class TUserScrollBar : public QScrollBar {
+ public:
+  using TReview = std::function<void(const QEvent*, int scrolled_from)>;
+  explicit TUserScrollBar(TReview review) : QScrollBar(Qt::Vertical), review_(std::move(review)) {}
+
+ protected:
+  bool event(QEvent* e) override {
+    bool handled = false;
+    Guarded([&] {
+      const int before = e->type() == QEvent::MouseButtonRelease ? pressed_at_ : value();
+      if (e->type() == QEvent::MouseButtonPress) pressed_at_ = value();
+      handled = QScrollBar::event(e);
+      if (IsUserMove(e)) review_(e, before);
+    });
+    return handled;
+  }
+
+ private:
+  TReview review_;
+  int pressed_at_ = 0;
+};
+
 }  // namespace
 
 TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
@@ -81,9 +108,10 @@ TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   flush_timer_.setSingleShot(true);
   flush_timer_.setInterval(kFlushIntervalMs);
   connect(&flush_timer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
-  // Drags, clicks on the bar and the wheel all arrive as slider actions.
-  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
-          GuardedSlot([this](int /*action*/) { ScrollBarAction(); }));
+  setVerticalScrollBar(new TUserScrollBar([this](const QEvent* e, int scrolled_from) { ReviewFollow(e, scrolled_from); }));
+  // The editor answers page steps on its bar itself; it hooked the bar it
+  // made, so hook this one the same way.
+  connect(verticalScrollBar(), SIGNAL(actionTriggered(int)), this, SLOT(_q_verticalScrollbarActionTriggered(int)));
 }
 
 void TLogView::AppendLine(std::string_view line, int severity) {
@@ -153,6 +181,7 @@ void TLogView::FlushPending() {
   pending_lines_.clear();
   if (follow_) {
     setTextCursor(cursor);  // caret after the new text, selection gone
+    vbar->setValue(vbar->maximum());
   } else {
     // The insert moved a caret that stood at the very end; put it back, and
     // the scroll position with it.
@@ -175,6 +204,7 @@ void TLogView::SetFollow(bool on) {
     QTextCursor end = textCursor();
     end.movePosition(QTextCursor::End);
     setTextCursor(end);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
   }
   ChangeFollow(on);
 }
@@ -196,17 +226,6 @@ void TLogView::ReviewFollow(const QEvent* e, int scrolled_from) {
   if (e->type() == QEvent::KeyPress && static_cast<const QKeyEvent*>(e)->matches(QKeySequence::MoveToEndOfDocument)) {
     ChangeFollow(true);
   } else if (vbar->value() > scrolled_from && vbar->value() >= vbar->maximum() && !selected) {
-    ChangeFollow(true);
-  }
-}
-
-void TLogView::ScrollBarAction() {
-  // The slider already shows where the action goes; the value follows later.
-  const QScrollBar* vbar = verticalScrollBar();
-  const int target = vbar->sliderPosition();
-  if (follow_ && target < vbar->value()) {
-    ChangeFollow(false);
-  } else if (!follow_ && target > vbar->value() && target >= vbar->maximum() && !textCursor().hasSelection()) {
     ChangeFollow(true);
   }
 }

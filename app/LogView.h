@@ -131,7 +131,6 @@ class TLogView : public QPlainTextEdit {
   bool IsEditShortcut(const QKeyEvent* event) const;
   void ChangeFollow(bool on);
   void ReviewFollow(const QEvent* event, int scrolled_from);
-  void ScrollBarAction();
   void MarkLabelledLines(std::string_view text);
 
   struct TPendingLine {

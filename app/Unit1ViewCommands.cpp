@@ -5,6 +5,7 @@
 // wherever the focus is.
 #include <QAction>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -40,6 +41,31 @@ QString PatternProblem(const Exception& e) {
   return Ui(e.what());
 }
 
+// Qt counts the lock keys among the modifiers and never matches them as
+// shortcuts (the menu item only shows the key): Scroll Lock reaches the
+// window as a key press the focused control passed on.
+class TScrollLockKey : public QObject {
+ public:
+  TScrollLockKey(QObject* parent, QAction* action) : QObject(parent), action_(action) {}
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    bool handled = false;
+    Guarded([&] {
+      if (event->type() != QEvent::KeyPress) return;
+      const auto* key = static_cast<const QKeyEvent*>(event);
+      if (key->key() == Qt::Key_ScrollLock && !key->isAutoRepeat() && action_->isEnabled()) {
+        action_->trigger();
+        handled = true;
+      }
+    });
+    return handled;
+  }
+
+ private:
+  QAction* action_;
+};
+
 }  // namespace
 
 void TForm1::CreateViewCommands() {
@@ -65,6 +91,7 @@ void TForm1::CreateViewCommands() {
   Edit1->addActions({Find1, FindNext1, FindPrevious1});
   View1->insertActions(mmConfig1, {Follow1, SeverityColors1, Filter1});
   View1->insertSeparator(mmConfig1)->setObjectName(QStringLiteral("N7"));
+  installEventFilter(new TScrollLockKey(this, Follow1));
 
   SeverityMargin1 = new TSeverityMargin(*Memo1);
   Finder1 = new TViewFinder(*Memo1);

@@ -20,3 +20,7 @@ set_tests_properties(e2e_settings_dialog PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 
 # Find, filter, follow and colours: the matching logic alone, then the view,
 # the engines and the main window's commands.
 quenza_add_test(LineFilterTest SOURCES LineFilterTest.cpp LIBS quenza_app)
+quenza_add_test(LiveViewTest GUI
+  SOURCES LogViewFollowTest.cpp SeverityMarginTest.cpp ViewFindTest.cpp ViewFilterTest.cpp
+          Unit1ViewCommandsTest.cpp support/AppFixture.cpp
+  LIBS quenza_app TIMEOUT 300)
