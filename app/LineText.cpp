@@ -1,5 +1,9 @@
 #include "LineText.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "TextCodec.h"
 
 namespace quenza {
@@ -22,16 +26,33 @@ std::size_t BytesAt(const QString& line, int i, int& units) {
 
 void EncodeLine(const QString& line, std::string& out) {
   const char16_t* data = reinterpret_cast<const char16_t*>(line.utf16());
-  const qsizetype n = line.size();
-  out.clear();
-  out.reserve(static_cast<std::size_t>(n));
-  for (qsizetype i = 0; i < n; ++i) {
-    if (data[i] >= 0x80) {
-      out = EncodeSjis(line);  // the codec's own rules for everything else
-      return;
-    }
-    out += static_cast<char>(data[i]);
+  const auto n = static_cast<std::size_t>(line.size());
+  // Most log lines are ASCII, and this runs for every line of every search
+  // and filter pass: four characters at a time, in one 64-bit word.
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, sizeof word);
+    high |= word;
   }
+  for (; i < n; ++i) high |= data[i];
+  if (high & 0xFF80FF80FF80FF80ull) {
+    out = EncodeSjis(line);  // the codec's own rules for everything else
+    return;
+  }
+  out.resize(n);
+  char* bytes = out.data();
+  i = 0;
+  for (; std::endian::native == std::endian::little && i + 4 <= n; i += 4) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, sizeof word);
+    // Little-endian lanes: the low byte of each 16-bit character, in order.
+    const auto four = static_cast<std::uint32_t>((word & 0xFF) | ((word >> 8) & 0xFF00) | ((word >> 16) & 0xFF0000) |
+                                                 ((word >> 24) & 0xFF000000));
+    std::memcpy(bytes + i, &four, sizeof four);
+  }
+  for (; i < n; ++i) bytes[i] = static_cast<char>(data[i]);
 }
 
 int CharIndexOfByte(const QString& line, std::size_t byte) {

@@ -61,6 +61,20 @@ bool IsUserMove(const QEvent* event) {
 
 std::string SystemText(const QString& s) { return s.toUtf8().toStdString(); }
 
+// The view's layout. Qt's gives a hidden line no room but lays it out all the
+// same whenever the editor asks for its rectangle, which the editor does for
+// every line between the top of the screen and its bottom, hidden or not: with
+// a filter leaving one line in a thousand, one screen meant laying out
+// thousands of lines nobody sees.
+class TLogLayout : public QPlainTextDocumentLayout {
+ public:
+  using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+  QRectF blockBoundingRect(const QTextBlock& block) const override {
+    if (block.isValid() && !block.isVisible()) return QRectF();
+    return QPlainTextDocumentLayout::blockBoundingRect(block);
+  }
+};
+
 // The view's vertical scroll bar, telling the view what the user's own
 // clicks, drags and wheel turns did to it. (The view's slider signals cannot
 // tell: the editor answers a page step before anyone else hears of it, and
@@ -92,6 +106,9 @@ class TUserScrollBar : public QScrollBar {
 
 TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName(QStringLiteral("Memo1"));
+  auto* doc = new QTextDocument(this);
+  doc->setDocumentLayout(new TLogLayout(doc));
+  setDocument(doc);
   QFont font(QString::fromUtf8("ＭＳ ゴシック"));
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);

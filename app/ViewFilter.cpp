@@ -15,7 +15,11 @@
 namespace quenza {
 namespace {
 
-constexpr int kSliceMs = 12;  // input and paint get their turn at least this often
+// Input and paint get their turn at least this often. Telling the layout
+// which lines changed comes after the time check, so a slice also stops at a
+// number of changes that the layout takes a few milliseconds to hear of.
+constexpr int kSliceMs = 20;
+constexpr int kMaxChangesPerSlice = 40000;
 
 }  // namespace
 
@@ -111,6 +115,7 @@ void TViewFilter::RunSlice() {
   const bool stop_block_included = stop > stop_block.position();
   QTextBlock block = next_.block();
   QTextBlock first_changed, last_changed;
+  int changes = 0;
   bool done = false;
   for (int n = 1;; ++n) {
     if (!block.isValid() || (block == stop_block && !stop_block_included)) {
@@ -124,6 +129,7 @@ void TViewFilter::RunSlice() {
         hidden_ += show ? -1 : 1;
         if (!first_changed.isValid()) first_changed = block;
         last_changed = block;
+        ++changes;
       }
     } else if (!block.isVisible()) {
       ++counted_hidden_;
@@ -133,7 +139,7 @@ void TViewFilter::RunSlice() {
       break;
     }
     block = block.next();
-    if (n % 256 == 0 && clock.elapsed() >= kSliceMs) break;
+    if (changes >= kMaxChangesPerSlice || (n % 256 == 0 && clock.elapsed() >= kSliceMs)) break;
   }
   if (first_changed.isValid()) {
     // The layout learns which lines now take no room.

@@ -11,7 +11,7 @@
 namespace quenza {
 namespace {
 
-constexpr int kSliceMs = 12;  // input and paint get their turn at least this often
+constexpr int kSliceMs = 20;  // input and paint get their turn at least this often
 
 bool SameOptions(const TSearchOptions& a, const TSearchOptions& b) {
   return a.match_case == b.match_case && a.regular_expression == b.regular_expression && a.fuzzy == b.fuzzy;
