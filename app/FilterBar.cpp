@@ -99,9 +99,8 @@ void TFilterBar::ShowMessage(const QString& text, bool error) {
   MessageLabel->setText(text);
 }
 
-void TFilterBar::SetBusy(bool busy) {
-  StopButton->setEnabled(busy);
-  close_key_->setEnabled(!busy);
-}
+void TFilterBar::SetBusy(bool busy) { StopButton->setEnabled(busy); }
+
+void TFilterBar::SetCloseKeyEnabled(bool on) { close_key_->setEnabled(on); }
 
 }  // namespace quenza

@@ -39,6 +39,8 @@ class TFilterBar : public QToolBar {
   TSearchOptions Options() const;
   void ShowMessage(const QString& text, bool error);
   void SetBusy(bool busy);
+  // Escape closes the bar unless the window needs the key to stop something.
+  void SetCloseKeyEnabled(bool on);
 
  signals:
   void ApplyRequested();

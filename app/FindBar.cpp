@@ -90,9 +90,8 @@ void TFindBar::ShowMessage(const QString& text, bool error) {
   MessageLabel->setText(text);
 }
 
-void TFindBar::SetBusy(bool busy) {
-  StopButton->setEnabled(busy);
-  close_key_->setEnabled(!busy);
-}
+void TFindBar::SetBusy(bool busy) { StopButton->setEnabled(busy); }
+
+void TFindBar::SetCloseKeyEnabled(bool on) { close_key_->setEnabled(on); }
 
 }  // namespace quenza

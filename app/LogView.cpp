@@ -1,13 +1,17 @@
 #include "LogView.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include "AtomicFile.h"
 #include "Exception.h"
@@ -198,7 +202,6 @@ void TLogView::FlushPending() {
   pending_lines_.clear();
   if (follow_) {
     setTextCursor(cursor);  // caret after the new text, selection gone
-    vbar->setValue(vbar->maximum());
   } else {
     // The insert moved a caret that stood at the very end; put it back, and
     // the scroll position with it.
@@ -221,7 +224,6 @@ void TLogView::SetFollow(bool on) {
     QTextCursor end = textCursor();
     end.movePosition(QTextCursor::End);
     setTextCursor(end);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
   }
   ChangeFollow(on);
 }
@@ -430,6 +432,134 @@ void TLogView::keyPressEvent(QKeyEvent* e) {
       return;
     }
     QPlainTextEdit::keyPressEvent(e);
+  });
+}
+
+void TLogView::SetLineColour(TLineColour colour) {
+  line_colour_ = std::move(colour);
+  viewport()->update();
+}
+
+void TLogView::ForEachLineOnScreen(const std::function<void(const QTextBlock&, const QRectF&)>& visit) const {
+  QPointF offset = contentOffset();
+  const int height = viewport()->height();
+  for (QTextBlock block = firstVisibleBlock(); block.isValid() && offset.y() <= height; block = block.next()) {
+    if (!block.isVisible()) continue;
+    const QRectF r = blockBoundingRect(block).translated(offset);
+    visit(block, r);
+    offset.ry() += r.height();
+  }
+}
+
+// The editor's own painting, line by line as Qt does it, with two changes: a
+// hidden line is passed over before anything is asked of it (Qt makes it a
+// layout first, and keeps it), and a line whose severity has a colour gets
+// its text drawn in it, as a format range over the whole line that only this
+// paint knows of. Qt's extra selections could colour it too, but the editor
+// measures every selection it drops, laying out a screen of lines above the
+// top each time capture scrolls the view: a tenth of a kilobyte per line.
+// The editor's placeholder text is not drawn: this view has none.
+void TLogView::paintEvent(QPaintEvent* e) {
+  Guarded([&] {
+    QPainter painter(viewport());
+    QPointF offset(contentOffset());
+    QRect er = e->rect();
+    const QRect viewport_rect = viewport()->rect();
+    const bool editable = !isReadOnly();
+    const qreal maximum_width = document()->documentLayout()->documentSize().width();
+    painter.setBrushOrigin(offset);
+    // Keep the right margin clean from full-width selections.
+    const int max_x = static_cast<int>(offset.x() + std::max<qreal>(viewport_rect.width(), maximum_width) -
+                                       document()->documentMargin() + cursorWidth());
+    er.setRight(std::min(er.right(), max_x));
+    painter.setClipRect(er);
+    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
+    painter.setPen(context.palette.text().color());
+
+    QTextBlock block = firstVisibleBlock();
+    while (block.isValid()) {
+      if (!block.isVisible()) {
+        block = block.next();
+        continue;
+      }
+      const QRectF r = blockBoundingRect(block).translated(offset);
+      QTextLayout* layout = block.layout();
+      if (r.bottom() >= er.top() && r.top() <= er.bottom()) {
+        const QBrush background = block.blockFormat().background();
+        if (background != Qt::NoBrush) {
+          QRectF contents = r;
+          contents.setWidth(std::max(r.width(), maximum_width));
+          painter.fillRect(contents, background);
+        }
+        QList<QTextLayout::FormatRange> selections;
+        const int blpos = block.position();
+        const int bllen = block.length();
+        if (line_colour_ && bllen > 1) {
+          const QColor colour = line_colour_(SeverityOf(block));
+          if (colour.isValid()) {
+            QTextLayout::FormatRange line;
+            line.start = 0;
+            line.length = bllen - 1;
+            line.format.setForeground(colour);
+            selections.append(line);  // first, so a selection is drawn over it
+          }
+        }
+        for (const QAbstractTextDocumentLayout::Selection& range : context.selections) {
+          const int sel_start = range.cursor.selectionStart() - blpos;
+          const int sel_end = range.cursor.selectionEnd() - blpos;
+          if (sel_start < bllen && sel_end > 0 && sel_end > sel_start) {
+            QTextLayout::FormatRange o;
+            o.start = sel_start;
+            o.length = sel_end - sel_start;
+            o.format = range.format;
+            selections.append(o);
+          } else if (!range.cursor.hasSelection() && range.format.hasProperty(QTextFormat::FullWidthSelection) &&
+                     block.contains(range.cursor.position())) {
+            // A full-width selection needs only a position to name its line.
+            QTextLayout::FormatRange o;
+            const QTextLine l = layout->lineForTextPosition(range.cursor.position() - blpos);
+            o.start = l.textStart();
+            o.length = l.textLength();
+            if (o.start + o.length == bllen - 1) ++o.length;  // the line break too
+            o.format = range.format;
+            selections.append(o);
+          }
+        }
+        const bool draw_cursor = (editable || (textInteractionFlags() & Qt::TextSelectableByKeyboard)) &&
+                                 context.cursorPosition >= blpos && context.cursorPosition < blpos + bllen;
+        bool draw_cursor_as_block = draw_cursor && overwriteMode();
+        if (draw_cursor_as_block) {
+          if (context.cursorPosition == blpos + bllen - 1) {
+            draw_cursor_as_block = false;
+          } else {
+            QTextLayout::FormatRange o;
+            o.start = context.cursorPosition - blpos;
+            o.length = 1;
+            o.format.setForeground(palette().base());
+            o.format.setBackground(palette().text());
+            selections.append(o);
+          }
+        }
+        layout->draw(&painter, offset, selections, er);
+        if ((draw_cursor && !draw_cursor_as_block) ||
+            (editable && context.cursorPosition < -1 && !layout->preeditAreaText().isEmpty())) {
+          int cpos = context.cursorPosition;
+          if (cpos < -1) {
+            cpos = layout->preeditAreaPosition() - (cpos + 2);
+          } else {
+            cpos -= blpos;
+          }
+          layout->drawCursor(&painter, offset, cpos, cursorWidth());
+        }
+      }
+      offset.ry() += r.height();
+      if (offset.y() > viewport_rect.height()) break;
+      block = block.next();
+    }
+    if (backgroundVisible() && !block.isValid() && offset.y() <= er.bottom() &&
+        (centerOnScroll() || verticalScrollBar()->maximum() == verticalScrollBar()->minimum())) {
+      painter.fillRect(QRect(QPoint(er.left(), static_cast<int>(offset.y())), er.bottomRight()), palette().window());
+    }
   });
 }
 

@@ -60,7 +60,14 @@ class TLogView : public QPlainTextEdit {
   using TLineRule = std::function<bool(int severity, std::string_view line)>;
   void SetArrivalRule(TLineRule rule) { arrival_rule_ = std::move(rule); }
 
-  // Geometry for widgets drawn beside the text.
+  // The colour a line's text is drawn in, by its severity; invalid for the
+  // palette's. Presentation only: the document holds no format.
+  using TLineColour = std::function<QColor(int severity)>;
+  void SetLineColour(TLineColour colour);
+
+  // Geometry for widgets drawn beside the text: the shown lines on the
+  // screen, top to bottom, with their rectangles in viewport coordinates.
+  void ForEachLineOnScreen(const std::function<void(const QTextBlock&, const QRectF&)>& visit) const;
   QTextBlock FirstVisibleBlock() const { return firstVisibleBlock(); }
   QRectF BlockRect(const QTextBlock& block) const { return blockBoundingGeometry(block).translated(contentOffset()); }
   void SetLeftMargin(int width) { setViewportMargins(width, 0, 0, 0); }
@@ -116,6 +123,7 @@ class TLogView : public QPlainTextEdit {
  protected:
   bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -144,6 +152,7 @@ class TLogView : public QPlainTextEdit {
   qint64 pending_chars_ = 0;
   std::vector<TPendingLine> pending_lines_;  // one per queued line
   TLineRule arrival_rule_;
+  TLineColour line_colour_;
   bool follow_ = true;
   QTimer flush_timer_;
   TScrollStyle scroll_bars_ = ssBoth;

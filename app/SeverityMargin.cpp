@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QTextBlock>
-#include <QTextEdit>
 
 #include "Guarded.h"
 #include "LogView.h"
@@ -21,6 +20,7 @@ TSeverityMargin::TSeverityMargin(TLogView& view) : QWidget(&view), view_(view) {
           GuardedSlot([this](const QRect& rect, int dy) { ViewUpdated(rect, dy); }));
   Place();
   show();
+  SetColoured(true);
 }
 
 void TSeverityMargin::SetColoured(bool on) {
@@ -28,7 +28,11 @@ void TSeverityMargin::SetColoured(bool on) {
   view_.SetLeftMargin(on ? kWidth : 0);
   setVisible(on);
   Place();
-  UpdateGraveText();
+  if (on) {
+    view_.SetLineColour([](int severity) { return IsGrave(severity) ? GraveTextColor() : QColor(); });
+  } else {
+    view_.SetLineColour({});
+  }
 }
 
 QColor TSeverityMargin::MarkColor(int severity) {
@@ -64,7 +68,6 @@ void TSeverityMargin::ViewUpdated(const QRect& rect, int dy) {
   } else {
     update(0, rect.y(), width(), rect.height());
   }
-  UpdateGraveText();
 }
 
 void TSeverityMargin::paintEvent(QPaintEvent* event) {
@@ -72,48 +75,14 @@ void TSeverityMargin::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), view_.palette().color(QPalette::Base));
     if (!coloured_) return;
-    const int bottom = event->rect().bottom();
-    for (QTextBlock block = view_.FirstVisibleBlock(); block.isValid(); block = block.next()) {
-      if (!block.isVisible()) continue;
-      const QRectF r = view_.BlockRect(block);
-      if (r.top() > bottom) break;
+    const QRect area = event->rect();
+    view_.ForEachLineOnScreen([&](const QTextBlock& block, const QRectF& r) {
       const QColor mark = MarkColor(TLogView::SeverityOf(block));
-      if (!mark.isValid() || r.bottom() < event->rect().top()) continue;
+      if (!mark.isValid() || r.bottom() < area.top() || r.top() > area.bottom()) return;
       // One pixel apart, so neighbouring lines of one colour stay two marks.
       painter.fillRect(QRectF(1, r.top(), kWidth - 2, r.height() - 1), mark);
-    }
+    });
   });
-}
-
-void TSeverityMargin::UpdateGraveText() {
-  // Setting the selections asks for a repaint, which comes back here.
-  if (updating_text_) return;
-  updating_text_ = true;
-  struct TReset {
-    bool& flag;
-    ~TReset() { flag = false; }
-  } reset{updating_text_};
-  QList<QTextEdit::ExtraSelection> wanted;
-  if (coloured_) {
-    const int bottom = view_.viewport()->height();
-    for (QTextBlock block = view_.FirstVisibleBlock(); block.isValid(); block = block.next()) {
-      if (!block.isVisible()) continue;
-      if (view_.BlockRect(block).top() > bottom) break;
-      if (!IsGrave(TLogView::SeverityOf(block)) || block.length() <= 1) continue;
-      QTextEdit::ExtraSelection line;
-      line.cursor = QTextCursor(block);
-      line.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-      line.format.setForeground(GraveTextColor());
-      wanted << line;
-    }
-  }
-  const QList<QTextEdit::ExtraSelection> current = view_.extraSelections();
-  bool same = current.size() == wanted.size();
-  for (qsizetype k = 0; same && k < wanted.size(); ++k) {
-    same = current[k].cursor.anchor() == wanted[k].cursor.anchor() &&
-           current[k].cursor.position() == wanted[k].cursor.position();
-  }
-  if (!same) view_.setExtraSelections(wanted);
 }
 
 }  // namespace quenza

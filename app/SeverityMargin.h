@@ -1,9 +1,9 @@
 // Colour by severity: a narrow margin left of the log view's text with a
 // coloured mark beside each line that has a severity, and the text of the
 // gravest lines (EMERGENCY to ERROR) drawn in dark red. Presentation only:
-// the marks are painted from the blocks' user states, the red text is an
-// extra selection over the lines on screen, so the document (and what Save
-// writes) never holds a format, and a million lines cost nothing until shown.
+// marks and text colour are painted from the blocks' user states as the
+// lines reach the screen, so the document (and what Save writes) never holds
+// a format, and a million lines cost nothing more.
 #pragma once
 
 #include <QColor>
@@ -38,11 +38,9 @@ class TSeverityMargin : public QWidget {
  private:
   void Place();
   void ViewUpdated(const QRect& rect, int dy);
-  void UpdateGraveText();
 
   TLogView& view_;
   bool coloured_ = true;
-  bool updating_text_ = false;
 };
 
 }  // namespace quenza

@@ -196,12 +196,10 @@ void TForm1::StartFind(bool backward) {
   }
   find_backward_ = backward;
   FindBar1->ShowMessage(Ui("検索中..."), false);
-  FindBar1->SetBusy(true);
   UpdateStopKey();
 }
 
 void TForm1::FindFinished(int outcome) {
-  FindBar1->SetBusy(false);
   UpdateStopKey();
   switch (static_cast<TViewFinder::TOutcome>(outcome)) {
     case TViewFinder::TOutcome::Found:
@@ -272,8 +270,13 @@ void TForm1::ShowFilterStatus() {
 
 void TForm1::UpdateStopKey() {
   const bool filtering = filter_applying_ && LineFilter1->Busy();
+  FindBar1->SetBusy(Finder1->Busy());
   FilterBar1->SetBusy(filtering);
-  stop_key_->setEnabled(Finder1->Busy() || filtering);
+  // One Escape at a time: two enabled shortcuts for one key would both stay silent.
+  const bool stoppable = Finder1->Busy() || filtering;
+  stop_key_->setEnabled(stoppable);
+  FindBar1->SetCloseKeyEnabled(!stoppable);
+  FilterBar1->SetCloseKeyEnabled(!stoppable);
 }
 
 }  // namespace quenza

@@ -146,7 +146,7 @@ void TViewFilter::RunSlice() {
     const int from = first_changed.position();
     doc->markContentsDirty(from, last_changed.position() + last_changed.length() - from);
     if (view_.Follow()) {
-      vbar->setValue(vbar->maximum());
+      view_.ensureCursorVisible();  // the caret stays at the end
     } else if (anchor.isVisible()) {
       vbar->setValue(anchor.firstLineNumber() - row);
     }

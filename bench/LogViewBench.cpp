@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <unistd.h>
 
@@ -86,6 +87,55 @@ void BM_AppendMillionLinesColouredFiltered(benchmark::State& state) {
   AppendMillionLines(state, TAppendWay::kColouredFiltered);
 }
 BENCHMARK(BM_AppendMillionLinesColouredFiltered)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The heap each line costs, counted by the allocator rather than by resident
+// pages, with exactly one paint per 1,000 lines: painting lays out the lines
+// on the screen, and with free-running events how many depends on timing.
+void HeapPerLine(benchmark::State& state, TAppendWay way) {
+  constexpr int kLines = 1000000;
+  for (auto _ : state) {
+    quenza::TLogView view;
+    view.resize(800, 600);
+    view.show();
+    if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
+    if (way == TAppendWay::kColouredFiltered) {
+      quenza::TLineCriteria criteria;
+      criteria.max_severity = 4;
+      criteria.text = "9";
+      (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
+    }
+    std::string line(100, 'x');
+    malloc_trim(0);
+    const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+    for (int i = 1; i <= kLines; ++i) {
+      line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
+      if (way == TAppendWay::kPlain) {
+        view.AppendLine(line);
+      } else {
+        view.AppendLine(line, i % 8);
+      }
+      if (i % 1000 == 0) {
+        view.FlushPending();
+        QCoreApplication::processEvents();
+      }
+      if (i % 100000 == 0) {
+        const auto m = mallinfo2();
+        std::fprintf(stderr, "%d small=%.1f mmapped=%.1f\n", i, static_cast<double>(m.uordblks) / i,
+                     static_cast<double>(m.hblkhd) / i);
+      }
+    }
+    view.FlushPending();
+    const size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
+    state.counters["heap_bytes_per_line"] = static_cast<double>(after - before) / kLines;
+  }
+}
+
+void BM_HeapPerLine(benchmark::State& state) { HeapPerLine(state, TAppendWay::kPlain); }
+
+BENCHMARK(BM_HeapPerLine)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_HeapPerLineColouredFiltered(benchmark::State& state) { HeapPerLine(state, TAppendWay::kColouredFiltered); }
+BENCHMARK(BM_HeapPerLineColouredFiltered)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -90,17 +90,23 @@ TEST_F(LogViewFollowTest, PausedKeepsCaretSelectionAndScrollThroughTenThousandLi
 }
 
 TEST_F(LogViewFollowTest, FollowingPutsTheCaretAfterEachFlushAndSwitchingOnJumpsToTheEnd) {
+  auto caret_on_screen = [this] {
+    const QRect caret = view_.cursorRect();
+    return caret.top() >= 0 && caret.bottom() <= view_.viewport()->height();
+  };
   Fill(300);
   EXPECT_TRUE(view_.Follow());
   EXPECT_EQ(view_.textCursor().position(), view_.document()->characterCount() - 1);
-  EXPECT_EQ(VBar()->value(), VBar()->maximum());
+  EXPECT_TRUE(caret_on_screen());
+  EXPECT_GE(VBar()->value(), VBar()->maximum() - 1);  // the last line may show whole below a partial one
   view_.SetFollow(false);
   QTextCursor top = view_.textCursor();
   top.setPosition(0);
   view_.setTextCursor(top);
+  EXPECT_EQ(VBar()->value(), 0);
   view_.SetFollow(true);
   EXPECT_EQ(view_.textCursor().position(), view_.document()->characterCount() - 1);
-  EXPECT_EQ(VBar()->value(), VBar()->maximum());
+  EXPECT_TRUE(caret_on_screen());
 }
 
 TEST_F(LogViewFollowTest, ScrollingUpPausesAndCtrlEndOrTheLastLineResumes) {
