@@ -14,7 +14,9 @@
 // (the default) puts the caret after each flush; paused, a flush leaves the
 // caret, the selection and the scroll position alone. The user pauses it by
 // scrolling up or selecting and resumes it with Ctrl+End or by scrolling to
-// the last line.
+// the last line. Lines a filter hides take no room and are never laid out;
+// the view paints its lines itself for that, and to colour a line's text by
+// its severity without a format in the document.
 #pragma once
 
 #include <QPlainTextEdit>

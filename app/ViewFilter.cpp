@@ -31,7 +31,7 @@ int HostWordIndex(const TSettingsStore& store) {
   return static_cast<int>(std::count(stamp.begin(), stamp.end(), ' ')) + 1;
 }
 
-TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view), view_alive_(&view) {
+TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view) {
   timer_.setInterval(0);
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { RunSlice(); }));
   connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this](int /*count*/, int hidden) {
@@ -44,10 +44,9 @@ TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view), view_ali
   known_blocks_ = view_.document()->blockCount();
 }
 
-TViewFilter::~TViewFilter() {
-  // The rule points here; a view destroyed first has dropped it already.
-  if (view_alive_) view_.SetArrivalRule({});
-}
+// The view may be half destroyed by now (a widget deletes its children
+// first): leave it alone. Its rule holds what it needs.
+TViewFilter::~TViewFilter() = default;
 
 int TViewFilter::TotalLines() const {
   const QTextDocument* doc = view_.document();
@@ -60,7 +59,8 @@ void TViewFilter::Apply(std::unique_ptr<TLineFilter> filter) {
   view_.FlushPending();
   filter_ = std::move(filter);
   if (filter_) {
-    view_.SetArrivalRule([this](int severity, std::string_view line) { return filter_->Accepts(severity, line); });
+    view_.SetArrivalRule(
+        [filter = filter_](int severity, std::string_view line) { return filter->Accepts(severity, line); });
   } else {
     view_.SetArrivalRule({});
   }

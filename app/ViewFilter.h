@@ -10,7 +10,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QTextCursor>
 #include <QTimer>
 #include <memory>
@@ -31,6 +30,7 @@ class TViewFilter : public QObject {
   Q_OBJECT
 
  public:
+  // A child of `view`.
   explicit TViewFilter(TLogView& view);
   ~TViewFilter() override;
 
@@ -58,8 +58,8 @@ class TViewFilter : public QObject {
   void ContentsChanged();
 
   TLogView& view_;
-  QPointer<TLogView> view_alive_;  // null once the view is being destroyed
-  std::unique_ptr<TLineFilter> filter_;
+  // Shared with the view's arrival rule, which thus never outlives it.
+  std::shared_ptr<TLineFilter> filter_;
   QTimer timer_;
   QTextCursor next_;  // the start of the next block the pass looks at
   QTextCursor stop_;  // the pass ends before the block this is in, or after it when it stands past its start

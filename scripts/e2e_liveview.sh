@@ -128,6 +128,9 @@ send '<15>more debug'                      # USER/DEBUG
 sleep 1
 save 12
 [ "$(saved_line '\[(USER|KERNEL)/ERROR\]' | wc -l)" -eq 3 ] || fail "expected three ERROR lines"
+if [ -n "$shot" ]; then
+  import -window root "${shot%.png}-colours.png" || fail "screenshot failed"
+fi
 
 # Find: Ctrl+F, type in upper case (case does not matter), Enter. Following
 # put the caret at the end, so the search goes around to the first match.
