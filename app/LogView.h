@@ -8,14 +8,28 @@
 //
 // Appended lines are no undo steps: the flush inserts with the undo history
 // switched off, which empties it (a million captured lines must not grow it).
+//
+// Each line keeps its severity in its block's user state (an int every block
+// already has), so colours and filters cost no memory per line. Following
+// (the default) puts the caret after each flush; paused, a flush leaves the
+// caret, the selection and the scroll position alone. The user pauses it by
+// scrolling up or selecting and resumes it with Ctrl+End or by scrolling to
+// the last line. Lines a filter hides take no room and are never laid out;
+// the view paints its lines itself for that, and to colour a line's text by
+// its severity without a format in the document.
 #pragma once
 
 #include <QPlainTextEdit>
 #include <QStringList>
+#include <QTextBlock>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "ReceiverHost.h"
 
 namespace quenza {
 
@@ -31,10 +45,34 @@ class TLogView : public QPlainTextEdit {
 
   explicit TLogView(QWidget* parent = nullptr);
 
-  // The line append: `line` (Shift_JIS) becomes the new last line; the caret
-  // goes after it, any selection is gone, and the view is marked modified.
+  // The line append: `line` (Shift_JIS) becomes the new last line and the
+  // view is marked modified; while following, the caret goes after it and
+  // any selection is gone. `severity` is for presentation only.
   // Raises Exception("RichEdit での行の挿入エラー") when the view is full.
-  void AppendLine(std::string_view line);
+  void AppendLine(std::string_view line, int severity = kNoSeverity);
+
+  // A line's severity, as captured or read from its label; kNoSeverity when none.
+  static int SeverityOf(const QTextBlock& block) { return block.userState() < 0 ? kNoSeverity : block.userState(); }
+
+  bool Follow() const { return follow_; }
+  // Switching on also moves the caret to the end now: the user asked for the tail.
+  void SetFollow(bool on);
+
+  // Decides for each appended line whether it is shown; empty shows all.
+  using TLineRule = std::function<bool(int severity, std::string_view line)>;
+  void SetArrivalRule(TLineRule rule) { arrival_rule_ = std::move(rule); }
+
+  // The colour a line's text is drawn in, by its severity; invalid for the
+  // palette's. Presentation only: the document holds no format.
+  using TLineColour = std::function<QColor(int severity)>;
+  void SetLineColour(TLineColour colour);
+
+  // Geometry for widgets drawn beside the text: the shown lines on the
+  // screen, top to bottom, with their rectangles in viewport coordinates.
+  void ForEachLineOnScreen(const std::function<void(const QTextBlock&, const QRectF&)>& visit) const;
+  QTextBlock FirstVisibleBlock() const { return firstVisibleBlock(); }
+  QRectF BlockRect(const QTextBlock& block) const { return blockBoundingGeometry(block).translated(contentOffset()); }
+  void SetLeftMargin(int width) { setViewportMargins(width, 0, 0, 0); }
 
   // Puts queued lines into the document now.
   void FlushPending();
@@ -74,7 +112,7 @@ class TLogView : public QPlainTextEdit {
   void DoCopy();
   void DoPaste();
   void DoClearSelection();  // deletes the selection, or the character after the caret
-  void DoSelectAll();
+  void DoSelectAll();  // also pauses following, like any selection by the user
 
   // The keys of the edit commands. Such a key goes to the command's shortcut,
   // never to the editor's own handling; `before` runs first, so the owner can
@@ -87,19 +125,37 @@ class TLogView : public QPlainTextEdit {
  protected:
   bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  signals:
   void PopupRequested(const QPoint& globalPos);
+  void FollowChanged(bool on);
+  // After a flush: `count` lines went in, `hidden` of them hidden by the arrival rule.
+  void LinesAppended(int count, int hidden);
+  // The whole text was replaced or emptied.
+  void TextReplaced();
 
  private:
   bool IsEditShortcut(const QKeyEvent* event) const;
+  void ChangeFollow(bool on);
+  void ReviewFollow(const QEvent* event, int scrolled_from);
+  void MarkLabelledLines(std::string_view text);
+
+  struct TPendingLine {
+    std::int8_t severity;
+    bool hidden;
+  };
 
   QList<QKeySequence> edit_shortcuts_;
   std::function<void()> before_edit_shortcut_;
   QString pending_;           // lines in view form ('\n' breaks), not yet inserted
   qint64 pending_chars_ = 0;
+  std::vector<TPendingLine> pending_lines_;  // one per queued line
+  TLineRule arrival_rule_;
+  TLineColour line_colour_;
+  bool follow_ = true;
   QTimer flush_timer_;
   TScrollStyle scroll_bars_ = ssBoth;
   int font_charset_ = 128;

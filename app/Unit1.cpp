@@ -56,6 +56,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreateToolBar();
   CreatePopupMenu();
   CreateStatusBar();
+  CreateViewCommands();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
                           GuardedSlot([this] { Edit1Click(); }));
@@ -65,6 +66,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
           }));
   Memo1->setFocus();
   FormCreate();
+  LoadViewOptions();
 }
 
 TForm1::~TForm1() {

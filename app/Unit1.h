@@ -2,7 +2,7 @@
 // panel holds the current file. Command handlers are split by concern:
 // Unit1.cpp (window life and layout), Unit1FileCommands.cpp (New, Open, Save,
 // Save As, the settings dialog), Unit1EditCommands.cpp (edit, view, capture,
-// help).
+// help), Unit1ViewCommands.cpp (find, filter, follow, colours).
 #pragma once
 
 #include <QMainWindow>
@@ -21,13 +21,19 @@ class QAction;
 class QLabel;
 class QTimer;
 class QMenu;
+class QShortcut;
 class QToolBar;
 class QToolButton;
 
 namespace quenza {
 
+class TFilterBar;
+class TFindBar;
 class TLogView;
 class TSettingsStore;
+class TSeverityMargin;
+class TViewFilter;
+class TViewFinder;
 
 class TForm1 : public QMainWindow, public TReceiverHost {
   Q_OBJECT
@@ -67,6 +73,20 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QAction* mmConfig1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
+
+  // Find, filter, follow and colours (Unit1ViewCommands.cpp).
+  QAction* Find1 = nullptr;
+  QAction* FindNext1 = nullptr;
+  QAction* FindPrevious1 = nullptr;
+  QAction* Follow1 = nullptr;
+  QAction* SeverityColors1 = nullptr;
+  QAction* Filter1 = nullptr;
+  TFindBar* FindBar1 = nullptr;
+  TFilterBar* FilterBar1 = nullptr;
+  TSeverityMargin* SeverityMargin1 = nullptr;
+  TViewFinder* Finder1 = nullptr;
+  TViewFilter* LineFilter1 = nullptr;
+  QLabel* FilterStatus1 = nullptr;  // a status-bar section of its own, shown while filtering
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -136,6 +156,12 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void Font1Click();
   void mmConfig1Click();
   void About1Click();
+  void Find1Click();
+  void FindNext1Click();
+  void FindPrevious1Click();
+  void Follow1Click();
+  void SeverityColors1Click();
+  void Filter1Click();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -154,6 +180,14 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void CreatePopupMenu();
   void CreateStatusBar();
   void CreateCaptureStatus();
+  void CreateViewCommands();  // after the menus and the status bar
+  void LoadViewOptions();     // once the settings store exists
+  void StartFind(bool backward);
+  void FindFinished(int outcome);
+  void ApplyFilter();
+  void StopFilter();
+  void ShowFilterStatus();
+  void UpdateStopKey();
 
   QLabel* status_panel_ = nullptr;
   QLabel* capture_status_ = nullptr;
@@ -161,6 +195,9 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   TCaptureStatus last_capture_status_;
   QPointer<QMessageBox> datagram_error_dialog_;
   int errors_while_dialog_open_ = 0;
+  QShortcut* stop_key_ = nullptr;  // Escape while a search or a filter runs
+  bool filter_applying_ = false;
+  bool find_backward_ = false;
   bool shown_once_ = false;
   bool applying_view_settings_ = false;
 };

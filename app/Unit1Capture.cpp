@@ -38,8 +38,8 @@ void TForm1::CreateCaptureStatus() {
   connect(capture_status_timer_, &QTimer::timeout, this, GuardedSlot([this] { RefreshCaptureStatus(); }));
 }
 
-void TForm1::AppendLine(std::string_view line, int /*severity*/) {
-  Memo1->AppendLine(line);
+void TForm1::AppendLine(std::string_view line, int severity) {
+  Memo1->AppendLine(line, severity);
   // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
   if (!capture_status_timer_->isActive()) capture_status_timer_->start();
 }

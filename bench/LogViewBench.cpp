@@ -1,7 +1,11 @@
 // One million captured lines of 100 characters into a shown log view, one
 // append call per line with the event loop running between appends, as
 // capture makes them. Reports lines per second for each block of 100,000
-// (it must stay flat) and the memory each line costs.
+// (it must stay flat) and the memory each line costs. Run three ways: plain;
+// with severities and their colours; and with a filter set as well (a
+// severity and a text, so every line is matched as it arrives). Compare the
+// ways each in a process of its own (--benchmark_filter): a process that has
+// already held two million-line views runs the third one slower.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -9,10 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <unistd.h>
 
+#include "LineFilter.h"
 #include "LogView.h"
+#include "SeverityMargin.h"
+#include "ViewFilter.h"
 
 namespace {
 
@@ -23,12 +31,21 @@ long ResidentBytes() {
   return resident * sysconf(_SC_PAGESIZE);
 }
 
-void BM_AppendMillionLines(benchmark::State& state) {
+enum class TAppendWay { kPlain, kColoured, kColouredFiltered };
+
+void AppendMillionLines(benchmark::State& state, TAppendWay way) {
   constexpr int kLines = 1000000;
   constexpr int kBlock = 100000;
   for (auto _ : state) {
     quenza::TLogView view;
     view.resize(800, 600);
+    if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
+    if (way == TAppendWay::kColouredFiltered) {
+      quenza::TLineCriteria criteria;
+      criteria.max_severity = 4;
+      criteria.text = "9";
+      (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
+    }
     view.show();
     QCoreApplication::processEvents();
     std::string line(100, 'x');
@@ -39,7 +56,11 @@ void BM_AppendMillionLines(benchmark::State& state) {
     double first = 0, last = 0;
     for (int i = 1; i <= kLines; ++i) {
       line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
-      view.AppendLine(line);
+      if (way == TAppendWay::kPlain) {
+        view.AppendLine(line);
+      } else {
+        view.AppendLine(line, i % 8);
+      }
       QCoreApplication::processEvents();
       if (i % kBlock == 0) {
         const double rate = kBlock * 1000.0 / std::max<qint64>(1, block.elapsed());
@@ -58,7 +79,65 @@ void BM_AppendMillionLines(benchmark::State& state) {
     state.counters["bytes_per_line"] = static_cast<double>(after - before) / kLines;
   }
 }
+void BM_AppendMillionLines(benchmark::State& state) { AppendMillionLines(state, TAppendWay::kPlain); }
 BENCHMARK(BM_AppendMillionLines)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_AppendMillionLinesColoured(benchmark::State& state) { AppendMillionLines(state, TAppendWay::kColoured); }
+BENCHMARK(BM_AppendMillionLinesColoured)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_AppendMillionLinesColouredFiltered(benchmark::State& state) {
+  AppendMillionLines(state, TAppendWay::kColouredFiltered);
+}
+BENCHMARK(BM_AppendMillionLinesColouredFiltered)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The heap each line costs, counted by the allocator rather than by resident
+// pages, with exactly one paint per 1,000 lines: painting lays out the lines
+// on the screen, and with free-running events how many depends on timing.
+void HeapPerLine(benchmark::State& state, TAppendWay way) {
+  constexpr int kLines = 1000000;
+  for (auto _ : state) {
+    quenza::TLogView view;
+    view.resize(800, 600);
+    view.show();
+    if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
+    if (way == TAppendWay::kColouredFiltered) {
+      quenza::TLineCriteria criteria;
+      criteria.max_severity = 4;
+      criteria.text = "9";
+      (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
+    }
+    std::string line(100, 'x');
+    malloc_trim(0);
+    const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+    for (int i = 1; i <= kLines; ++i) {
+      line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
+      if (way == TAppendWay::kPlain) {
+        view.AppendLine(line);
+      } else {
+        view.AppendLine(line, i % 8);
+      }
+      if (i % 1000 == 0) {
+        view.FlushPending();
+        QCoreApplication::processEvents();
+      }
+      if (i % 100000 == 0) {
+        const auto m = mallinfo2();
+        std::fprintf(stderr, "%d small=%.1f mmapped=%.1f\n", i, static_cast<double>(m.uordblks) / i,
+                     static_cast<double>(m.hblkhd) / i);
+      }
+    }
+    view.FlushPending();
+    const size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
+    state.counters["heap_bytes_per_line"] = static_cast<double>(after - before) / kLines;
+  }
+}
+
+void BM_HeapPerLine(benchmark::State& state) { HeapPerLine(state, TAppendWay::kPlain); }
+
+BENCHMARK(BM_HeapPerLine)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_HeapPerLineColouredFiltered(benchmark::State& state) { HeapPerLine(state, TAppendWay::kColouredFiltered); }
+BENCHMARK(BM_HeapPerLineColouredFiltered)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

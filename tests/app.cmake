@@ -35,3 +35,11 @@ quenza_add_test(Unit1DesktopTest GUI SOURCES Unit1DesktopTest.cpp support/AppFix
 add_test(NAME install_files COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check_install.sh ${CMAKE_BINARY_DIR}
                                          ${PROJECT_VERSION})
 set_tests_properties(install_files PROPERTIES TIMEOUT 60)
+
+# Find, filter, follow and colours: the matching logic alone, then the view,
+# the engines and the main window's commands.
+quenza_add_test(LineFilterTest SOURCES LineFilterTest.cpp LIBS quenza_app)
+quenza_add_test(LiveViewTest GUI
+  SOURCES LogViewFollowTest.cpp SeverityMarginTest.cpp ViewFindTest.cpp ViewFilterTest.cpp
+          Unit1ViewCommandsTest.cpp support/AppFixture.cpp
+  LIBS quenza_app TIMEOUT 300)

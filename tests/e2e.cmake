@@ -31,3 +31,11 @@ add_test(NAME e2e_flood
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_flood.sh $<TARGET_FILE:quenza>
                  $<TARGET_FILE:SendDatagram> $<TARGET_FILE:IngestSender> ${CMAKE_BINARY_DIR}/e2e_flood.png)
 set_tests_properties(e2e_flood PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+
+# Find, filter and Scroll Lock in the real program under Xvfb, checked through
+# saved files and screenshots (all lines coloured, then only the ERROR lines).
+# Skipped (77) where the X tools are missing.
+add_test(NAME e2e_liveview
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_liveview.sh $<TARGET_FILE:quenza>
+                 $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_liveview.png)
+set_tests_properties(e2e_liveview PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)

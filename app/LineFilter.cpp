@@ -1,0 +1,338 @@
+#include "LineFilter.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "ReceiverHost.h"
+#include "sjRegExp.h"
+
+namespace quenza {
+namespace {
+
+// Letters with a case partner, as runs of capitals and the offset to their
+// small letters: ASCII and the full-width Latin letters of Shift_JIS.
+struct TCaseRun {
+  std::uint16_t first_capital;
+  std::uint16_t last_capital;
+  std::uint16_t small_offset;
+};
+constexpr std::array<TCaseRun, 2> kCaseRuns{{{'A', 'Z', 0x20}, {0x8260, 0x8279, 0x21}}};
+
+std::uint16_t CasePartner(std::uint16_t c) {
+  for (const TCaseRun& run : kCaseRuns) {
+    if (c >= run.first_capital && c <= run.last_capital) return static_cast<std::uint16_t>(c + run.small_offset);
+    if (c >= run.first_capital + run.small_offset && c <= run.last_capital + run.small_offset) {
+      return static_cast<std::uint16_t>(c - run.small_offset);
+    }
+  }
+  return 0;
+}
+
+// A bracket member as a hexadecimal escape of exactly four digits: it can
+// neither join a neighbouring '-' into a range nor close the bracket.
+std::string HexMember(std::uint16_t code) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out = "\\x";
+  for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(code >> shift) & 0xF];
+  return out;
+}
+
+struct TRange {
+  std::uint16_t low;
+  std::uint16_t high;
+};
+
+// Rewrites the bracket expression whose '[' ends just before pos, leaving pos
+// after its ']'. Members are read the way the scanner reads them, then
+// written back as escapes with the case partners added.
+void FoldBracket(std::string_view pattern, std::size_t& pos, std::string& out) {
+  bool negated = false;
+  {
+    std::size_t probe = pos;
+    if (ReadChar(pattern, probe) == '^') {
+      negated = true;
+      pos = probe;
+    }
+  }
+  std::vector<TRange> members;
+  for (;;) {
+    std::uint16_t a = ReadChar(pattern, pos);
+    if (a == 0 || a == ']') break;
+    if (a == '\\') a = ReadEscape(pattern, pos);
+    const std::size_t after_a = pos;
+    if (ReadChar(pattern, pos) == '-') {
+      std::uint16_t c = ReadChar(pattern, pos);
+      if (c == ']' || c == 0) {
+        pos = after_a;  // "[a-]": the '-' is a member of its own, read next
+        members.push_back({a, a});
+        continue;
+      }
+      if (c == '\\') c = ReadEscape(pattern, pos);
+      members.push_back({a, c});
+    } else {
+      pos = after_a;
+      members.push_back({a, a});
+    }
+  }
+  out += negated ? "[^" : "[";
+  for (const TRange& m : members) {
+    out += HexMember(m.low);
+    if (m.high != m.low) out += "-" + HexMember(m.high);
+  }
+  // The partners of every letter a member covers; negated brackets then
+  // leave out both cases, as they should.
+  for (const TRange& m : members) {
+    for (const TCaseRun& run : kCaseRuns) {
+      for (const int offset : {static_cast<int>(run.small_offset), -static_cast<int>(run.small_offset)}) {
+        const int from = offset > 0 ? run.first_capital : run.first_capital + run.small_offset;
+        const int to = offset > 0 ? run.last_capital : run.last_capital + run.small_offset;
+        const int low = std::max<int>(m.low, from);
+        const int high = std::min<int>(m.high, to);
+        if (low > high) continue;
+        out += HexMember(static_cast<std::uint16_t>(low + offset));
+        if (high != low) out += "-" + HexMember(static_cast<std::uint16_t>(high + offset));
+      }
+    }
+  }
+  out += ']';
+}
+
+// The library's own anchor codes, taken from it rather than restated.
+const TRegularExpression& AnchorCodes() {
+  static const TRegularExpression codes;
+  return codes;
+}
+
+using TStateSet = std::vector<std::uint64_t>;
+
+struct TStateSetHash {
+  std::size_t operator()(const TStateSet& set) const noexcept {
+    std::uint64_t h = 1469598103934665603ull;
+    for (std::uint64_t w : set) h = (h ^ w) * 1099511628211ull;
+    return static_cast<std::size_t>(h);
+  }
+};
+
+constexpr std::string_view kSeverityNames[8] = {"EMERGENCY", "ALERT", "CRITICAL", "ERROR",
+                                                "WARNING",   "NOTICE", "INFO",    "DEBUG"};
+
+bool IsLabelChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+// The severity of a label starting at the '[' at `at`, or kNoSeverity.
+int LabelSeverityAt(std::string_view line, std::size_t at) {
+  std::size_t p = at + 1;
+  const std::size_t facility = p;
+  while (p < line.size() && IsLabelChar(line[p])) ++p;
+  if (p == facility || p >= line.size() || line[p] != '/') return kNoSeverity;
+  const std::size_t name = ++p;
+  while (p < line.size() && line[p] >= 'A' && line[p] <= 'Z') ++p;
+  if (p >= line.size() || line[p] != ']') return kNoSeverity;
+  const std::string_view severity = line.substr(name, p - name);
+  for (int k = 0; k < 8; ++k) {
+    if (severity == kSeverityNames[k]) return k;
+  }
+  return kNoSeverity;
+}
+
+}  // namespace
+
+std::string FoldCaseInPattern(std::string_view pattern) {
+  std::string out;
+  out.reserve(pattern.size() * 2);
+  std::size_t pos = 1;
+  for (;;) {
+    const std::size_t at = pos;
+    const std::uint16_t c = ReadChar(pattern, pos);
+    if (c == 0) break;  // the library reads no further than a NUL either
+    if (c == '\\') {
+      ReadEscape(pattern, pos);
+      out.append(pattern.substr(at - 1, pos - at));
+    } else if (c == '[') {
+      FoldBracket(pattern, pos, out);
+    } else if (const std::uint16_t partner = CasePartner(c); partner != 0) {
+      out += '[' + CodeToText(c) + CodeToText(partner) + ']';
+    } else {
+      out.append(pattern.substr(at - 1, pos - at));
+    }
+  }
+  return out;
+}
+
+int CountAutomatonStates(std::string_view processed, int cap) {
+  TREParser parser(processed);
+  parser.Parse();
+  TRE_NFA nfa(parser, AnchorCodes().LineTailCode(), AnchorCodes().LineHeadCode());
+  nfa.Build();
+  const std::size_t words = static_cast<std::size_t>(nfa.StateCount()) / 64 + 1;
+  auto include = [](TStateSet& set, int s) { set[static_cast<std::size_t>(s) / 64] |= 1ull << (s % 64); };
+  auto has = [](const TStateSet& set, int s) { return (set[static_cast<std::size_t>(s) / 64] >> (s % 64)) & 1u; };
+  std::vector<int> stack;
+  auto close = [&](TStateSet& set) {
+    for (int s = 0; s < nfa.StateCount(); ++s) {
+      if (has(set, s)) stack.push_back(s);
+    }
+    while (!stack.empty()) {
+      const int from = stack.back();
+      stack.pop_back();
+      for (const TRE_NFATransition& t : nfa.Transitions(from)) {
+        if (IsEmptyLabel(t.label) && !has(set, t.target)) {
+          include(set, t.target);
+          stack.push_back(t.target);
+        }
+      }
+    }
+  };
+
+  // Sets are found by hashing rather than by the library's linear search, so
+  // counting up to the cap stays cheap even where building would not be.
+  std::unordered_set<TStateSet, TStateSetHash> seen;
+  std::vector<const TStateSet*> pending;
+  TStateSet start(words, 0);
+  include(start, nfa.StartIndex());
+  close(start);
+  pending.push_back(&*seen.insert(std::move(start)).first);
+  std::vector<std::pair<std::uint32_t, TStateSet>> groups;
+  for (std::size_t k = 0; k < pending.size(); ++k) {
+    groups.clear();
+    const TStateSet& current = *pending[k];
+    for (int s = 0; s < nfa.StateCount(); ++s) {
+      if (!has(current, s)) continue;
+      for (const TRE_NFATransition& t : nfa.Transitions(s)) {
+        if (IsEmptyLabel(t.label)) continue;
+        auto group = groups.begin();
+        while (group != groups.end() && group->first != t.label) ++group;
+        if (group == groups.end()) {
+          groups.emplace_back(t.label, TStateSet(words, 0));
+          group = groups.end() - 1;
+        }
+        include(group->second, t.target);
+      }
+    }
+    for (auto& group : groups) {
+      close(group.second);
+      const auto [it, added] = seen.insert(std::move(group.second));
+      if (!added) continue;
+      if (static_cast<int>(seen.size()) > cap) return cap + 1;
+      pending.push_back(&*it);  // elements of an unordered_set stay put on rehash
+    }
+  }
+  return static_cast<int>(seen.size());
+}
+
+TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options)
+    : awk_(std::make_unique<TAWKStr>()) {
+  std::string pattern = options.regular_expression ? std::string(text) : EscapeLiteral(text);
+  {
+    // Checked as typed, so an error's position is the one the user sees.
+    TREParser check(pattern);
+    check.Parse();
+  }
+  // The dictionary's letter rows already hold both cases.
+  if (!options.match_case && !options.fuzzy) pattern = FoldCaseInPattern(pattern);
+  std::string processed = pattern;
+  if (options.fuzzy) {
+    TREPreProcessor preprocessor;
+    preprocessor.FuzzyCharDics().push_back(&CharEquivalenceDic());
+    preprocessor.SetUseFuzzyCharDic(true);
+    preprocessor.SetText(pattern);
+    processed = preprocessor.Run();
+  }
+  if (CountAutomatonStates(processed, kMaxAutomatonStates) > kMaxAutomatonStates) {
+    throw EPatternRefused("パターンが複雑すぎます。状態数が " + std::to_string(kMaxAutomatonStates) +
+                          " を超えるため使えません。");
+  }
+  // Lines hold no line breaks; with LF as the line tail a guard CR in front
+  // of a line's rest is no place for '$' either.
+  awk_->SetLineSeparator(mcls_LF);
+  awk_->SetUseFuzzyCharDic(options.fuzzy);
+  awk_->SetRegExp(pattern);
+  int start = 0, length = 0;
+  // An empty text that still points somewhere: the library hands its start to memchr.
+  if (awk_->Match(std::string_view(""), start, length) > 0) {
+    throw EPatternRefused("空の文字列に一致するパターンは使えません。");
+  }
+}
+
+TLineMatcher::~TLineMatcher() = default;
+
+std::optional<TMatchSpan> TLineMatcher::Find(std::string_view line, std::size_t from) {
+  // The library stops at a NUL; so does every search here, from any start.
+  line = line.substr(0, line.find('\0'));
+  int start = 0, length = 0;
+  if (from == 0) {
+    if (awk_->Match(line, start, length) == 0) return std::nullopt;
+    const auto s = static_cast<std::size_t>(start - 1);
+    return TMatchSpan{s, s + static_cast<std::size_t>(length)};
+  }
+  if (from >= line.size()) return std::nullopt;
+  rest_.assign(1, '\r');
+  rest_.append(line.substr(from));
+  if (awk_->Match(rest_, start, length) == 0) return std::nullopt;
+  if (start == 1) {
+    // Only a pattern naming CR itself gets past the guard, and no line holds
+    // one: search the rest bare, where a '^' could anchor at `from`.
+    if (awk_->Match(line.substr(from), start, length) == 0) return std::nullopt;
+    const std::size_t s = from + static_cast<std::size_t>(start - 1);
+    return TMatchSpan{s, s + static_cast<std::size_t>(length)};
+  }
+  const std::size_t s = from + static_cast<std::size_t>(start - 2);
+  return TMatchSpan{s, s + static_cast<std::size_t>(length)};
+}
+
+std::optional<TMatchSpan> TLineMatcher::FindLast(std::string_view line, std::size_t before) {
+  std::optional<TMatchSpan> last;
+  std::size_t from = 0;
+  for (;;) {
+    const std::optional<TMatchSpan> m = Find(line, from);
+    if (!m || m->start >= before) break;
+    last = m;
+    // Matches are never empty (such patterns are refused), so this moves on.
+    from = m->end;
+  }
+  return last;
+}
+
+int SeverityOfLabel(std::string_view line) {
+  for (std::size_t i = 0; i < line.size();) {
+    const auto b = static_cast<unsigned char>(line[i]);
+    if (b == '[') {
+      const int severity = LabelSeverityAt(line, i);
+      if (severity != kNoSeverity) return severity;
+    }
+    // A trail byte may be '[': step over whole characters.
+    i += IsLeadByte(b) && i + 1 < line.size() ? 2 : 1;
+  }
+  return kNoSeverity;
+}
+
+std::string_view WordAt(std::string_view line, int index) {
+  // No Shift_JIS trail byte is a space, so bytes can be split directly.
+  std::size_t start = 0;
+  for (int k = 0; k < index; ++k) {
+    const std::size_t space = line.find(' ', start);
+    if (space == std::string_view::npos) return {};
+    start = space + 1;
+  }
+  const std::size_t end = line.find(' ', start);
+  return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+TLineFilter::TLineFilter(TLineCriteria criteria) : criteria_(std::move(criteria)) {
+  if (!criteria_.text.empty()) matcher_ = std::make_unique<TLineMatcher>(criteria_.text, criteria_.options);
+}
+
+TLineFilter::~TLineFilter() = default;
+
+bool TLineFilter::Accepts(int severity, std::string_view line) {
+  if (criteria_.max_severity >= 0 && (severity < 0 || severity > criteria_.max_severity)) return false;
+  if (!criteria_.host.empty()) {
+    if (criteria_.host_word < 0 || WordAt(line, criteria_.host_word) != criteria_.host) return false;
+  }
+  return matcher_ == nullptr || matcher_->Matches(line);
+}
+
+}  // namespace quenza

@@ -1,0 +1,108 @@
+// Matching one log line (Shift_JIS bytes) the way the find and filter bars
+// ask for it, without Qt. The pattern library has no case-insensitive mode and
+// builds its whole automaton before the first search, so a pattern is
+// prepared here: letters with a case partner are widened to both cases when
+// case does not matter, and the automaton's states are counted, with a cap,
+// before the library is allowed to build it; a pattern needing more is
+// refused instead of freezing the window. The rule a reader would miss: the
+// library takes the start of any text it is given for a line head, so the
+// rest of a line after a match is searched behind one CR, a byte no line of
+// the view holds and no '^' can pass.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Exception.h"
+#include "sjRegExpMatchCore.h"
+
+namespace quenza {
+
+class TAWKStr;
+
+struct TSearchOptions {
+  bool match_case = false;
+  bool regular_expression = false;  // off: the text is searched as it is written
+  bool fuzzy = false;               // the character-equivalence dictionary; letters then match either case
+};
+
+// A well-formed pattern the program will not run.
+class EPatternRefused : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// More states than this and a pattern is refused. The library builds this
+// many in a few hundredths of a second (the time grows with the square);
+// ordinary patterns, fuzzy ones included, need a few dozen.
+inline constexpr int kMaxAutomatonStates = 2000;
+
+// Every letter with a case partner (ASCII, full-width Latin) becomes a
+// bracket with both outside brackets; inside brackets the partners of the
+// members are added. Escapes stay as written. The pattern must be well formed.
+std::string FoldCaseInPattern(std::string_view pattern);
+
+// The number of automaton states the library would build for an already
+// preprocessed pattern, or cap + 1 as soon as it passes cap. Raises
+// ERegExpParser for a malformed pattern.
+int CountAutomatonStates(std::string_view processed, int cap);
+
+class TLineMatcher {
+ public:
+  // Raises ERegExpParser (with its position in `text`) for a malformed
+  // regular expression, EPatternRefused for one too large or one that
+  // matches the empty text (it would match everywhere and select nothing).
+  TLineMatcher(std::string_view text, const TSearchOptions& options);
+  ~TLineMatcher();
+  TLineMatcher(const TLineMatcher&) = delete;
+  TLineMatcher& operator=(const TLineMatcher&) = delete;
+
+  // The leftmost-longest match starting at byte `from` or later; `from` must
+  // be a character boundary.
+  std::optional<TMatchSpan> Find(std::string_view line, std::size_t from = 0);
+  // The last match starting before byte `before`, counting matches one after
+  // another from the line's start, as Find would step through them.
+  std::optional<TMatchSpan> FindLast(std::string_view line, std::size_t before);
+  bool Matches(std::string_view line) { return Find(line).has_value(); }
+
+ private:
+  std::unique_ptr<TAWKStr> awk_;
+  std::string rest_;
+};
+
+// The severity named by the first "[FACILITY/SEVERITY]" label in a line
+// (0 EMERGENCY to 7 DEBUG), or kNoSeverity.
+int SeverityOfLabel(std::string_view line);
+
+// The word at `index` (0-based) when the line is split at single spaces;
+// empty when the line has fewer words.
+std::string_view WordAt(std::string_view line, int index);
+
+struct TLineCriteria {
+  int max_severity = -1;  // 0..7: lines of this severity or a graver one; -1: any line
+  std::string host;       // the sender's address as shown; empty: any
+  int host_word = -1;     // where the address stands among the line's words; -1: lines show none
+  std::string text;       // Shift_JIS; empty: any
+  TSearchOptions options;
+};
+
+class TLineFilter {
+ public:
+  // Raises as TLineMatcher does for the text pattern.
+  explicit TLineFilter(TLineCriteria criteria);
+  ~TLineFilter();
+
+  const TLineCriteria& Criteria() const { return criteria_; }
+  // False when the severity alone decides, so callers need not fetch the text.
+  bool NeedsText() const { return !criteria_.host.empty() || matcher_ != nullptr; }
+  bool Accepts(int severity, std::string_view line);
+
+ private:
+  TLineCriteria criteria_;
+  std::unique_ptr<TLineMatcher> matcher_;
+};
+
+}  // namespace quenza

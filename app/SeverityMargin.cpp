@@ -1,0 +1,88 @@
+#include "SeverityMargin.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QTextBlock>
+
+#include "Guarded.h"
+#include "LogView.h"
+
+namespace quenza {
+
+TSeverityMargin::TSeverityMargin(TLogView& view) : QWidget(&view), view_(view) {
+  setObjectName(QStringLiteral("SeverityMargin1"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  view_.SetLeftMargin(kWidth);
+  view_.installEventFilter(this);
+  view_.viewport()->installEventFilter(this);
+  connect(&view_, &QPlainTextEdit::updateRequest, this,
+          GuardedSlot([this](const QRect& rect, int dy) { ViewUpdated(rect, dy); }));
+  Place();
+  show();
+  SetColoured(true);
+}
+
+void TSeverityMargin::SetColoured(bool on) {
+  coloured_ = on;
+  view_.SetLeftMargin(on ? kWidth : 0);
+  setVisible(on);
+  Place();
+  if (on) {
+    view_.SetLineColour([](int severity) { return IsGrave(severity) ? GraveTextColor() : QColor(); });
+  } else {
+    view_.SetLineColour({});
+  }
+}
+
+QColor TSeverityMargin::MarkColor(int severity) {
+  switch (severity) {
+    case 0: return QColor(0x80, 0x00, 0x00);  // EMERGENCY
+    case 1: return QColor(0xB0, 0x00, 0x00);  // ALERT
+    case 2: return QColor(0xE0, 0x10, 0x10);  // CRITICAL
+    case 3: return QColor(0xFF, 0x50, 0x50);  // ERROR
+    case 4: return QColor(0xF0, 0xA0, 0x00);  // WARNING, amber
+    case 5: return QColor(0x30, 0x70, 0xE0);  // NOTICE
+    case 7: return QColor(0xA8, 0xA8, 0xA8);  // DEBUG
+    default: return QColor();                 // INFO and lines without a severity
+  }
+}
+
+QColor TSeverityMargin::GraveTextColor() { return QColor(0xA0, 0x00, 0x00); }
+
+void TSeverityMargin::Place() {
+  const QRect viewport = view_.viewport()->geometry();
+  setGeometry(viewport.left() - kWidth, viewport.top(), kWidth, viewport.height());
+}
+
+bool TSeverityMargin::eventFilter(QObject* watched, QEvent* event) {
+  Guarded([&] {
+    if (event->type() == QEvent::Resize && (watched == &view_ || watched == view_.viewport())) Place();
+  });
+  return false;
+}
+
+void TSeverityMargin::ViewUpdated(const QRect& rect, int dy) {
+  if (dy != 0) {
+    scroll(0, dy);
+  } else {
+    update(0, rect.y(), width(), rect.height());
+  }
+}
+
+void TSeverityMargin::paintEvent(QPaintEvent* event) {
+  Guarded([&] {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), view_.palette().color(QPalette::Base));
+    if (!coloured_) return;
+    const QRect area = event->rect();
+    view_.ForEachLineOnScreen([&](const QTextBlock& block, const QRectF& r) {
+      const QColor mark = MarkColor(TLogView::SeverityOf(block));
+      if (!mark.isValid() || r.bottom() < area.top() || r.top() > area.bottom()) return;
+      // One pixel apart, so neighbouring lines of one colour stay two marks.
+      painter.fillRect(QRectF(1, r.top(), kWidth - 2, r.height() - 1), mark);
+    });
+  });
+}
+
+}  // namespace quenza

@@ -1,0 +1,263 @@
+// Find and filter on a million lines of 100 characters in a shown log view:
+// how long each takes from start to finish, and how long input waits
+// meanwhile. A second thread posts a stamped event to the main thread every
+// 5 ms, as input would arrive; the delay until each is handled is the
+// window's answer time. Reports the longest and the 99th percentile delay.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTextBlock>
+#include <algorithm>
+#include <ctime>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "LineFilter.h"
+#include "LineText.h"
+#include "LogView.h"
+#include "SeverityMargin.h"
+#include "TextCodec.h"
+#include "ViewFilter.h"
+#include "ViewFind.h"
+
+namespace quenza {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The main thread's own processor time: on a shared machine the wall clock
+// also counts the time other programs had the processor.
+double ThreadSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+constexpr int kLines = 1000000;
+
+const QEvent::Type kProbeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class TProbeEvent : public QEvent {
+ public:
+  explicit TProbeEvent(Clock::time_point posted) : QEvent(kProbeEvent), posted_(posted) {}
+  Clock::time_point posted_;
+};
+
+// Collects the delays of probe events while an operation runs.
+class TInputProbe : public QObject {
+ public:
+  void Start() {
+    delays_ms_.clear();
+    stop_ = false;
+    poster_ = std::thread([this] {
+      while (!stop_) {
+        QCoreApplication::postEvent(this, new TProbeEvent(Clock::now()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+  }
+  void Stop(benchmark::State& state) {
+    stop_ = true;
+    poster_.join();
+    QCoreApplication::removePostedEvents(this, kProbeEvent);
+    std::sort(delays_ms_.begin(), delays_ms_.end());
+    const double worst = delays_ms_.empty() ? 0 : delays_ms_.back();
+    const double p99 = delays_ms_.empty() ? 0 : delays_ms_[delays_ms_.size() * 99 / 100];
+    state.counters["input_max_ms"] = worst;
+    state.counters["input_p99_ms"] = p99;
+    state.counters["input_probes"] = static_cast<double>(delays_ms_.size());
+  }
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != kProbeEvent) return QObject::event(e);
+    const auto posted = static_cast<TProbeEvent*>(e)->posted_;
+    delays_ms_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+    return true;
+  }
+
+ private:
+  std::vector<double> delays_ms_;
+  std::atomic<bool> stop_{false};
+  std::thread poster_;
+};
+
+// A million lines of 100 characters, severities in turn, as captured lines look.
+std::string MillionLines() {
+  static const char* const kLabels[8] = {"KERNEL/EMERGENCY", "AUTH/ALERT", "DAEMON/CRITICAL", "USER/ERROR",
+                                         "MAIL/WARNING",     "LOCAL3/NOTICE", "SYSLOG/INFO", "CRON/DEBUG"};
+  std::string text;
+  text.reserve(static_cast<size_t>(kLines) * 102);
+  for (int i = 0; i < kLines; ++i) {
+    std::string line = "2024/01/02 10:00:00 10.0.0." + std::to_string(i % 200) + " [" + kLabels[i % 8] +
+                       "] service" + std::to_string(i % 50) + ": request " + std::to_string(i) + " done";
+    line.resize(100, '.');
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+// One shown view holding the million lines, built once.
+TLogView& View() {
+  static TLogView* view = [] {
+    auto* v = new TLogView;
+    v->resize(900, 600);
+    new TSeverityMargin(*v);
+    v->show();
+    v->SetText(MillionLines());
+    v->SetFollow(false);
+    QCoreApplication::processEvents();
+    return v;
+  }();
+  return *view;
+}
+
+void ToTop(TLogView& view) {
+  QTextCursor top = view.textCursor();
+  top.setPosition(0);
+  view.setTextCursor(top);
+}
+
+void RunFind(benchmark::State& state, const std::string& utf8, const TSearchOptions& options) {
+  TLogView& view = View();
+  auto* finder = new TViewFinder(view);
+  TInputProbe probe;
+  for (auto _ : state) {
+    ToTop(view);
+    QEventLoop loop;
+    TViewFinder::TOutcome outcome = TViewFinder::TOutcome::Cancelled;
+    QObject::connect(finder, &TViewFinder::Finished, &loop, [&](TViewFinder::TOutcome o) {
+      outcome = o;
+      loop.quit();
+    });
+    probe.Start();
+    QElapsedTimer t;
+    t.start();
+    const double cpu = ThreadSeconds();
+    finder->Start(EncodeSjis(QString::fromUtf8(utf8.c_str())), options, false);
+    loop.exec();
+    state.counters["seconds"] = t.elapsed() / 1000.0;
+    state.counters["cpu_seconds"] = ThreadSeconds() - cpu;
+    probe.Stop(state);
+    if (outcome != TViewFinder::TOutcome::NotFound) state.SkipWithError("the text was found");
+  }
+  delete finder;
+}
+
+void BM_FindNoMatch(benchmark::State& state) { RunFind(state, "no such request", TSearchOptions{}); }
+BENCHMARK(BM_FindNoMatch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FindNoMatchMatchCase(benchmark::State& state) {
+  RunFind(state, "no such request", TSearchOptions{true, false, false});
+}
+BENCHMARK(BM_FindNoMatchMatchCase)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FindFuzzyNoMatch(benchmark::State& state) {
+  RunFind(state, "ｻｰﾋﾞｽ停止", TSearchOptions{false, false, true});
+}
+BENCHMARK(BM_FindFuzzyNoMatch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FindRegexNoMatch(benchmark::State& state) {
+  RunFind(state, "request [0-9]+ failed", TSearchOptions{false, true, false});
+}
+BENCHMARK(BM_FindRegexNoMatch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Where a search's time goes: walking the blocks, copying each line out,
+// encoding it, matching it. All on the main thread, no slices.
+void BM_FindCostParts(benchmark::State& state) {
+  TLogView& view = View();
+  TLineMatcher matcher(EncodeSjis(QStringLiteral("no such request")), TSearchOptions{});
+  std::string bytes;
+  for (auto _ : state) {
+    double t = ThreadSeconds();
+    auto lap = [&t] {
+      const double now = ThreadSeconds();
+      const double seconds = now - t;
+      t = now;
+      return seconds;
+    };
+    int n = 0;
+    for (QTextBlock b = view.document()->firstBlock(); b.isValid(); b = b.next()) n += b.isVisible();
+    state.counters["walk_cpu_s"] = lap();
+    qsizetype chars = 0;
+    for (QTextBlock b = view.document()->firstBlock(); b.isValid(); b = b.next()) chars += b.text().size();
+    state.counters["text_cpu_s"] = lap();
+    QString line = view.document()->firstBlock().text();
+    for (int k = 0; k < kLines; ++k) EncodeLine(line, bytes);
+    state.counters["encode_cpu_s"] = lap();
+    int found = 0;
+    for (int k = 0; k < kLines; ++k) found += matcher.Find(bytes).has_value();
+    state.counters["match_cpu_s"] = lap();
+    benchmark::DoNotOptimize(n + chars + found);
+  }
+}
+BENCHMARK(BM_FindCostParts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Applies `criteria`, then clears, each timed to the end of its pass.
+void RunFilter(benchmark::State& state, const TLineCriteria& criteria) {
+  TLogView& view = View();
+  auto* filter = new TViewFilter(view);
+  TInputProbe probe;
+  for (auto _ : state) {
+    for (const bool clearing : {false, true}) {
+      QEventLoop loop;
+      QObject::connect(filter, &TViewFilter::PassFinished, &loop, &QEventLoop::quit);
+      probe.Start();
+      QElapsedTimer t;
+      t.start();
+      const double cpu = ThreadSeconds();
+      filter->Apply(clearing ? nullptr : std::make_unique<TLineFilter>(criteria));
+      if (filter->Busy()) loop.exec();
+      const double seconds = t.elapsed() / 1000.0;
+      const double cpu_seconds = ThreadSeconds() - cpu;
+      probe.Stop(state);
+      const std::string prefix = clearing ? "clear_" : "apply_";
+      state.counters[prefix + "seconds"] = seconds;
+      state.counters[prefix + "cpu_seconds"] = cpu_seconds;
+      state.counters[prefix + "input_max_ms"] = state.counters["input_max_ms"];
+      if (!clearing) state.counters["shown"] = filter->ShownLines();
+    }
+  }
+  delete filter;
+}
+
+void BM_FilterSeverity(benchmark::State& state) {
+  TLineCriteria c;
+  c.max_severity = 3;
+  RunFilter(state, c);
+}
+BENCHMARK(BM_FilterSeverity)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FilterText(benchmark::State& state) {
+  TLineCriteria c;
+  c.text = "service7:";
+  RunFilter(state, c);
+}
+BENCHMARK(BM_FilterText)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FilterHostAndSeverity(benchmark::State& state) {
+  TLineCriteria c;
+  c.max_severity = 4;
+  c.host = "10.0.0.17";
+  c.host_word = 2;
+  RunFilter(state, c);
+}
+BENCHMARK(BM_FilterHostAndSeverity)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace quenza
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,210 @@
+// The find, filter, follow and colour commands on a real main window: their
+// keys, the VIEW options read at creation and written when switched, the
+// find bar's messages and the filter's section of the status bar.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <fstream>
+
+#include "Application.h"
+#include "FilterBar.h"
+#include "FindBar.h"
+#include "LogView.h"
+#include "SettingsStore.h"
+#include "SeverityMargin.h"
+#include "Unit1.h"
+#include "ViewFilter.h"
+#include "ViewFind.h"
+#include "support/AppFixture.h"
+
+namespace quenza {
+namespace {
+
+class Unit1ViewCommandsTest : public AppFixture {
+ protected:
+  std::unique_ptr<TForm1> Open() {
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    form->Memo1->setFocus();
+    Pump(20);
+    return form;
+  }
+  static void WaitIdle(TForm1& form) {
+    for (int i = 0; i < 2000 && (form.Finder1->Busy() || form.LineFilter1->Busy()); ++i) Pump(5);
+    ASSERT_FALSE(form.Finder1->Busy());
+    ASSERT_FALSE(form.LineFilter1->Busy());
+  }
+};
+
+TEST_F(Unit1ViewCommandsTest, ItemsHaveTheirKeysAndDefaults) {
+  auto form = Open();
+  EXPECT_EQ(form->Find1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+  EXPECT_EQ(form->FindNext1->shortcut(), QKeySequence(Qt::Key_F3));
+  EXPECT_EQ(form->FindPrevious1->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+  EXPECT_EQ(form->Filter1->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+  EXPECT_EQ(form->Follow1->shortcut(), QKeySequence(Qt::Key_ScrollLock));
+  EXPECT_TRUE(form->Follow1->isCheckable());
+  EXPECT_TRUE(form->Follow1->isChecked());
+  EXPECT_TRUE(form->Memo1->Follow());
+  EXPECT_TRUE(form->SeverityColors1->isCheckable());
+  EXPECT_TRUE(form->SeverityColors1->isChecked());
+  EXPECT_TRUE(form->SeverityMargin1->Coloured());
+  EXPECT_FALSE(form->FindBar1->isVisible());
+  EXPECT_FALSE(form->FilterBar1->isVisible());
+  EXPECT_FALSE(form->FilterStatus1->isVisible());
+}
+
+TEST_F(Unit1ViewCommandsTest, ViewOptionsAreReadAtCreationAndWrittenWhenSwitched) {
+  std::ofstream(SettingsPath(), std::ios::binary) << "[VIEW]\r\nFollow=0\r\nSeverityColors=0\r\n";
+  auto form = Open();
+  EXPECT_FALSE(form->Follow1->isChecked());
+  EXPECT_FALSE(form->Memo1->Follow());
+  EXPECT_FALSE(form->SeverityColors1->isChecked());
+  EXPECT_FALSE(form->SeverityMargin1->Coloured());
+
+  form->Follow1->trigger();
+  EXPECT_TRUE(form->Memo1->Follow());
+  EXPECT_TRUE(form->IniFile->ReadFlag("VIEW", "Follow", false));
+  form->SeverityColors1->trigger();
+  EXPECT_TRUE(form->SeverityMargin1->Coloured());
+  EXPECT_TRUE(form->IniFile->ReadFlag("VIEW", "SeverityColors", false));
+  form->SeverityColors1->trigger();
+  EXPECT_FALSE(form->IniFile->ReadFlag("VIEW", "SeverityColors", true));
+}
+
+TEST_F(Unit1ViewCommandsTest, ScrollLockPausesAndTheCheckMarkFollowsTheView) {
+  auto form = Open();
+  for (int i = 0; i < 300; ++i) form->AppendLine("line " + std::to_string(i), 6);
+  form->Memo1->FlushPending();
+  QTest::keyClick(form->Memo1, Qt::Key_ScrollLock);
+  EXPECT_FALSE(form->Memo1->Follow());
+  EXPECT_FALSE(form->Follow1->isChecked());
+  const int v = form->Memo1->verticalScrollBar()->value();
+  form->AppendLine("while paused", 6);
+  form->Memo1->FlushPending();
+  EXPECT_EQ(form->Memo1->verticalScrollBar()->value(), v);
+  QTest::keyClick(form->Memo1, Qt::Key_ScrollLock);
+  EXPECT_TRUE(form->Memo1->Follow());
+  EXPECT_TRUE(form->Follow1->isChecked());
+
+  // A wheel turn up pauses it too, and the item shows it; nothing is stored.
+  const QPointF at(40, 40);
+  QWheelEvent wheel(at, form->Memo1->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(form->Memo1->viewport(), &wheel);
+  EXPECT_FALSE(form->Follow1->isChecked());
+  EXPECT_TRUE(form->IniFile->ReadFlag("VIEW", "Follow", true));
+}
+
+TEST_F(Unit1ViewCommandsTest, FindBarSaysWhatCameOfTheSearch) {
+  auto form = Open();
+  form->Memo1->SetText("first error\r\nsecond\r\nthird error\r\n");
+  QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(form->FindBar1->isVisible());
+  EXPECT_TRUE(form->FindBar1->TextEdit->hasFocus());
+  QTest::keyClicks(form->FindBar1->TextEdit, "error");
+  QTest::keyClick(form->FindBar1->TextEdit, Qt::Key_Return);
+  WaitIdle(*form);
+  EXPECT_EQ(form->Memo1->textCursor().selectedText(), QStringLiteral("error"));
+  EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 0);
+  QTest::keyClick(form.get(), Qt::Key_F3);
+  WaitIdle(*form);
+  EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 2);
+  EXPECT_TRUE(form->FindBar1->MessageLabel->text().isEmpty());
+  QTest::keyClick(form.get(), Qt::Key_F3);
+  WaitIdle(*form);
+  EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 0);
+  EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("末尾まで検索したので、先頭から検索しました。"));
+  QTest::keyClick(form.get(), Qt::Key_F3, Qt::ShiftModifier);
+  WaitIdle(*form);
+  EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 2);
+  EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("先頭まで検索したので、末尾から検索しました。"));
+
+  form->FindBar1->TextEdit->setText(QStringLiteral("missing"));
+  form->FindNext1->trigger();
+  WaitIdle(*form);
+  EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("「missing」が見つかりません。"));
+  EXPECT_EQ(form->Memo1->textCursor().blockNumber(), 2);
+
+  form->FindBar1->RegExpBox->setChecked(true);
+  form->FindBar1->TextEdit->setText(QStringLiteral("err(or"));
+  form->FindNext1->trigger();
+  EXPECT_FALSE(form->Finder1->Busy());
+  EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("右(閉じ)括弧が必要です（位置: 7）"));
+  EXPECT_EQ(form->Memo1->textCursor().selectedText(), QStringLiteral("error"));
+
+  // Escape in the bar closes it and gives the view the focus back.
+  QTest::keyClick(form->FindBar1->TextEdit, Qt::Key_Escape);
+  EXPECT_FALSE(form->FindBar1->isVisible());
+  EXPECT_TRUE(form->Memo1->hasFocus());
+}
+
+TEST_F(Unit1ViewCommandsTest, EscapeStopsASearchWhereverTheFocusIs) {
+  auto form = Open();
+  std::string text;
+  for (int i = 0; i < 30000; ++i) text += "abcdefghij abcdefghij abcdefghij abcdefghij abcdefghij\r\n";
+  form->Memo1->SetText(text);
+  form->FindBar1->RegExpBox->setChecked(true);
+  form->FindBar1->TextEdit->setText(QStringLiteral(".*q.*z"));
+  form->FindNext1->trigger();
+  ASSERT_TRUE(form->Finder1->Busy());
+  EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("検索中..."));
+  EXPECT_TRUE(form->FindBar1->StopButton->isEnabled());
+  form->Memo1->setFocus();
+  QTest::keyClick(form->Memo1, Qt::Key_Escape);
+  EXPECT_FALSE(form->Finder1->Busy());
+  EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("検索を中止しました。"));
+  EXPECT_TRUE(form->FindBar1->isVisible());  // stopping is not closing
+}
+
+TEST_F(Unit1ViewCommandsTest, FilterBarAndItsStatusSection) {
+  auto form = Open();
+  const int severities[] = {3, 6, 0, 7, 3};
+  for (int s : severities) form->AppendLine("line", s);
+  QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(form->FilterBar1->isVisible());
+  EXPECT_TRUE(form->FilterBar1->HostEdit->isEnabled());  // the default options show the address
+  form->FilterBar1->SeverityBox->setCurrentIndex(4);      // ERROR
+  EXPECT_EQ(form->FilterBar1->SeverityBox->currentText(), QStringLiteral("ERROR"));
+  QTest::keyClick(form->FilterBar1->TextEdit, Qt::Key_Return);
+  WaitIdle(*form);
+  EXPECT_TRUE(form->FilterStatus1->isVisible());
+  EXPECT_EQ(form->FilterStatus1->text(), QString::fromUtf8("絞り込み中: 3 / 5 行"));
+  EXPECT_EQ(form->FilterStatus1->parentWidget(), form->statusBar());
+  EXPECT_TRUE(form->CurrentFile().isEmpty());  // the file's section is untouched
+
+  form->AppendLine("arrives hidden", 4);
+  form->AppendLine("arrives shown", 1);
+  form->Memo1->FlushPending();
+  EXPECT_EQ(form->FilterStatus1->text(), QString::fromUtf8("絞り込み中: 4 / 7 行"));
+
+  form->FilterBar1->RegExpBox->setChecked(true);
+  form->FilterBar1->TextEdit->setText(QStringLiteral("[a-"));
+  form->FilterBar1->ApplyButton->click();
+  EXPECT_FALSE(form->FilterBar1->MessageLabel->text().isEmpty());
+  EXPECT_EQ(form->FilterStatus1->text(), QString::fromUtf8("絞り込み中: 4 / 7 行"));  // the old filter stays
+
+  form->FilterBar1->ClearButton->click();
+  WaitIdle(*form);
+  EXPECT_FALSE(form->FilterStatus1->isVisible());
+  EXPECT_FALSE(form->LineFilter1->Active());
+
+  // Without addresses in the lines the sender box cannot be used.
+  form->FilterBar1->hide();
+  form->IniFile->WriteFlag("SYSLOG", "EnableIP", false);
+  form->Filter1->trigger();
+  EXPECT_FALSE(form->FilterBar1->HostEdit->isEnabled());
+}
+
+}  // namespace
+}  // namespace quenza

@@ -1,0 +1,172 @@
+// Find in the log view: the match selected in each of the three ways of
+// reading a pattern, forward and backward, around the end, nothing found, a
+// malformed pattern, a search stopped halfway, hidden lines passed over.
+#include "ViewFind.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+#include "LogView.h"
+#include "TextCodec.h"
+#include "sjRegExpError.h"
+#include "sjRegExpTestText.h"
+
+namespace quenza {
+namespace {
+
+using test::Sj;
+using TOutcome = TViewFinder::TOutcome;
+
+class ViewFindTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    view_.resize(500, 300);
+    view_.show();
+    finder_ = new TViewFinder(view_);
+    QObject::connect(finder_, &TViewFinder::Finished, [this](TOutcome o) { outcomes_.push_back(o); });
+  }
+  // Text in UTF-8 source form, stored as Shift_JIS; the caret at the start.
+  void SetText(const std::string& utf8) {
+    view_.SetText(Sj(utf8));
+    QTextCursor c = view_.textCursor();
+    c.setPosition(0);
+    view_.setTextCursor(c);
+  }
+  TOutcome Find(const std::string& utf8, TSearchOptions options = {}, bool backward = false) {
+    const size_t before = outcomes_.size();
+    finder_->Start(Sj(utf8), options, backward);
+    QElapsedTimer t;
+    t.start();
+    while (outcomes_.size() == before && t.elapsed() < 10000) QApplication::processEvents();
+    EXPECT_EQ(outcomes_.size(), before + 1);
+    return outcomes_.empty() ? TOutcome::Cancelled : outcomes_.back();
+  }
+  // The selection as "line:first char:text".
+  std::string Selected() {
+    const QTextCursor c = view_.textCursor();
+    const QTextBlock b = view_.document()->findBlock(c.selectionStart());
+    return std::to_string(b.blockNumber()) + ":" + std::to_string(c.selectionStart() - b.position()) + ":" +
+           c.selectedText().toStdString();
+  }
+  TLogView view_;
+  TViewFinder* finder_ = nullptr;
+  std::vector<TOutcome> outcomes_;
+};
+
+TEST_F(ViewFindTest, PlainTextForwardBackwardAndAround) {
+  SetText("alpha error one\r\nnothing\r\nERROR two error three\r\n");
+  EXPECT_EQ(Find("error"), TOutcome::Found);
+  EXPECT_EQ(Selected(), "0:6:error");
+  EXPECT_EQ(Find("error"), TOutcome::Found);
+  EXPECT_EQ(Selected(), "2:0:ERROR");
+  EXPECT_EQ(Find("error"), TOutcome::Found);  // the next one on the same line
+  EXPECT_EQ(Selected(), "2:10:error");
+  EXPECT_EQ(Find("error"), TOutcome::FoundAfterWrap);
+  EXPECT_EQ(Selected(), "0:6:error");
+  EXPECT_EQ(Find("error", {}, true), TOutcome::FoundAfterWrap);
+  EXPECT_EQ(Selected(), "2:10:error");
+  EXPECT_EQ(Find("error", {}, true), TOutcome::Found);
+  EXPECT_EQ(Selected(), "2:0:ERROR");
+  // With case: only the one written that way.
+  EXPECT_EQ(Find("ERROR", {true, false, false}), TOutcome::FoundAfterWrap);
+  EXPECT_EQ(Selected(), "2:0:ERROR");
+  EXPECT_EQ(Find("ERROR", {true, false, false}), TOutcome::FoundAfterWrap);  // the only one: found again
+  EXPECT_EQ(Selected(), "2:0:ERROR");
+  // Pattern characters are plain text here.
+  SetText("a.b axb\r\n");
+  EXPECT_EQ(Find("x.b"), TOutcome::NotFound);
+  EXPECT_EQ(Find(".b"), TOutcome::Found);
+  EXPECT_EQ(Selected(), "0:1:.b");
+}
+
+TEST_F(ViewFindTest, RegularExpressionAndFuzzyMatchesAreSelectedByCharacter) {
+  SetText("日本語ERROR 12 three\r\nｶﾀｶﾅ id=42\r\n");
+  const TSearchOptions regex{false, true, false};
+  EXPECT_EQ(Find("^.*error", regex), TOutcome::Found);
+  EXPECT_EQ(Selected(), "0:0:日本語ERROR");
+  EXPECT_EQ(Find("[0-9]+", regex), TOutcome::Found);
+  EXPECT_EQ(Selected(), "0:9:12");
+  EXPECT_EQ(Find("[0-9]+", regex), TOutcome::Found);
+  EXPECT_EQ(Selected(), "1:8:42");
+  EXPECT_EQ(Find("three$", regex), TOutcome::FoundAfterWrap);
+  EXPECT_EQ(Selected(), "0:12:three");
+
+  // ｶﾞ finds ガ, が and か゛; a finds Ａ and ａ.
+  SetText("接続ガイド\r\nｶﾞｲﾄﾞ\r\nがいど\r\nか゛\r\nＡａ\r\n");
+  const TSearchOptions fuzzy{false, false, true};
+  EXPECT_EQ(Find("ｶﾞ", fuzzy), TOutcome::Found);
+  EXPECT_EQ(Selected(), "0:2:ガ");
+  EXPECT_EQ(Find("ｶﾞ", fuzzy), TOutcome::Found);
+  EXPECT_EQ(Selected(), "1:0:ｶﾞ");
+  EXPECT_EQ(Find("ｶﾞ", fuzzy), TOutcome::Found);
+  EXPECT_EQ(Selected(), "2:0:が");
+  EXPECT_EQ(Find("ｶﾞ", fuzzy), TOutcome::Found);
+  EXPECT_EQ(Selected(), "3:0:か゛");
+  EXPECT_EQ(Find("ｶﾞｲﾄﾞ", fuzzy, true), TOutcome::Found);
+  EXPECT_EQ(Selected(), "2:0:がいど");
+  EXPECT_EQ(Find("a", fuzzy), TOutcome::Found);
+  EXPECT_EQ(Selected(), "4:0:Ａ");
+  EXPECT_EQ(Find("a", fuzzy), TOutcome::Found);
+  EXPECT_EQ(Selected(), "4:1:ａ");
+  EXPECT_EQ(Find("ｶﾞ"), TOutcome::FoundAfterWrap);  // without fuzzy only the half-width one
+  EXPECT_EQ(Selected(), "1:0:ｶﾞ");
+}
+
+TEST_F(ViewFindTest, NothingFoundAndMalformedPatternsLeaveTheSelection) {
+  SetText("one\r\ntwo\r\n");
+  QTextCursor c = view_.textCursor();
+  c.setPosition(1);
+  c.setPosition(2, QTextCursor::KeepAnchor);
+  view_.setTextCursor(c);
+  EXPECT_EQ(Find("zzz"), TOutcome::NotFound);
+  EXPECT_EQ(Selected(), "0:1:n");
+  try {
+    finder_->Start("(", {false, true, false}, false);
+    ADD_FAILURE() << "no error";
+  } catch (const ERegExpParser& e) {
+    EXPECT_STREQ(e.what(), re_msg::kNeedRParen);
+    EXPECT_EQ(e.ErrorPos(), 2u);
+  }
+  EXPECT_FALSE(finder_->Busy());
+  EXPECT_THROW(finder_->Start("x*", {false, true, false}, false), EPatternRefused);
+  EXPECT_FALSE(finder_->Busy());
+  EXPECT_EQ(Selected(), "0:1:n");
+}
+
+TEST_F(ViewFindTest, FoundMatchPausesFollowingAndHiddenLinesArePassedOver) {
+  for (int i = 0; i < 50; ++i) view_.AppendLine(i == 10 || i == 40 ? "target" : "other");
+  view_.FlushPending();
+  ASSERT_TRUE(view_.Follow());
+  QTextBlock ten = view_.document()->findBlockByNumber(10);
+  ten.setVisible(false);
+  view_.document()->markContentsDirty(ten.position(), ten.length());
+  EXPECT_EQ(Find("target"), TOutcome::FoundAfterWrap);
+  EXPECT_EQ(Selected(), "40:0:target");
+  EXPECT_FALSE(view_.Follow());
+  view_.AppendLine("late");
+  view_.FlushPending();
+  EXPECT_EQ(Selected(), "40:0:target");  // capture did not take the match away
+}
+
+TEST_F(ViewFindTest, LongSearchRunsInSlicesAndCanBeStopped) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "abcdefghij abcdefghij abcdefghij abcdefghij abcdefghij " + std::to_string(i) + "\r\n";
+  view_.SetText(text);
+  // Every start position runs to the end of its line before failing.
+  finder_->Start(".*q.*z", {false, true, false}, false);
+  EXPECT_TRUE(finder_->Busy());  // Start returns at once
+  QApplication::processEvents();
+  EXPECT_TRUE(finder_->Busy());  // one slice is not the whole text
+  finder_->Cancel();
+  EXPECT_FALSE(finder_->Busy());
+  ASSERT_EQ(outcomes_.size(), 1u);
+  EXPECT_EQ(outcomes_.back(), TOutcome::Cancelled);
+  // Left alone, the same search ends with nothing found.
+  EXPECT_EQ(Find(".*q.*z", {false, true, false}), TOutcome::NotFound);
+}
+
+}  // namespace
+}  // namespace quenza
