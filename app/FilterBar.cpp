@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "Guarded.h"
+#include "SyslogNames.h"
 
 namespace quenza {
 namespace {
@@ -26,9 +27,8 @@ TFilterBar::TFilterBar(QWidget* parent) : QToolBar(Ui("絞り込み"), parent) {
   auto* severity_caption = new QLabel(Ui("重要度(&S):"), this);
   SeverityBox = new QComboBox(this);
   SeverityBox->setObjectName(QStringLiteral("FilterSeverity1"));
-  SeverityBox->addItems({Ui("すべて"), QStringLiteral("EMERGENCY"), QStringLiteral("ALERT"), QStringLiteral("CRITICAL"),
-                         QStringLiteral("ERROR"), QStringLiteral("WARNING"), QStringLiteral("NOTICE"),
-                         QStringLiteral("INFO"), QStringLiteral("DEBUG")});
+  SeverityBox->addItem(Ui("すべて"));
+  for (std::string_view name : kSeverityNames) SeverityBox->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
   SeverityBox->setToolTip(Ui("選んだ重要度と、それより重大な行だけを表示します"));
   severity_caption->setBuddy(SeverityBox);
   auto* host_caption = new QLabel(Ui("送信元(&O):"), this);

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "ReceiverHost.h"
+#include "SyslogNames.h"
 #include "sjRegExp.h"
 
 namespace quenza {
@@ -101,25 +101,6 @@ void FoldBracket(std::string_view pattern, std::size_t& pos, std::string& out) {
   out += ']';
 }
 
-// The library's own anchor codes, taken from it rather than restated.
-const TRegularExpression& AnchorCodes() {
-  static const TRegularExpression codes;
-  return codes;
-}
-
-using TStateSet = std::vector<std::uint64_t>;
-
-struct TStateSetHash {
-  std::size_t operator()(const TStateSet& set) const noexcept {
-    std::uint64_t h = 1469598103934665603ull;
-    for (std::uint64_t w : set) h = (h ^ w) * 1099511628211ull;
-    return static_cast<std::size_t>(h);
-  }
-};
-
-constexpr std::string_view kSeverityNames[8] = {"EMERGENCY", "ALERT", "CRITICAL", "ERROR",
-                                                "WARNING",   "NOTICE", "INFO",    "DEBUG"};
-
 bool IsLabelChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // The severity of a label starting at the '[' at `at`, or kNoSeverity.
@@ -132,8 +113,8 @@ int LabelSeverityAt(std::string_view line, std::size_t at) {
   while (p < line.size() && line[p] >= 'A' && line[p] <= 'Z') ++p;
   if (p >= line.size() || line[p] != ']') return kNoSeverity;
   const std::string_view severity = line.substr(name, p - name);
-  for (int k = 0; k < 8; ++k) {
-    if (severity == kSeverityNames[k]) return k;
+  for (std::size_t k = 0; k < kSeverityNames.size(); ++k) {
+    if (severity == kSeverityNames[k]) return static_cast<int>(k);
   }
   return kNoSeverity;
 }
@@ -162,67 +143,6 @@ std::string FoldCaseInPattern(std::string_view pattern) {
   return out;
 }
 
-int CountAutomatonStates(std::string_view processed, int cap) {
-  TREParser parser(processed);
-  parser.Parse();
-  TRE_NFA nfa(parser, AnchorCodes().LineTailCode(), AnchorCodes().LineHeadCode());
-  nfa.Build();
-  const std::size_t words = static_cast<std::size_t>(nfa.StateCount()) / 64 + 1;
-  auto include = [](TStateSet& set, int s) { set[static_cast<std::size_t>(s) / 64] |= 1ull << (s % 64); };
-  auto has = [](const TStateSet& set, int s) { return (set[static_cast<std::size_t>(s) / 64] >> (s % 64)) & 1u; };
-  std::vector<int> stack;
-  auto close = [&](TStateSet& set) {
-    for (int s = 0; s < nfa.StateCount(); ++s) {
-      if (has(set, s)) stack.push_back(s);
-    }
-    while (!stack.empty()) {
-      const int from = stack.back();
-      stack.pop_back();
-      for (const TRE_NFATransition& t : nfa.Transitions(from)) {
-        if (IsEmptyLabel(t.label) && !has(set, t.target)) {
-          include(set, t.target);
-          stack.push_back(t.target);
-        }
-      }
-    }
-  };
-
-  // Sets are found by hashing rather than by the library's linear search, so
-  // counting up to the cap stays cheap even where building would not be.
-  std::unordered_set<TStateSet, TStateSetHash> seen;
-  std::vector<const TStateSet*> pending;
-  TStateSet start(words, 0);
-  include(start, nfa.StartIndex());
-  close(start);
-  pending.push_back(&*seen.insert(std::move(start)).first);
-  std::vector<std::pair<std::uint32_t, TStateSet>> groups;
-  for (std::size_t k = 0; k < pending.size(); ++k) {
-    groups.clear();
-    const TStateSet& current = *pending[k];
-    for (int s = 0; s < nfa.StateCount(); ++s) {
-      if (!has(current, s)) continue;
-      for (const TRE_NFATransition& t : nfa.Transitions(s)) {
-        if (IsEmptyLabel(t.label)) continue;
-        auto group = groups.begin();
-        while (group != groups.end() && group->first != t.label) ++group;
-        if (group == groups.end()) {
-          groups.emplace_back(t.label, TStateSet(words, 0));
-          group = groups.end() - 1;
-        }
-        include(group->second, t.target);
-      }
-    }
-    for (auto& group : groups) {
-      close(group.second);
-      const auto [it, added] = seen.insert(std::move(group.second));
-      if (!added) continue;
-      if (static_cast<int>(seen.size()) > cap) return cap + 1;
-      pending.push_back(&*it);  // elements of an unordered_set stay put on rehash
-    }
-  }
-  return static_cast<int>(seen.size());
-}
-
 TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options)
     : awk_(std::make_unique<TAWKStr>()) {
   std::string pattern = options.regular_expression ? std::string(text) : EscapeLiteral(text);
@@ -233,18 +153,8 @@ TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options)
   }
   // The dictionary's letter rows already hold both cases.
   if (!options.match_case && !options.fuzzy) pattern = FoldCaseInPattern(pattern);
-  std::string processed = pattern;
-  if (options.fuzzy) {
-    TREPreProcessor preprocessor;
-    preprocessor.FuzzyCharDics().push_back(&CharEquivalenceDic());
-    preprocessor.SetUseFuzzyCharDic(true);
-    preprocessor.SetText(pattern);
-    processed = preprocessor.Run();
-  }
-  if (CountAutomatonStates(processed, kMaxAutomatonStates) > kMaxAutomatonStates) {
-    throw EPatternRefused("パターンが複雑すぎます。状態数が " + std::to_string(kMaxAutomatonStates) +
-                          " を超えるため使えません。");
-  }
+  // Any pattern is safe to search with: the library's automaton grows states
+  // only as a search needs them and within a fixed bound.
   // Lines hold no line breaks; with LF as the line tail a guard CR in front
   // of a line's rest is no place for '$' either.
   awk_->SetLineSeparator(mcls_LF);
@@ -304,7 +214,7 @@ int SeverityOfLabel(std::string_view line) {
       if (severity != kNoSeverity) return severity;
     }
     // A trail byte may be '[': step over whole characters.
-    i += IsLeadByte(b) && i + 1 < line.size() ? 2 : 1;
+    i += IsShiftJisLeadByte(b) && i + 1 < line.size() ? 2 : 1;
   }
   return kNoSeverity;
 }

@@ -35,20 +35,10 @@ class EPatternRefused : public Exception {
   using Exception::Exception;
 };
 
-// More states than this and a pattern is refused. The library builds this
-// many in a few hundredths of a second (the time grows with the square);
-// ordinary patterns, fuzzy ones included, need a few dozen.
-inline constexpr int kMaxAutomatonStates = 2000;
-
 // Every letter with a case partner (ASCII, full-width Latin) becomes a
 // bracket with both outside brackets; inside brackets the partners of the
 // members are added. Escapes stay as written. The pattern must be well formed.
 std::string FoldCaseInPattern(std::string_view pattern);
-
-// The number of automaton states the library would build for an already
-// preprocessed pattern, or cap + 1 as soon as it passes cap. Raises
-// ERegExpParser for a malformed pattern.
-int CountAutomatonStates(std::string_view processed, int cap);
 
 class TLineMatcher {
  public:

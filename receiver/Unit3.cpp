@@ -6,6 +6,7 @@
 // while building the line shows a dialog and drops that datagram only.
 #include "Unit3.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "CaptureAdvice.h"
@@ -15,6 +16,7 @@
 #include "LogFileOptions.h"
 #include "SettingsStore.h"
 #include "ShiftJisText.h"
+#include "SyslogNames.h"
 #include "SyslogOptions.h"
 #include "jconvert.h"
 
@@ -71,10 +73,8 @@ TDataModule3::~TDataModule3() {
 }
 
 void TDataModule3::DataModuleCreate() {
-  FacilityNames = {"KERNEL", "USER",   "MAIL",   "DAEMON", "AUTH",   "SYSLOG", "LPR",    "NEWS",
-                   "UUCP",   "CRON",   "AUTH",   "FTP",    "NTP",    "AUTH",   "AUTH",   "CRON",
-                   "LOCAL0", "LOCAL1", "LOCAL2", "LOCAL3", "LOCAL4", "LOCAL5", "LOCAL6", "LOCAL7"};
-  SeverityNames = {"EMERGENCY", "ALERT", "CRITICAL", "ERROR", "WARNING", "NOTICE", "INFO", "DEBUG"};
+  std::copy(kFacilityNames.begin(), kFacilityNames.end(), FacilityNames.begin());
+  std::copy(kSeverityNames.begin(), kSeverityNames.end(), SeverityNames.begin());
   const int port = host_.Settings().ReadInt(options::kSection, options::Port.key, NetUDPServer1->DefaultPort());
   // Without this check a stored 70000 would silently listen on port 4464.
   if (port < 1 || port > 65535) {

@@ -10,6 +10,8 @@ namespace quenza {
 namespace {
 
 std::string_view UpToNul(std::string_view text) {
+  // An empty view may hold no pointer at all, which memchr must not be given.
+  if (text.empty()) return text;
   const void* nul = std::memchr(text.data(), 0, text.size());
   if (nul == nullptr) return text;
   return text.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));

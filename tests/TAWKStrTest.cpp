@@ -251,5 +251,16 @@ TEST(TAWKStr, FuzzyCharacterDictionary) {
   EXPECT_EQ(awk.CompileCountForTesting(), compiles + 2);
 }
 
+// Former bugs: an empty view with no pointer behind it reached memchr.
+TEST(TAWKStrFormerBugs, EmptyTextWithoutStorage) {
+  TAWKStr awk;
+  awk.SetRegExp("a*");
+  int start = -1, length = -1;
+  EXPECT_EQ(awk.Match(std::string_view(), start, length), 1);
+  EXPECT_EQ(length, 0);
+  awk.SetRegExp("x");
+  EXPECT_EQ(awk.Match(std::string_view(), start, length), 0);
+}
+
 }  // namespace
 }  // namespace quenza
