@@ -1,6 +1,7 @@
 #include "LogView.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <algorithm>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -23,6 +24,8 @@ namespace quenza {
 namespace {
 
 constexpr int kFlushIntervalMs = 33;  // about 30 paints a second at most
+// Queued lines past this go in at once: a few milliseconds of inserting.
+constexpr std::size_t kMaxPendingLines = 4096;
 
 // Events through which the user reads or changes the text. A mouse move with
 // no button held (seen when tracking is on) and a key release do neither, and
@@ -158,7 +161,11 @@ void TLogView::AppendLine(std::string_view line, int severity) {
   pending_chars_ += added;
   const bool hidden = arrival_rule_ && !arrival_rule_(severity, line);
   pending_lines_.push_back(TPendingLine{static_cast<std::int8_t>(severity < 0 ? kNoSeverity : severity), hidden});
-  if (!flush_timer_.isActive()) flush_timer_.start();
+  if (pending_lines_.size() >= kMaxPendingLines) {
+    FlushPending();
+  } else if (!flush_timer_.isActive()) {
+    flush_timer_.start();
+  }
 }
 
 void TLogView::FlushPending() {
@@ -197,11 +204,13 @@ void TLogView::FlushPending() {
   cursor.endEditBlock();
   doc->setUndoRedoEnabled(true);
   const int count = static_cast<int>(pending_lines_.size());
-  pending_.clear();
+  // Emptied, not released: the next lines reuse the room.
+  pending_.truncate(0);
   pending_chars_ = 0;
   pending_lines_.clear();
   if (follow_) {
     setTextCursor(cursor);  // caret after the new text, selection gone
+    TrimToMaxLines();
   } else {
     // The insert moved a caret that stood at the very end; put it back, and
     // the scroll position with it.
@@ -211,11 +220,39 @@ void TLogView::FlushPending() {
       keep.setPosition(position, QTextCursor::KeepAnchor);
       setTextCursor(keep);
     }
-    vbar->setValue(v);
+    // Lines taken from the top move what is on the screen up by as many.
+    const int removed_lines = TrimToMaxLines();
+    vbar->setValue(v - removed_lines);
     hbar->setValue(h);
   }
   doc->setModified(true);
   emit LinesAppended(count, hidden);
+}
+
+void TLogView::SetMaxLines(int lines) { max_lines_ = lines > 0 ? lines : 0; }
+
+int TLogView::TrimToMaxLines() {
+  QTextDocument* doc = document();
+  if (max_lines_ <= 0) return 0;
+  // The text ends with a line break: its empty last block is no line.
+  const int lines = doc->blockCount() - (doc->lastBlock().length() == 1 ? 1 : 0);
+  const int excess = lines - max_lines_;
+  if (excess <= 0) return 0;
+  // What the removed lines took on the screen; hidden ones took nothing.
+  int screen_lines = 0;
+  QTextBlock block = doc->firstBlock();
+  for (int i = 0; i < excess && block.isValid(); ++i, block = block.next()) {
+    if (block.isVisible()) screen_lines += std::max(1, block.lineCount());
+  }
+  // The caret and the selection are cursors of the document: they move with
+  // their text, and one on removed text lands at the start.
+  QTextCursor cut(doc);
+  cut.setPosition(0);
+  cut.setPosition(block.isValid() ? block.position() : doc->characterCount() - 1, QTextCursor::KeepAnchor);
+  doc->setUndoRedoEnabled(false);
+  cut.removeSelectedText();
+  doc->setUndoRedoEnabled(true);
+  return screen_lines;
 }
 
 void TLogView::SetFollow(bool on) {
@@ -272,7 +309,7 @@ std::string TLogView::Text() {
 }
 
 void TLogView::SetText(std::string_view text) {
-  pending_.clear();
+  pending_.truncate(0);
   pending_chars_ = 0;
   pending_lines_.clear();
   setPlainText(DecodeSjisText(text));

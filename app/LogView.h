@@ -8,6 +8,12 @@
 //
 // Appended lines are no undo steps: the flush inserts with the undo history
 // switched off, which empties it (a million captured lines must not grow it).
+// A flood never queues more than a few thousand lines: past that the queue
+// goes in at once, so a key press never waits behind a long insert.
+//
+// With a line limit (MaxLines), each flush removes the oldest lines past it,
+// at a cost that grows with the lines removed, not with the document; the
+// caret, the selection and the scroll position stay on their text.
 //
 // Each line keeps its severity in its block's user state (an int every block
 // already has), so colours and filters cost no memory per line. Following
@@ -77,6 +83,11 @@ class TLogView : public QPlainTextEdit {
   // Puts queued lines into the document now.
   void FlushPending();
 
+  // Past this many lines the oldest leave the view as captured lines come
+  // in (at the next flush); 0, the default, keeps every line.
+  int MaxLines() const { return max_lines_; }
+  void SetMaxLines(int lines);
+
   // The whole text as Shift_JIS with CR LF line breaks, and its replacement.
   std::string Text();
   void SetText(std::string_view text);
@@ -142,6 +153,8 @@ class TLogView : public QPlainTextEdit {
   void ChangeFollow(bool on);
   void ReviewFollow(const QEvent* event, int scrolled_from);
   void MarkLabelledLines(std::string_view text);
+  // Removes the lines before the last max_lines_; returns how many went.
+  int TrimToMaxLines();
 
   struct TPendingLine {
     std::int8_t severity;
@@ -156,6 +169,7 @@ class TLogView : public QPlainTextEdit {
   TLineRule arrival_rule_;
   TLineColour line_colour_;
   bool follow_ = true;
+  int max_lines_ = 0;
   QTimer flush_timer_;
   TScrollStyle scroll_bars_ = ssBoth;
   int font_charset_ = 128;

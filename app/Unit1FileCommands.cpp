@@ -18,6 +18,7 @@
 #include "SettingsStore.h"
 #include "Unit1.h"
 #include "Unit2.h"
+#include "ViewOptions.h"
 
 namespace quenza {
 
@@ -82,7 +83,10 @@ void TForm1::mmConfig1Click() {
   dialog->setWindowTitle(QStringLiteral("環境設定"));
   dialog->ReadSettings(*IniFile);
   dialog->ComboBox1Select();
-  if (dialog->exec() == QDialog::Accepted) dialog->WriteSettings(*IniFile);
+  if (dialog->exec() == QDialog::Accepted) {
+    dialog->WriteSettings(*IniFile);
+    Memo1->SetMaxLines(view_options::MaxLines.Read(*IniFile));
+  }
 }
 
 }  // namespace quenza

@@ -154,6 +154,7 @@ void TForm1::LoadViewOptions() {
   const bool colours = view_options::SeverityColors.Read(*IniFile);
   SeverityMargin1->SetColoured(colours);
   SeverityColors1->setChecked(colours);
+  Memo1->SetMaxLines(view_options::MaxLines.Read(*IniFile));
 }
 
 void TForm1::Follow1Click() {

@@ -148,14 +148,14 @@ TDateTimeValue TDataModule3::ArrivalTime(std::chrono::system_clock::time_point m
 
 TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip,
                                             const TDateTimeValue& arrival) {
-  const TSettingsStore& ini = host_.Settings();
+  const TLineOptions& o = LineOptions();
   int severity = kNoSeverity;
-  if (options::DetectUTF8.Read(ini) && IsUtf8Text(text)) {
+  if (o.detectUtf8 && IsUtf8Text(text)) {
     TUtf8ToSjisCounts counts;
     text = Utf8ToSjis(text, &counts);
     unmappable_characters_ += counts.Unmappable;
   } else {
-    switch (options::Charcode.Read(ini)) {
+    switch (o.charcode) {
       case 1:
         text = EucToSjis(text);
         break;
@@ -173,7 +173,7 @@ TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string&
   if (AWKStr1->Match(text, start, length) > 0) {
     const size_t tag = static_cast<size_t>(start - 1);
     const std::string digits = text.substr(tag + 1, static_cast<size_t>(length - 2));
-    if (!options::EnablePriority.Read(ini)) {
+    if (!o.enablePriority) {
       // Removed unread: a number too large for a priority is no error here.
       int32_t pri = 0;
       if (ParseInt32(digits, kDigitsOnlySyntax, pri) && pri / 8 < static_cast<int32_t>(FacilityNames.size())) {
@@ -189,12 +189,40 @@ TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string&
       }
     }
   }
-  if (options::EnableIP.Read(ini)) text = remote_ip + " " + text;
-  if (options::EnableDate.Read(ini)) {
-    const std::string stamp = FormatDateTimeText(options::DateFormat.Read(ini), arrival);
-    text = stamp + " " + text;
+  // Date, address, text: put together once.
+  std::string line;
+  std::string stamp;
+  if (o.enableDate) stamp = FormatDateTimeText(o.dateFormat, arrival);
+  line.reserve(stamp.size() + remote_ip.size() + text.size() + 2);
+  if (o.enableDate) {
+    line += stamp;
+    line += ' ';
   }
-  return TDisplayLine{std::string(TrimControls(text)), severity};
+  if (o.enableIP) {
+    line += remote_ip;
+    line += ' ';
+  }
+  line += text;
+  const std::string_view trimmed = TrimControls(line);
+  if (trimmed.size() != line.size()) line = std::string(trimmed);
+  return TDisplayLine{std::move(line), severity};
+}
+
+const TDataModule3::TLineOptions& TDataModule3::LineOptions() {
+  // Every datagram reads the options of the store as it is at that moment; a
+  // store unchanged since the last datagram (the same generation) holds the
+  // same values, so they are read again only after a change.
+  const TSettingsStore& ini = host_.Settings();
+  if (ini.Generation() != line_options_generation_) {
+    line_options_.detectUtf8 = options::DetectUTF8.Read(ini);
+    line_options_.charcode = options::Charcode.Read(ini);
+    line_options_.enablePriority = options::EnablePriority.Read(ini);
+    line_options_.enableIP = options::EnableIP.Read(ini);
+    line_options_.enableDate = options::EnableDate.Read(ini);
+    line_options_.dateFormat = options::DateFormat.Read(ini);
+    line_options_generation_ = ini.Generation();
+  }
+  return line_options_;
 }
 
 }  // namespace quenza

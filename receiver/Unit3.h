@@ -55,7 +55,18 @@ class TDataModule3 {
   std::size_t UnmappableCharacters() const { return unmappable_characters_; }
 
  private:
+  // The options that shape a display line (all of SYSLOG but the port).
+  struct TLineOptions {
+    bool detectUtf8 = true;
+    std::int32_t charcode = 0;
+    bool enablePriority = true;
+    bool enableIP = true;
+    bool enableDate = true;
+    std::string dateFormat;
+  };
+
   void UpdateCommands();
+  const TLineOptions& LineOptions();
   TDateTimeValue ArrivalTime(std::chrono::system_clock::time_point moment);
 
   TReceiverHost& host_;
@@ -64,6 +75,8 @@ class TDataModule3 {
   std::size_t unmappable_characters_ = 0;
   std::uint64_t lines_shown_ = 0;
   std::uint64_t line_errors_ = 0;
+  TLineOptions line_options_;
+  std::uint64_t line_options_generation_ = 0;  // no store has generation 0
   std::chrono::system_clock::time_point cached_second_{};
   TDateTimeValue cached_local_{};
 };

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -34,6 +35,13 @@ std::string_view KeyOf(std::string_view line) {
 
 std::string SystemMessage(int err) { return std::strerror(err); }
 
+// One count for every store of the process, so no two stores, and no two
+// states of one store, share a generation.
+std::uint64_t NextGeneration() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 // Decimal, or hexadecimal after "$", "x", "X", "0x" or "0X", with leading
 // blanks and a sign.
 constexpr TIntegerSyntax kSettingsIntSyntax{true, true, true, true, true};
@@ -42,7 +50,7 @@ constexpr TIntegerSyntax kSettingsIntSyntax{true, true, true, true, true};
 
 bool ParseSettingsInt(std::string_view text, int32_t& value) { return ParseInt32(text, kSettingsIntSyntax, value); }
 
-TSettingsStore::TSettingsStore(std::string path) : path_(std::move(path)) { Load(); }
+TSettingsStore::TSettingsStore(std::string path) : path_(std::move(path)), generation_(NextGeneration()) { Load(); }
 
 void TSettingsStore::Load() {
   struct stat st;
@@ -156,6 +164,7 @@ bool TSettingsStore::ReadFlag(std::string_view section, std::string_view key, bo
 }
 
 void TSettingsStore::WriteText(std::string_view section, std::string_view key, std::string_view value) {
+  generation_ = NextGeneration();
   Section* s = FindSection(section);
   if (s == nullptr) {
     sections_.push_back(Section{std::string(section), {}, {}, false});

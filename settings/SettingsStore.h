@@ -43,6 +43,11 @@ class TSettingsStore {
   // The whole file text WriteBack would write (CR LF lines).
   std::string FileText() const;
 
+  // Changes whenever the store's contents may have changed (every write),
+  // and differs between stores: a reader that keeps values it read may keep
+  // them for as long as the generation stays the same.
+  std::uint64_t Generation() const { return generation_; }
+
  private:
   struct Section {
     std::string name;
@@ -62,6 +67,7 @@ class TSettingsStore {
   mutable std::array<std::vector<int>, 256> section_index_;
   mutable bool section_index_valid_ = false;
   std::string load_error_;
+  std::uint64_t generation_;
 };
 
 // Parses a settings integer: decimal, or hexadecimal after "$", "x", "X",

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -166,6 +167,59 @@ TEST_F(LogViewTest, WrapAndScrollBarsKeepTextAndFlag) {
   EXPECT_EQ(view_.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_TRUE(view_.Modified());
   EXPECT_EQ(view_.Text(), "dabc");
+}
+
+// A line limit keeps exactly the newest lines, and what the user is reading
+// or has selected stays where it is while older lines leave.
+TEST_F(LogViewTest, MaxLinesKeepsTheNewestLinesAndTheCaretsText) {
+  view_.resize(600, 300);
+  view_.show();
+  view_.SetMaxLines(100);
+  for (int i = 0; i < 250; ++i) view_.AppendLine("line " + std::to_string(i));
+  view_.FlushPending();
+  EXPECT_EQ(view_.LineCount(), 101);  // 100 lines and the empty one after the last break
+  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("line 150"));
+  EXPECT_TRUE(view_.Modified());
+
+  // Paused, with "line 220" selected and the view scrolled to it.
+  view_.SetFollow(false);
+  QTextCursor select(view_.document()->findBlockByNumber(70));
+  select.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  view_.setTextCursor(select);
+  ASSERT_EQ(view_.textCursor().selectedText(), QStringLiteral("line 220"));
+  view_.verticalScrollBar()->setValue(65);
+  const QString top_before = view_.FirstVisibleBlock().text();
+  for (int i = 250; i < 280; ++i) view_.AppendLine("line " + std::to_string(i));
+  view_.FlushPending();
+  EXPECT_EQ(view_.LineCount(), 101);
+  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("line 180"));
+  EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("line 220"));
+  EXPECT_EQ(view_.FirstVisibleBlock().text(), top_before);
+  EXPECT_FALSE(view_.Follow());
+
+  // Once the selected line itself leaves, the caret is at the top, not lost.
+  for (int i = 280; i < 400; ++i) view_.AppendLine("line " + std::to_string(i));
+  view_.FlushPending();
+  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("line 300"));
+  EXPECT_FALSE(view_.textCursor().hasSelection());
+  EXPECT_EQ(view_.textCursor().position(), 0);
+
+  // No limit: nothing leaves.
+  view_.SetMaxLines(0);
+  for (int i = 400; i < 500; ++i) view_.AppendLine("line " + std::to_string(i));
+  EXPECT_EQ(view_.LineCount(), 201);
+  std::string expected;
+  for (int i = 300; i < 500; ++i) expected += "line " + std::to_string(i) + "\r\n";
+  EXPECT_EQ(view_.Text(), expected);
+}
+
+// A flood is put in at most a few thousand lines at a time, so nothing that
+// reads the view waits behind a huge insert.
+TEST_F(LogViewTest, QueuedLinesGoInBeforeTheQueueGrowsLong) {
+  for (int i = 0; i < 10000; ++i) view_.AppendLine("x");
+  // No event loop ran and nothing read the view, yet most lines are in.
+  EXPECT_GE(view_.document()->blockCount(), 8000);
+  EXPECT_EQ(view_.LineCount(), 10001);
 }
 
 }  // namespace
