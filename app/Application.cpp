@@ -51,7 +51,7 @@ TApplication::~TApplication() {
 }
 
 QString TApplication::ExeName() const {
-  return exe_name_override_.isEmpty() ? QCoreApplication::applicationFilePath() : exe_name_override_;
+  return exeNameOverride_.isEmpty() ? QCoreApplication::applicationFilePath() : exeNameOverride_;
 }
 
 void TApplication::DestroyModule(const void* module) {

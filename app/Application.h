@@ -30,7 +30,7 @@ class TApplication : public QObject {
   QString ExeName() const;
   // Tests point the executable path (and so the settings file) into a
   // temporary folder, never at the user's own files.
-  void TESTING_ONLY_SetExeName(const QString& path) { exe_name_override_ = path; }
+  void TESTING_ONLY_SetExeName(const QString& path) { exeNameOverride_ = path; }
 
   // Takes ownership of a module (a window, or the receiver module, which
   // knows nothing of Qt); modules go in reverse order of creation.
@@ -58,7 +58,7 @@ class TApplication : public QObject {
   void InstallIdentity();
 
   std::string title_;
-  QString exe_name_override_;
+  QString exeNameOverride_;
   using TOwnedModule = std::unique_ptr<void, void (*)(void*)>;
   std::vector<TOwnedModule> modules_;
 };

@@ -52,7 +52,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         result.message = "オプション " + arg + " には値が必要です / option " + arg + " needs a value";
         return result;
       }
-      if (option == "-platform") result.names_platform = true;
+      if (option == "-platform") result.namesPlatform = true;
       if (!inline_value) ++i;
       continue;
     }
@@ -88,7 +88,7 @@ std::string VersionText() { return std::string("Quenza ") + kQuenzaVersion + "\n
 bool HasDisplay(const TCommandLine& command, const char* display, const char* wayland_display,
                 const char* qpa_platform) {
   auto set = [](const char* value) { return value != nullptr && *value != '\0'; };
-  return command.names_platform || set(display) || set(wayland_display) || set(qpa_platform);
+  return command.namesPlatform || set(display) || set(wayland_display) || set(qpa_platform);
 }
 
 std::string NoDisplayText() {

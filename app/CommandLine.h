@@ -19,7 +19,7 @@ enum class TCommandAction {
 struct TCommandLine {
   TCommandAction action = TCommandAction::caRun;
   std::string message;      // for caRefuse: what was wrong (UTF-8)
-  bool names_platform = false;  // a -platform option chooses the toolkit's platform
+  bool namesPlatform = false;  // a -platform option chooses the toolkit's platform
 };
 
 // `args` without the program name.

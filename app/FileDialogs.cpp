@@ -38,7 +38,7 @@ TFileDialogRequest MakeRequest(TFileDialogKind kind, const QString& current_file
   request.kind = kind;
   request.title = kind == TFileDialogKind::fdOpen ? QStringLiteral("開く") : QStringLiteral("名前を付けて保存");
   request.filters = ParseFileFilter(QString::fromUtf8(kLogFileFilter));
-  if (kind == TFileDialogKind::fdSave) request.default_ext = QString::fromUtf8(kDefaultLogExt);
+  if (kind == TFileDialogKind::fdSave) request.defaultExt = QString::fromUtf8(kDefaultLogExt);
   return request;
 }
 
@@ -153,8 +153,8 @@ QString ExecuteSaveDialog(QWidget* parent, const QString& current_file) {
     const TFileDialogAnswer answer = Ask(request, parent);
     if (!answer.accepted || answer.path.isEmpty()) return {};
     QString path = QFileInfo(answer.path).absoluteFilePath();
-    if (!request.default_ext.isEmpty() && !QFileInfo(path).fileName().contains(u'.')) {
-      path += u'.' + request.default_ext;
+    if (!request.defaultExt.isEmpty() && !QFileInfo(path).fileName().contains(u'.')) {
+      path += u'.' + request.defaultExt;
     }
     const QFileInfo info(path);
     if (const QString problem = FolderProblem(info); !problem.isEmpty()) {

@@ -80,16 +80,16 @@ TFilterBar::TFilterBar(QWidget* parent) : QToolBar(Ui("絞り込み"), parent) {
   connect(StopButton, &QToolButton::clicked, this, GuardedSlot([this] { emit StopRequested(); }));
   connect(close, &QToolButton::clicked, this, GuardedSlot([this] { emit CloseRequested(); }));
   // While lines are being judged, the window's own Escape stops it.
-  close_key_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-  connect(close_key_, &QShortcut::activated, this, GuardedSlot([this] { emit CloseRequested(); }));
+  closeKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+  connect(closeKey_, &QShortcut::activated, this, GuardedSlot([this] { emit CloseRequested(); }));
 }
 
 int TFilterBar::MaxSeverity() const { return SeverityBox->currentIndex() - 1; }
 
 TSearchOptions TFilterBar::Options() const {
   TSearchOptions options;
-  options.match_case = MatchCaseBox->isChecked();
-  options.regular_expression = RegExpBox->isChecked();
+  options.matchCase = MatchCaseBox->isChecked();
+  options.regularExpression = RegExpBox->isChecked();
   options.fuzzy = FuzzyBox->isChecked();
   return options;
 }
@@ -101,6 +101,6 @@ void TFilterBar::ShowMessage(const QString& text, bool error) {
 
 void TFilterBar::SetBusy(bool busy) { StopButton->setEnabled(busy); }
 
-void TFilterBar::SetCloseKeyEnabled(bool on) { close_key_->setEnabled(on); }
+void TFilterBar::SetCloseKeyEnabled(bool on) { closeKey_->setEnabled(on); }
 
 }  // namespace quenza

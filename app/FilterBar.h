@@ -49,7 +49,7 @@ class TFilterBar : public QToolBar {
   void CloseRequested();
 
  private:
-  QShortcut* close_key_ = nullptr;
+  QShortcut* closeKey_ = nullptr;
 };
 
 }  // namespace quenza

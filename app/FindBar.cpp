@@ -73,14 +73,14 @@ TFindBar::TFindBar(QWidget* parent) : QToolBar(Ui("検索"), parent) {
   connect(StopButton, &QToolButton::clicked, this, GuardedSlot([this] { emit StopRequested(); }));
   connect(close, &QToolButton::clicked, this, GuardedSlot([this] { emit CloseRequested(); }));
   // While a search runs, the window's own Escape stops it, wherever the focus is.
-  close_key_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-  connect(close_key_, &QShortcut::activated, this, GuardedSlot([this] { emit CloseRequested(); }));
+  closeKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+  connect(closeKey_, &QShortcut::activated, this, GuardedSlot([this] { emit CloseRequested(); }));
 }
 
 TSearchOptions TFindBar::Options() const {
   TSearchOptions options;
-  options.match_case = MatchCaseBox->isChecked();
-  options.regular_expression = RegExpBox->isChecked();
+  options.matchCase = MatchCaseBox->isChecked();
+  options.regularExpression = RegExpBox->isChecked();
   options.fuzzy = FuzzyBox->isChecked();
   return options;
 }
@@ -92,6 +92,6 @@ void TFindBar::ShowMessage(const QString& text, bool error) {
 
 void TFindBar::SetBusy(bool busy) { StopButton->setEnabled(busy); }
 
-void TFindBar::SetCloseKeyEnabled(bool on) { close_key_->setEnabled(on); }
+void TFindBar::SetCloseKeyEnabled(bool on) { closeKey_->setEnabled(on); }
 
 }  // namespace quenza

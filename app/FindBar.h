@@ -44,7 +44,7 @@ class TFindBar : public QToolBar {
   void CloseRequested();
 
  private:
-  QShortcut* close_key_ = nullptr;
+  QShortcut* closeKey_ = nullptr;
 };
 
 }  // namespace quenza

@@ -147,13 +147,13 @@ TFontDialog::TFontDialog(const QFont& initial, QWidget* parent) : QDialog(parent
   filling_ = true;
   if (row >= 0) {
     FaceList1->setCurrentRow(row);
-    initial_face_ = FaceList1->item(row)->text();
-    FaceEdit1->setText(initial_face_);
+    initialFace_ = FaceList1->item(row)->text();
+    FaceEdit1->setText(initialFace_);
   }
   SizeEdit1->setText(QString::number(PointsOf(initial)));
   filling_ = false;
-  wanted_weight_ = initial.weight();
-  wanted_italic_ = initial.style() != QFont::StyleNormal;
+  wantedWeight_ = initial.weight();
+  wantedItalic_ = initial.style() != QFont::StyleNormal;
   FillStyles();
   FillSizes();
   UpdateSample();
@@ -179,7 +179,7 @@ QFont TFontDialog::SelectedFont() const {
   QFont font = style ? QFontDatabase::font(family, style->data(kStyleRole).toString(), size) : QFont(family, size);
   // QFontDatabase::font may give a pixel size for a bitmap face; the view stores points.
   font.setPointSize(size);
-  if (family == initial_face_) font.setFamily(initial_.family());
+  if (family == initialFace_) font.setFamily(initial_.family());
   font.setUnderline(false);
   font.setStrikeOut(false);
   return font;
@@ -232,9 +232,9 @@ void TFontDialog::StyleChosen() {
   if (filling_ || !StyleList1->currentItem()) return;
   // Another face should open on the same style, or the nearest it has.
   const QFont chosen = SelectedFont();
-  wanted_style_ = StyleList1->currentItem()->data(kStyleRole).toString();
-  wanted_weight_ = chosen.weight();
-  wanted_italic_ = chosen.style() != QFont::StyleNormal;
+  wantedStyle_ = StyleList1->currentItem()->data(kStyleRole).toString();
+  wantedWeight_ = chosen.weight();
+  wantedItalic_ = chosen.style() != QFont::StyleNormal;
   FillSizes();
   UpdateSample();
 }
@@ -264,9 +264,9 @@ void TFontDialog::FillStyles() {
     auto* item = new QListWidgetItem(StyleCaption(style), StyleList1);
     item->setData(kStyleRole, style);
   }
-  const QString style = styles.contains(wanted_style_) ? wanted_style_
+  const QString style = styles.contains(wantedStyle_) ? wantedStyle_
                         : family.isEmpty()             ? QString()
-                                                       : NearestStyle(family, wanted_weight_, wanted_italic_);
+                                                       : NearestStyle(family, wantedWeight_, wantedItalic_);
   for (int i = 0; i < StyleList1->count(); ++i) {
     if (StyleList1->item(i)->data(kStyleRole).toString() == style) StyleList1->setCurrentRow(i);
   }

@@ -59,10 +59,10 @@ class TFontDialog : public QDialog {
   void UpdateSample();
 
   QFont initial_;
-  QString initial_face_;  // the listed face the dialog opened on
-  QString wanted_style_;  // the style last chosen, kept across faces when they have it
-  int wanted_weight_ = QFont::Normal;
-  bool wanted_italic_ = false;
+  QString initialFace_;  // the listed face the dialog opened on
+  QString wantedStyle_;  // the style last chosen, kept across faces when they have it
+  int wantedWeight_ = QFont::Normal;
+  bool wantedItalic_ = false;
   bool filling_ = false;  // lists being refilled: their signals are not the user's
 };
 

@@ -16,17 +16,17 @@ namespace {
 // Letters with a case partner, as runs of capitals and the offset to their
 // small letters: ASCII and the full-width Latin letters of Shift_JIS.
 struct TCaseRun {
-  std::uint16_t first_capital;
-  std::uint16_t last_capital;
-  std::uint16_t small_offset;
+  std::uint16_t firstCapital;
+  std::uint16_t lastCapital;
+  std::uint16_t smallOffset;
 };
 constexpr std::array<TCaseRun, 2> kCaseRuns{{{'A', 'Z', 0x20}, {0x8260, 0x8279, 0x21}}};
 
 std::uint16_t CasePartner(std::uint16_t c) {
   for (const TCaseRun& run : kCaseRuns) {
-    if (c >= run.first_capital && c <= run.last_capital) return static_cast<std::uint16_t>(c + run.small_offset);
-    if (c >= run.first_capital + run.small_offset && c <= run.last_capital + run.small_offset) {
-      return static_cast<std::uint16_t>(c - run.small_offset);
+    if (c >= run.firstCapital && c <= run.lastCapital) return static_cast<std::uint16_t>(c + run.smallOffset);
+    if (c >= run.firstCapital + run.smallOffset && c <= run.lastCapital + run.smallOffset) {
+      return static_cast<std::uint16_t>(c - run.smallOffset);
     }
   }
   return 0;
@@ -87,9 +87,9 @@ void FoldBracket(std::string_view pattern, std::size_t& pos, std::string& out) {
   // leave out both cases, as they should.
   for (const TRange& m : members) {
     for (const TCaseRun& run : kCaseRuns) {
-      for (const int offset : {static_cast<int>(run.small_offset), -static_cast<int>(run.small_offset)}) {
-        const int from = offset > 0 ? run.first_capital : run.first_capital + run.small_offset;
-        const int to = offset > 0 ? run.last_capital : run.last_capital + run.small_offset;
+      for (const int offset : {static_cast<int>(run.smallOffset), -static_cast<int>(run.smallOffset)}) {
+        const int from = offset > 0 ? run.firstCapital : run.firstCapital + run.smallOffset;
+        const int to = offset > 0 ? run.lastCapital : run.lastCapital + run.smallOffset;
         const int low = std::max<int>(m.low, from);
         const int high = std::min<int>(m.high, to);
         if (low > high) continue;
@@ -145,14 +145,14 @@ std::string FoldCaseInPattern(std::string_view pattern) {
 
 TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options)
     : awk_(std::make_unique<TAWKStr>()) {
-  std::string pattern = options.regular_expression ? std::string(text) : EscapeLiteral(text);
+  std::string pattern = options.regularExpression ? std::string(text) : EscapeLiteral(text);
   {
     // Checked as typed, so an error's position is the one the user sees.
     TREParser check(pattern);
     check.Parse();
   }
   // The dictionary's letter rows already hold both cases.
-  if (!options.match_case && !options.fuzzy) pattern = FoldCaseInPattern(pattern);
+  if (!options.matchCase && !options.fuzzy) pattern = FoldCaseInPattern(pattern);
   // Any pattern is safe to search with: the library's automaton grows states
   // only as a search needs them and within a fixed bound.
   // Lines hold no line breaks; with LF as the line tail a guard CR in front
@@ -238,9 +238,9 @@ TLineFilter::TLineFilter(TLineCriteria criteria) : criteria_(std::move(criteria)
 TLineFilter::~TLineFilter() = default;
 
 bool TLineFilter::Accepts(int severity, std::string_view line) {
-  if (criteria_.max_severity >= 0 && (severity < 0 || severity > criteria_.max_severity)) return false;
+  if (criteria_.maxSeverity >= 0 && (severity < 0 || severity > criteria_.maxSeverity)) return false;
   if (!criteria_.host.empty()) {
-    if (criteria_.host_word < 0 || WordAt(line, criteria_.host_word) != criteria_.host) return false;
+    if (criteria_.hostWord < 0 || WordAt(line, criteria_.hostWord) != criteria_.host) return false;
   }
   return matcher_ == nullptr || matcher_->Matches(line);
 }

@@ -24,8 +24,8 @@ namespace quenza {
 class TAWKStr;
 
 struct TSearchOptions {
-  bool match_case = false;
-  bool regular_expression = false;  // off: the text is searched as it is written
+  bool matchCase = false;
+  bool regularExpression = false;  // off: the text is searched as it is written
   bool fuzzy = false;               // the character-equivalence dictionary; letters then match either case
 };
 
@@ -72,9 +72,9 @@ int SeverityOfLabel(std::string_view line);
 std::string_view WordAt(std::string_view line, int index);
 
 struct TLineCriteria {
-  int max_severity = -1;  // 0..7: lines of this severity or a graver one; -1: any line
+  int maxSeverity = -1;  // 0..7: lines of this severity or a graver one; -1: any line
   std::string host;       // the sender's address as shown; empty: any
-  int host_word = -1;     // where the address stands among the line's words; -1: lines show none
+  int hostWord = -1;     // where the address stands among the line's words; -1: lines show none
   std::string text;       // Shift_JIS; empty: any
   TSearchOptions options;
 };

@@ -96,8 +96,8 @@ class TUserScrollBar : public QScrollBar {
   bool event(QEvent* e) override {
     bool handled = false;
     Guarded([&] {
-      const int before = e->type() == QEvent::MouseButtonRelease ? pressed_at_ : value();
-      if (e->type() == QEvent::MouseButtonPress) pressed_at_ = value();
+      const int before = e->type() == QEvent::MouseButtonRelease ? pressedAt_ : value();
+      if (e->type() == QEvent::MouseButtonPress) pressedAt_ = value();
       handled = QScrollBar::event(e);
       if (IsUserMove(e)) review_(e, before);
     });
@@ -106,7 +106,7 @@ class TUserScrollBar : public QScrollBar {
 
  private:
   TReview review_;
-  int pressed_at_ = 0;
+  int pressedAt_ = 0;
 };
 
 }  // namespace
@@ -129,9 +129,9 @@ TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
   pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
   setPalette(pal);
-  flush_timer_.setSingleShot(true);
-  flush_timer_.setInterval(kFlushIntervalMs);
-  connect(&flush_timer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
+  flushTimer_.setSingleShot(true);
+  flushTimer_.setInterval(kFlushIntervalMs);
+  connect(&flushTimer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
   setVerticalScrollBar(new TUserScrollBar([this](const QEvent* e, int scrolled_from) { ReviewFollow(e, scrolled_from); }));
   // The editor answers page steps on its bar itself; it hooked the bar it
   // made, so hook this one the same way.
@@ -148,7 +148,7 @@ void TLogView::AppendLine(std::string_view line, int severity) {
     at_line_start = doc->isEmpty() || (doc->blockCount() > 1 && doc->lastBlock().length() == 1);
   }
   const qint64 added = text.size() + 1;
-  if (static_cast<qint64>(doc->characterCount()) + pending_chars_ + added > kMaxCharacters) {
+  if (static_cast<qint64>(doc->characterCount()) + pendingChars_ + added > kMaxCharacters) {
     throw Exception("RichEdit での行の挿入エラー");
   }
   if (at_line_start) {
@@ -158,19 +158,19 @@ void TLogView::AppendLine(std::string_view line, int severity) {
     pending_ += QLatin1Char('\n');
     pending_ += text;
   }
-  pending_chars_ += added;
-  const bool hidden = arrival_rule_ && !arrival_rule_(severity, line);
-  pending_lines_.push_back(TPendingLine{static_cast<std::int8_t>(severity < 0 ? kNoSeverity : severity), hidden});
-  if (pending_lines_.size() >= kMaxPendingLines) {
+  pendingChars_ += added;
+  const bool hidden = arrivalRule_ && !arrivalRule_(severity, line);
+  pendingLines_.push_back(TPendingLine{static_cast<std::int8_t>(severity < 0 ? kNoSeverity : severity), hidden});
+  if (pendingLines_.size() >= kMaxPendingLines) {
     FlushPending();
-  } else if (!flush_timer_.isActive()) {
-    flush_timer_.start();
+  } else if (!flushTimer_.isActive()) {
+    flushTimer_.start();
   }
 }
 
 void TLogView::FlushPending() {
   if (pending_.isEmpty()) return;
-  flush_timer_.stop();
+  flushTimer_.stop();
   QTextDocument* doc = document();
   QScrollBar* vbar = verticalScrollBar();
   QScrollBar* hbar = horizontalScrollBar();
@@ -192,7 +192,7 @@ void TLogView::FlushPending() {
   cursor.insertText(pending_);
   int hidden = 0;
   QTextBlock block = doc->findBlockByNumber(first);
-  for (const TPendingLine& line : pending_lines_) {
+  for (const TPendingLine& line : pendingLines_) {
     if (!block.isValid()) break;
     block.setUserState(line.severity);
     if (line.hidden) {
@@ -203,11 +203,11 @@ void TLogView::FlushPending() {
   }
   cursor.endEditBlock();
   doc->setUndoRedoEnabled(true);
-  const int count = static_cast<int>(pending_lines_.size());
+  const int count = static_cast<int>(pendingLines_.size());
   // Emptied, not released: the next lines reuse the room.
   pending_.truncate(0);
-  pending_chars_ = 0;
-  pending_lines_.clear();
+  pendingChars_ = 0;
+  pendingLines_.clear();
   if (follow_) {
     setTextCursor(cursor);  // caret after the new text, selection gone
     TrimToMaxLines();
@@ -229,14 +229,14 @@ void TLogView::FlushPending() {
   emit LinesAppended(count, hidden);
 }
 
-void TLogView::SetMaxLines(int lines) { max_lines_ = lines > 0 ? lines : 0; }
+void TLogView::SetMaxLines(int lines) { maxLines_ = lines > 0 ? lines : 0; }
 
 int TLogView::TrimToMaxLines() {
   QTextDocument* doc = document();
-  if (max_lines_ <= 0) return 0;
+  if (maxLines_ <= 0) return 0;
   // The text ends with a line break: its empty last block is no line.
   const int lines = doc->blockCount() - (doc->lastBlock().length() == 1 ? 1 : 0);
-  const int excess = lines - max_lines_;
+  const int excess = lines - maxLines_;
   if (excess <= 0) return 0;
   // What the removed lines took on the screen; hidden ones took nothing.
   int screen_lines = 0;
@@ -310,8 +310,8 @@ std::string TLogView::Text() {
 
 void TLogView::SetText(std::string_view text) {
   pending_.truncate(0);
-  pending_chars_ = 0;
-  pending_lines_.clear();
+  pendingChars_ = 0;
+  pendingLines_.clear();
   setPlainText(DecodeSjisText(text));
   MarkLabelledLines(text);
   emit TextReplaced();
@@ -319,8 +319,8 @@ void TLogView::SetText(std::string_view text) {
 
 void TLogView::Clear() {
   pending_.clear();
-  pending_chars_ = 0;
-  pending_lines_.clear();
+  pendingChars_ = 0;
+  pendingLines_.clear();
   clear();
   emit TextReplaced();
 }
@@ -379,7 +379,7 @@ void TLogView::SetWordWrap(bool wrap) {
 }
 
 void TLogView::SetScrollBars(TScrollStyle style) {
-  scroll_bars_ = style;
+  scrollBars_ = style;
   const bool h = style == ssHorizontal || style == ssBoth;
   const bool v = style == ssVertical || style == ssBoth;
   setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
@@ -425,7 +425,7 @@ void TLogView::DoSelectAll() {
 
 bool TLogView::IsEditShortcut(const QKeyEvent* event) const {
   const QKeySequence pressed(event->keyCombination());
-  for (const QKeySequence& s : edit_shortcuts_) {
+  for (const QKeySequence& s : editShortcuts_) {
     if (s == pressed) return true;
   }
   return false;
@@ -438,7 +438,7 @@ bool TLogView::event(QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride && IsEditShortcut(static_cast<QKeyEvent*>(e))) {
       // Leave the key to the menu's shortcut, after the owner has refreshed
       // which edit commands are enabled.
-      if (before_edit_shortcut_) before_edit_shortcut_();
+      if (beforeEditShortcut_) beforeEditShortcut_();
       e->ignore();
       return;
     }
@@ -473,7 +473,7 @@ void TLogView::keyPressEvent(QKeyEvent* e) {
 }
 
 void TLogView::SetLineColour(TLineColour colour) {
-  line_colour_ = std::move(colour);
+  lineColour_ = std::move(colour);
   viewport()->update();
 }
 
@@ -531,8 +531,8 @@ void TLogView::paintEvent(QPaintEvent* e) {
         QList<QTextLayout::FormatRange> selections;
         const int blpos = block.position();
         const int bllen = block.length();
-        if (line_colour_ && bllen > 1) {
-          const QColor colour = line_colour_(SeverityOf(block));
+        if (lineColour_ && bllen > 1) {
+          const QColor colour = lineColour_(SeverityOf(block));
           if (colour.isValid()) {
             QTextLayout::FormatRange line;
             line.start = 0;

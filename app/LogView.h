@@ -66,7 +66,7 @@ class TLogView : public QPlainTextEdit {
 
   // Decides for each appended line whether it is shown; empty shows all.
   using TLineRule = std::function<bool(int severity, std::string_view line)>;
-  void SetArrivalRule(TLineRule rule) { arrival_rule_ = std::move(rule); }
+  void SetArrivalRule(TLineRule rule) { arrivalRule_ = std::move(rule); }
 
   // The colour a line's text is drawn in, by its severity; invalid for the
   // palette's. Presentation only: the document holds no format.
@@ -85,7 +85,7 @@ class TLogView : public QPlainTextEdit {
 
   // Past this many lines the oldest leave the view as captured lines come
   // in (at the next flush); 0, the default, keeps every line.
-  int MaxLines() const { return max_lines_; }
+  int MaxLines() const { return maxLines_; }
   void SetMaxLines(int lines);
 
   // The whole text as Shift_JIS with CR LF line breaks, and its replacement.
@@ -109,12 +109,12 @@ class TLogView : public QPlainTextEdit {
 
   // The font's Windows character-set number, kept beside the font since Qt
   // fonts have none (128 is Shift_JIS, 0 the Western set).
-  int FontCharset() const { return font_charset_; }
-  void SetFontCharset(int charset) { font_charset_ = charset; }
+  int FontCharset() const { return fontCharset_; }
+  void SetFontCharset(int charset) { fontCharset_ = charset; }
 
   bool WordWrap() const;
   void SetWordWrap(bool wrap);
-  TScrollStyle ScrollBars() const { return scroll_bars_; }
+  TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle style);
 
   // Operations of the edit commands; they act on the flushed document.
@@ -129,8 +129,8 @@ class TLogView : public QPlainTextEdit {
   // never to the editor's own handling; `before` runs first, so the owner can
   // refresh which commands are enabled.
   void SetEditShortcuts(QList<QKeySequence> shortcuts, std::function<void()> before) {
-    edit_shortcuts_ = std::move(shortcuts);
-    before_edit_shortcut_ = std::move(before);
+    editShortcuts_ = std::move(shortcuts);
+    beforeEditShortcut_ = std::move(before);
   }
 
  protected:
@@ -153,7 +153,7 @@ class TLogView : public QPlainTextEdit {
   void ChangeFollow(bool on);
   void ReviewFollow(const QEvent* event, int scrolled_from);
   void MarkLabelledLines(std::string_view text);
-  // Removes the lines before the last max_lines_; returns how many went.
+  // Removes the lines before the last maxLines_; returns how many went.
   int TrimToMaxLines();
 
   struct TPendingLine {
@@ -161,18 +161,18 @@ class TLogView : public QPlainTextEdit {
     bool hidden;
   };
 
-  QList<QKeySequence> edit_shortcuts_;
-  std::function<void()> before_edit_shortcut_;
+  QList<QKeySequence> editShortcuts_;
+  std::function<void()> beforeEditShortcut_;
   QString pending_;           // lines in view form ('\n' breaks), not yet inserted
-  qint64 pending_chars_ = 0;
-  std::vector<TPendingLine> pending_lines_;  // one per queued line
-  TLineRule arrival_rule_;
-  TLineColour line_colour_;
+  qint64 pendingChars_ = 0;
+  std::vector<TPendingLine> pendingLines_;  // one per queued line
+  TLineRule arrivalRule_;
+  TLineColour lineColour_;
   bool follow_ = true;
-  int max_lines_ = 0;
-  QTimer flush_timer_;
-  TScrollStyle scroll_bars_ = ssBoth;
-  int font_charset_ = 128;
+  int maxLines_ = 0;
+  QTimer flushTimer_;
+  TScrollStyle scrollBars_ = ssBoth;
+  int fontCharset_ = 128;
 };
 
 }  // namespace quenza

@@ -59,14 +59,14 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
 
 TSettingsLocation ChooseSettingsLocation(const TSettingsFacts& facts) {
   TSettingsLocation location;
-  const std::string beside = ChangeFileExt(facts.exe_path, ".ini");
+  const std::string beside = ChangeFileExt(facts.exePath, ".ini");
   // The XDG rule: a relative $XDG_CONFIG_HOME is invalid and is ignored.
-  std::string config = facts.xdg_config_home;
+  std::string config = facts.xdgConfigHome;
   if (config.empty() || config.front() != '/') config = facts.home.empty() ? std::string() : Join(facts.home, ".config");
-  if (facts.beside_exists || facts.folder_writable || config.empty()) {
+  if (facts.besideExists || facts.folderWritable || config.empty()) {
     location.file = beside;
     location.folder = FolderOf(beside);
-    location.beside_executable = true;
+    location.besideExecutable = true;
     return location;
   }
   location.folder = Join(config, kFolderName);
@@ -74,16 +74,16 @@ TSettingsLocation ChooseSettingsLocation(const TSettingsFacts& facts) {
   return location;
 }
 
-TSettingsLocation LocateSettings(const std::string& exe_path, const std::string& install_bindir) {
+TSettingsLocation LocateSettings(const std::string& exePath, const std::string& install_bindir) {
   TSettingsFacts facts;
-  facts.exe_path = exe_path;
-  const std::string beside = ChangeFileExt(exe_path, ".ini");
+  facts.exePath = exePath;
+  const std::string beside = ChangeFileExt(exePath, ".ini");
   struct stat st {};
-  facts.beside_exists = ::stat(beside.c_str(), &st) == 0;
-  const std::string folder = FolderOf(exe_path);
-  facts.folder_writable = ::access(folder.c_str(), W_OK | X_OK) == 0 &&
+  facts.besideExists = ::stat(beside.c_str(), &st) == 0;
+  const std::string folder = FolderOf(exePath);
+  facts.folderWritable = ::access(folder.c_str(), W_OK | X_OK) == 0 &&
                           (install_bindir.empty() || !SameFolder(folder, install_bindir));
-  facts.xdg_config_home = Environment("XDG_CONFIG_HOME");
+  facts.xdgConfigHome = Environment("XDG_CONFIG_HOME");
   facts.home = HomeFolder();
   return ChooseSettingsLocation(facts);
 }

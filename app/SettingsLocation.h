@@ -12,17 +12,17 @@ namespace quenza {
 
 // The facts the rule looks at, gathered by LocateSettings.
 struct TSettingsFacts {
-  std::string exe_path;          // the running executable's full path
-  bool beside_exists = false;    // the settings file beside it exists
-  bool folder_writable = false;  // the executable's folder can take a new file
-  std::string xdg_config_home;   // $XDG_CONFIG_HOME, empty when unset
+  std::string exePath;          // the running executable's full path
+  bool besideExists = false;    // the settings file beside it exists
+  bool folderWritable = false;  // the executable's folder can take a new file
+  std::string xdgConfigHome;   // $XDG_CONFIG_HOME, empty when unset
   std::string home;              // the user's home folder
 };
 
 struct TSettingsLocation {
   std::string file;    // full path of the settings file
   std::string folder;  // the folder that holds it; other per-user files go beside it
-  bool beside_executable = false;
+  bool besideExecutable = false;
 };
 
 // The rule: beside the executable ("quenza" -> "quenza.ini") when that file
@@ -34,7 +34,7 @@ TSettingsLocation ChooseSettingsLocation(const TSettingsFacts& facts);
 // the folder the build installs the program into: run from there, the program
 // never writes beside itself, not even as root, whose write permission would
 // otherwise put a settings file into a system folder.
-TSettingsLocation LocateSettings(const std::string& exe_path, const std::string& install_bindir);
+TSettingsLocation LocateSettings(const std::string& exePath, const std::string& install_bindir);
 
 // The folder this build installs the program into (CMake's full bindir).
 std::string InstallBinDir();

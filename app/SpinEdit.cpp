@@ -15,14 +15,14 @@ constexpr long long kFarBeyondAnyRange = 1'000'000'000'000LL;
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
   lineEdit()->setMaxLength(kMaxTextLength);
-  SetValue(min_value_);
+  SetValue(minValue_);
 }
 
 void TSpinEdit::SetMaxLength(int length) { lineEdit()->setMaxLength(length); }
 
 void TSpinEdit::SetRange(int min_value, int max_value) {
-  min_value_ = min_value;
-  max_value_ = max_value < min_value ? min_value : max_value;
+  minValue_ = min_value;
+  maxValue_ = max_value < min_value ? min_value : max_value;
   SetValue(Value());
 }
 
@@ -44,14 +44,14 @@ bool TSpinEdit::ParseWholeNumber(const QString& text, long long& value) {
 }
 
 int TSpinEdit::Clamp(long long value) const {
-  if (value < min_value_) return min_value_;
-  if (value > max_value_) return max_value_;
+  if (value < minValue_) return minValue_;
+  if (value > maxValue_) return maxValue_;
   return static_cast<int>(value);
 }
 
 int TSpinEdit::Value() const {
   long long value = 0;
-  if (!ParseWholeNumber(lineEdit()->text(), value)) return min_value_;
+  if (!ParseWholeNumber(lineEdit()->text(), value)) return minValue_;
   return Clamp(value);
 }
 
@@ -83,8 +83,8 @@ void TSpinEdit::stepBy(int steps) {
 QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
   const int value = Value();
   StepEnabled enabled = StepNone;
-  if (value < max_value_) enabled |= StepUpEnabled;
-  if (value > min_value_) enabled |= StepDownEnabled;
+  if (value < maxValue_) enabled |= StepUpEnabled;
+  if (value > minValue_) enabled |= StepDownEnabled;
   return enabled;
 }
 

@@ -20,8 +20,8 @@ class TSpinEdit : public QAbstractSpinBox {
  public:
   explicit TSpinEdit(QWidget* parent = nullptr);
 
-  int MinValue() const { return min_value_; }
-  int MaxValue() const { return max_value_; }
+  int MinValue() const { return minValue_; }
+  int MaxValue() const { return maxValue_; }
   void SetRange(int min_value, int max_value);
   // How many characters the box takes (five unless set).
   void SetMaxLength(int length);
@@ -43,8 +43,8 @@ class TSpinEdit : public QAbstractSpinBox {
  private:
   int Clamp(long long value) const;
 
-  int min_value_ = 1;
-  int max_value_ = 65535;
+  int minValue_ = 1;
+  int maxValue_ = 65535;
 };
 
 }  // namespace quenza

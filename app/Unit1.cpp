@@ -212,16 +212,16 @@ void TForm1::CreatePopupMenu() {
 }
 
 void TForm1::CreateStatusBar() {
-  status_panel_ = new QLabel(this);
-  status_panel_->setObjectName(QStringLiteral("StatusBar1Panel"));
+  statusPanel_ = new QLabel(this);
+  statusPanel_->setObjectName(QStringLiteral("StatusBar1Panel"));
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-  statusBar()->addWidget(status_panel_, 1);
+  statusBar()->addWidget(statusPanel_, 1);
   CreateCaptureStatus();
 }
 
-QString TForm1::CurrentFile() const { return status_panel_->text(); }
+QString TForm1::CurrentFile() const { return statusPanel_->text(); }
 
-void TForm1::SetCurrentFile(const QString& path) { status_panel_->setText(path); }
+void TForm1::SetCurrentFile(const QString& path) { statusPanel_->setText(path); }
 
 void TForm1::FormCreate() {
   setWindowTitle(QString::fromStdString(ApplicationTitle()));
@@ -247,8 +247,8 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormPaint() {
-  if (!IniFile || applying_view_settings_) return;
-  applying_view_settings_ = true;
+  if (!IniFile || applyingViewSettings_) return;
+  applyingViewSettings_ = true;
   QFont font = Memo1->font();
   const int current_points = font.pointSize() > 0 ? font.pointSize() : (font.pixelSize() * 72 + 48) / 96;
   Memo1->SetFontCharset(IniFile->ReadInt("FONT", "Charset", Memo1->FontCharset()));
@@ -261,7 +261,7 @@ void TForm1::FormPaint() {
   const int bars = IniFile->ReadInt("EDIT", "ScrollBar", Memo1->ScrollBars());
   if (bars >= ssNone && bars <= ssBoth && bars != Memo1->ScrollBars()) Memo1->SetScrollBars(static_cast<TScrollStyle>(bars));
   WordWrap1->setChecked(Memo1->WordWrap());
-  applying_view_settings_ = false;
+  applyingViewSettings_ = false;
 }
 
 bool TForm1::ConfirmDiscard() {
@@ -295,8 +295,8 @@ void TForm1::FormDestroy() { IniFile.reset(); }
 
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (!shown_once_) {
-    shown_once_ = true;
+  if (!shownOnce_) {
+    shownOnce_ = true;
     Guarded([&] {
       FormShow();
       FormPaint();

@@ -131,11 +131,11 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // The status bar's capture section (at its right end): counters while
   // capture is on, refreshed a few times a second; after End log it stays
   // only when something was lost.
-  QLabel* CaptureStatusLabel() const { return capture_status_; }
+  QLabel* CaptureStatusLabel() const { return captureStatus_; }
   void RefreshCaptureStatus();
   // The open error dialog of the datagram errors, if any; errors while it
   // is open are counted in it and in the status bar.
-  QMessageBox* DatagramErrorDialog() const { return datagram_error_dialog_; }
+  QMessageBox* DatagramErrorDialog() const { return datagramErrorDialog_; }
 
   // Commands.
   void New1Click();
@@ -189,17 +189,17 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void ShowFilterStatus();
   void UpdateStopKey();
 
-  QLabel* status_panel_ = nullptr;
-  QLabel* capture_status_ = nullptr;
-  QTimer* capture_status_timer_ = nullptr;
-  TCaptureStatus last_capture_status_;
-  QPointer<QMessageBox> datagram_error_dialog_;
-  int errors_while_dialog_open_ = 0;
-  QShortcut* stop_key_ = nullptr;  // Escape while a search or a filter runs
-  bool filter_applying_ = false;
-  bool find_backward_ = false;
-  bool shown_once_ = false;
-  bool applying_view_settings_ = false;
+  QLabel* statusPanel_ = nullptr;
+  QLabel* captureStatus_ = nullptr;
+  QTimer* captureStatusTimer_ = nullptr;
+  TCaptureStatus lastCaptureStatus_;
+  QPointer<QMessageBox> datagramErrorDialog_;
+  int errorsWhileDialogOpen_ = 0;
+  QShortcut* stopKey_ = nullptr;  // Escape while a search or a filter runs
+  bool filterApplying_ = false;
+  bool findBackward_ = false;
+  bool shownOnce_ = false;
+  bool applyingViewSettings_ = false;
 };
 
 extern TForm1* Form1;

@@ -29,19 +29,19 @@ QString ErrorCountText(int n) { return QStringLiteral("このほかに %1 件の
 }  // namespace
 
 void TForm1::CreateCaptureStatus() {
-  capture_status_ = new QLabel(this);
-  capture_status_->setObjectName(QStringLiteral("StatusBar1Capture"));
-  capture_status_->hide();
-  statusBar()->addPermanentWidget(capture_status_);
-  capture_status_timer_ = new QTimer(this);
-  capture_status_timer_->setInterval(kCaptureStatusIntervalMs);
-  connect(capture_status_timer_, &QTimer::timeout, this, GuardedSlot([this] { RefreshCaptureStatus(); }));
+  captureStatus_ = new QLabel(this);
+  captureStatus_->setObjectName(QStringLiteral("StatusBar1Capture"));
+  captureStatus_->hide();
+  statusBar()->addPermanentWidget(captureStatus_);
+  captureStatusTimer_ = new QTimer(this);
+  captureStatusTimer_->setInterval(kCaptureStatusIntervalMs);
+  connect(captureStatusTimer_, &QTimer::timeout, this, GuardedSlot([this] { RefreshCaptureStatus(); }));
 }
 
 void TForm1::AppendLine(std::string_view line, int severity) {
   Memo1->AppendLine(line, severity);
   // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
-  if (!capture_status_timer_->isActive()) capture_status_timer_->start();
+  if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();
 }
 
 void TForm1::UpdateCaptureCommands(bool active) {
@@ -53,7 +53,7 @@ void TForm1::UpdateCaptureCommands(bool active) {
   // A start or a stop: the counters as they are now, then a few times a
   // second while lines come.
   RefreshCaptureStatus();
-  if (!active) capture_status_timer_->stop();
+  if (!active) captureStatusTimer_->stop();
 }
 
 std::string TForm1::LogFolderPath() {
@@ -66,15 +66,15 @@ std::string TForm1::LogFolderPath() {
 void TForm1::KeepPainting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 void TForm1::ShowDatagramError(const std::string& text) {
-  if (!capture_status_timer_->isActive()) capture_status_timer_->start();
+  if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();
   // One dialog at a time, and it does not wait: capture goes on, and the
   // errors meanwhile are counted in it.
-  if (datagram_error_dialog_) {
-    datagram_error_dialog_->setInformativeText(ErrorCountText(++errors_while_dialog_open_));
+  if (datagramErrorDialog_) {
+    datagramErrorDialog_->setInformativeText(ErrorCountText(++errorsWhileDialogOpen_));
     return;
   }
-  errors_while_dialog_open_ = 0;
-  datagram_error_dialog_ = ShowModelessMessage(this, text, TMsgDlgType::mtError);
+  errorsWhileDialogOpen_ = 0;
+  datagramErrorDialog_ = ShowModelessMessage(this, text, TMsgDlgType::mtError);
 }
 
 void TForm1::ReportError(const std::string& text) { ShowErrorReport(text); }
@@ -83,8 +83,8 @@ void TForm1::RefreshCaptureStatus() {
   if (DataModule3 != nullptr) {
     const TCaptureStatus now = DataModule3->Status();
     // Nothing changed since the last look: rest until the next line comes.
-    if (now == last_capture_status_) capture_status_timer_->stop();
-    last_capture_status_ = now;
+    if (now == lastCaptureStatus_) captureStatusTimer_->stop();
+    lastCaptureStatus_ = now;
     if (DataModule3->LogFile) {
       const std::string failure = DataModule3->LogFile->TakeNewFailure();
       if (!failure.empty()) {
@@ -95,15 +95,15 @@ void TForm1::RefreshCaptureStatus() {
       }
     }
   } else {
-    last_capture_status_.active = false;
+    lastCaptureStatus_.active = false;
   }
-  const TCaptureStatus& status = last_capture_status_;
+  const TCaptureStatus& status = lastCaptureStatus_;
   // With capture off and nothing lost, the status bar is as it always was.
   const bool visible = status.active || status.HasLosses();
-  capture_status_->setVisible(visible);
+  captureStatus_->setVisible(visible);
   if (visible) {
-    capture_status_->setText(QString::fromStdString(CaptureStatusText(status)));
-    capture_status_->setToolTip(QString::fromStdString(status.logFile));
+    captureStatus_->setText(QString::fromStdString(CaptureStatusText(status)));
+    captureStatus_->setToolTip(QString::fromStdString(status.logFile));
   }
 }
 

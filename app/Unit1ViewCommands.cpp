@@ -109,11 +109,11 @@ void TForm1::CreateViewCommands() {
   statusBar()->addWidget(FilterStatus1);
   FilterStatus1->hide();
 
-  stop_key_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  stop_key_->setEnabled(false);
-  connect(stop_key_, &QShortcut::activated, this, GuardedSlot([this] {
+  stopKey_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  stopKey_->setEnabled(false);
+  connect(stopKey_, &QShortcut::activated, this, GuardedSlot([this] {
             if (Finder1->Busy()) Finder1->Cancel();
-            if (filter_applying_) StopFilter();
+            if (filterApplying_) StopFilter();
           }));
 
   connect(Memo1, &TLogView::FollowChanged, this, GuardedSlot([this](bool on) { Follow1->setChecked(on); }));
@@ -130,7 +130,7 @@ void TForm1::CreateViewCommands() {
   connect(FilterBar1, &TFilterBar::ApplyRequested, this, GuardedSlot([this] { ApplyFilter(); }));
   connect(FilterBar1, &TFilterBar::ClearRequested, this, GuardedSlot([this] {
             FilterBar1->ShowMessage(QString(), false);
-            filter_applying_ = true;
+            filterApplying_ = true;
             LineFilter1->Apply(nullptr);
             UpdateStopKey();
           }));
@@ -141,7 +141,7 @@ void TForm1::CreateViewCommands() {
           }));
   connect(LineFilter1, &TViewFilter::CountsChanged, this, GuardedSlot([this] { ShowFilterStatus(); }));
   connect(LineFilter1, &TViewFilter::PassFinished, this, GuardedSlot([this] {
-            filter_applying_ = false;
+            filterApplying_ = false;
             ShowFilterStatus();
             UpdateStopKey();
           }));
@@ -195,7 +195,7 @@ void TForm1::StartFind(bool backward) {
     FindBar1->ShowMessage(PatternProblem(e), true);
     return;
   }
-  find_backward_ = backward;
+  findBackward_ = backward;
   FindBar1->ShowMessage(Ui("検索中..."), false);
   UpdateStopKey();
 }
@@ -207,7 +207,7 @@ void TForm1::FindFinished(int outcome) {
       FindBar1->ShowMessage(QString(), false);
       break;
     case TViewFinder::TOutcome::FoundAfterWrap:
-      FindBar1->ShowMessage(find_backward_ ? Ui("先頭まで検索したので、末尾から検索しました。")
+      FindBar1->ShowMessage(findBackward_ ? Ui("先頭まで検索したので、末尾から検索しました。")
                                            : Ui("末尾まで検索したので、先頭から検索しました。"),
                             false);
       break;
@@ -232,13 +232,13 @@ void TForm1::Filter1Click() {
 
 void TForm1::ApplyFilter() {
   TLineCriteria criteria;
-  criteria.max_severity = FilterBar1->MaxSeverity();
+  criteria.maxSeverity = FilterBar1->MaxSeverity();
   if (FilterBar1->HostEdit->isEnabled()) criteria.host = EncodeSjis(FilterBar1->HostEdit->text().trimmed());
-  criteria.host_word = HostWordIndex(*IniFile);
+  criteria.hostWord = HostWordIndex(*IniFile);
   criteria.text = EncodeSjis(FilterBar1->TextEdit->text());
   criteria.options = FilterBar1->Options();
   std::unique_ptr<TLineFilter> filter;
-  if (criteria.max_severity >= 0 || !criteria.host.empty() || !criteria.text.empty()) {
+  if (criteria.maxSeverity >= 0 || !criteria.host.empty() || !criteria.text.empty()) {
     try {
       filter = std::make_unique<TLineFilter>(std::move(criteria));
     } catch (const Exception& e) {
@@ -247,7 +247,7 @@ void TForm1::ApplyFilter() {
     }
   }
   FilterBar1->ShowMessage(QString(), false);
-  filter_applying_ = true;
+  filterApplying_ = true;
   LineFilter1->Apply(std::move(filter));
   UpdateStopKey();
 }
@@ -270,12 +270,12 @@ void TForm1::ShowFilterStatus() {
 }
 
 void TForm1::UpdateStopKey() {
-  const bool filtering = filter_applying_ && LineFilter1->Busy();
+  const bool filtering = filterApplying_ && LineFilter1->Busy();
   FindBar1->SetBusy(Finder1->Busy());
   FilterBar1->SetBusy(filtering);
   // One Escape at a time: two enabled shortcuts for one key would both stay silent.
   const bool stoppable = Finder1->Busy() || filtering;
-  stop_key_->setEnabled(stoppable);
+  stopKey_->setEnabled(stoppable);
   FindBar1->SetCloseKeyEnabled(!stoppable);
   FilterBar1->SetCloseKeyEnabled(!stoppable);
 }

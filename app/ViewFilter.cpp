@@ -36,12 +36,12 @@ TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view) {
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { RunSlice(); }));
   connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this](int /*count*/, int hidden) {
             hidden_ += hidden;
-            arrived_hidden_ += hidden;
+            arrivedHidden_ += hidden;
             if (Active()) emit CountsChanged();
           }));
   connect(&view_, &TLogView::TextReplaced, this, GuardedSlot([this] { TextReplaced(); }));
   connect(view_.document(), &QTextDocument::contentsChange, this, GuardedSlot([this] { ContentsChanged(); }));
-  known_blocks_ = view_.document()->blockCount();
+  knownBlocks_ = view_.document()->blockCount();
 }
 
 // The view may be half destroyed by now (a widget deletes its children
@@ -74,8 +74,8 @@ void TViewFilter::Apply(std::unique_ptr<TLineFilter> filter) {
 
 void TViewFilter::StartPass(bool judge) {
   judging_ = judge;
-  counted_hidden_ = 0;
-  arrived_hidden_ = 0;
+  countedHidden_ = 0;
+  arrivedHidden_ = 0;
   QTextDocument* doc = view_.document();
   next_ = QTextCursor(doc);
   const QTextBlock last = doc->lastBlock();
@@ -132,7 +132,7 @@ void TViewFilter::RunSlice() {
         ++changes;
       }
     } else if (!block.isVisible()) {
-      ++counted_hidden_;
+      ++countedHidden_;
     }
     if (block == stop_block) {
       done = true;
@@ -157,12 +157,12 @@ void TViewFilter::RunSlice() {
     return;
   }
   timer_.stop();
-  if (!judging_) hidden_ = counted_hidden_ + arrived_hidden_;
+  if (!judging_) hidden_ = countedHidden_ + arrivedHidden_;
   if (!filter_ && judging_) view_.ensureCursorVisible();  // cleared: back to the caret's line
   emit CountsChanged();
   emit PassFinished();
-  if (recount_after_) {
-    recount_after_ = false;
+  if (recountAfter_) {
+    recountAfter_ = false;
     StartPass(false);
   }
 }
@@ -170,9 +170,9 @@ void TViewFilter::RunSlice() {
 void TViewFilter::TextReplaced() {
   // Every line of a new text is shown; judge them all if a filter is set.
   timer_.stop();
-  recount_after_ = false;
+  recountAfter_ = false;
   hidden_ = 0;
-  known_blocks_ = view_.document()->blockCount();
+  knownBlocks_ = view_.document()->blockCount();
   if (filter_) {
     StartPass(true);
   } else {
@@ -183,14 +183,14 @@ void TViewFilter::TextReplaced() {
 void TViewFilter::ContentsChanged() {
   const int blocks = view_.document()->blockCount();
   // Deleted lines may have been hidden ones: count again.
-  if (blocks < known_blocks_ && hidden_ > 0) {
+  if (blocks < knownBlocks_ && hidden_ > 0) {
     if (Busy()) {
-      recount_after_ = true;
+      recountAfter_ = true;
     } else {
       StartPass(false);
     }
   }
-  known_blocks_ = blocks;
+  knownBlocks_ = blocks;
 }
 
 }  // namespace quenza

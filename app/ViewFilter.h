@@ -64,11 +64,11 @@ class TViewFilter : public QObject {
   QTextCursor next_;  // the start of the next block the pass looks at
   QTextCursor stop_;  // the pass ends before the block this is in, or after it when it stands past its start
   bool judging_ = false;  // false: only count what is hidden
-  bool recount_after_ = false;
+  bool recountAfter_ = false;
   int hidden_ = 0;
-  int counted_hidden_ = 0;  // a counting pass's tally so far
-  int arrived_hidden_ = 0;  // hidden on arrival since the pass began
-  int known_blocks_ = 0;
+  int countedHidden_ = 0;  // a counting pass's tally so far
+  int arrivedHidden_ = 0;  // hidden on arrival since the pass began
+  int knownBlocks_ = 0;
   std::string line_;
 };
 

@@ -14,7 +14,7 @@ namespace {
 constexpr int kSliceMs = 20;  // input and paint get their turn at least this often
 
 bool SameOptions(const TSearchOptions& a, const TSearchOptions& b) {
-  return a.match_case == b.match_case && a.regular_expression == b.regular_expression && a.fuzzy == b.fuzzy;
+  return a.matchCase == b.matchCase && a.regularExpression == b.regularExpression && a.fuzzy == b.fuzzy;
 }
 
 }  // namespace
@@ -27,11 +27,11 @@ TViewFinder::TViewFinder(TLogView& view) : QObject(&view), view_(view) {
 TViewFinder::~TViewFinder() = default;
 
 void TViewFinder::Start(const std::string& text, const TSearchOptions& options, bool backward) {
-  if (!matcher_ || text != matcher_text_ || !SameOptions(options, matcher_options_)) {
+  if (!matcher_ || text != matcherText_ || !SameOptions(options, matcherOptions_)) {
     matcher_.reset();
     matcher_ = std::make_unique<TLineMatcher>(text, options);  // raises before anything changes
-    matcher_text_ = text;
-    matcher_options_ = options;
+    matcherText_ = text;
+    matcherOptions_ = options;
   }
   timer_.stop();
   view_.FlushPending();
@@ -41,12 +41,12 @@ void TViewFinder::Start(const std::string& text, const TSearchOptions& options, 
   // Lines appended during the search go after the origin, not with it.
   origin_.setKeepPositionOnInsert(true);
   const QTextBlock block = origin_.block();
-  origin_byte_ = ByteOffsetOfChar(block.text(), origin_.position() - block.position());
+  originByte_ = ByteOffsetOfChar(block.text(), origin_.position() - block.position());
   next_ = QTextCursor(view_.document());
   next_.setPosition(block.position());
   backward_ = backward;
   wrapped_ = false;
-  first_visit_ = true;
+  firstVisit_ = true;
   timer_.start();
 }
 
@@ -65,17 +65,17 @@ void TViewFinder::RunSlice() {
     std::optional<TMatchSpan> found;
     if (block.isVisible()) {
       EncodeLine(block.text(), line_);
-      if (at_origin && first_visit_) {
+      if (at_origin && firstVisit_) {
         // From the selection onwards, in the search's direction.
-        found = backward_ ? matcher_->FindLast(line_, origin_byte_) : matcher_->Find(line_, origin_byte_);
+        found = backward_ ? matcher_->FindLast(line_, originByte_) : matcher_->Find(line_, originByte_);
       } else if (at_origin && wrapped_) {
         // Around again: what lies on the other side of the selection.
         if (backward_) {
           found = matcher_->FindLast(line_, std::string::npos);
-          if (found && found->start < origin_byte_) found.reset();
+          if (found && found->start < originByte_) found.reset();
         } else {
           found = matcher_->Find(line_);
-          if (found && found->start >= origin_byte_) found.reset();
+          if (found && found->start >= originByte_) found.reset();
         }
       } else {
         found = backward_ ? matcher_->FindLast(line_, std::string::npos) : matcher_->Find(line_);
@@ -90,7 +90,7 @@ void TViewFinder::RunSlice() {
       Finish(TOutcome::NotFound);
       return;
     }
-    first_visit_ = false;
+    firstVisit_ = false;
     block = backward_ ? block.previous() : block.next();
     if (!block.isValid()) {
       if (wrapped_) {  // the origin's line went away meanwhile

@@ -45,15 +45,15 @@ class TViewFinder : public QObject {
 
   TLogView& view_;
   std::unique_ptr<TLineMatcher> matcher_;
-  std::string matcher_text_;
-  TSearchOptions matcher_options_;
+  std::string matcherText_;
+  TSearchOptions matcherOptions_;
   QTimer timer_;
   QTextCursor origin_;  // where the search began
   QTextCursor next_;    // the start of the next line to look at
-  std::size_t origin_byte_ = 0;
+  std::size_t originByte_ = 0;
   bool backward_ = false;
   bool wrapped_ = false;
-  bool first_visit_ = true;
+  bool firstVisit_ = true;
   std::string line_;
 };
 

@@ -340,7 +340,7 @@ class TBench {
     run.view_inserts = r.view_inserts;
     run.most_lines_per_insert = r.most_lines_per_insert;
     run.max_ms = r.latencies_ms.empty() ? 0 : *std::max_element(r.latencies_ms.begin(), r.latencies_ms.end());
-    quenza_rcvbuf_ = r.receive_queue_bytes;
+    quenzaRcvbuf_ = r.receive_queue_bytes;
     // Free the document before the next run, so each starts alike.
     form_.Memo1->Clear();
     return Record(run);
@@ -353,7 +353,7 @@ class TBench {
     run.load = LoadAverage();
     rsyslog_.Start();
     const TSocketMemory granted = SocketMemory(rsyslog_.Port());
-    rsyslog_rcvbuf_ = granted.rb;
+    rsyslogRcvbuf_ = granted.rb;
     const fs::path output = rsyslog_.OutputFile();
     const std::string sender_output = (dir_ / "sender.txt").string();
     const Clock::time_point start = Clock::now();
@@ -383,7 +383,7 @@ class TBench {
     const TSocketMemory after = SocketMemory(rsyslog_.Port());
     run.kernel_drops = after.drops > 0 ? static_cast<std::uint64_t>(after.drops) : 0;
     run.peak_kb = PeakMemoryKb(rsyslog_.Pid());
-    rsyslog_peak_kb_ = std::max(rsyslog_peak_kb_, run.peak_kb);
+    rsyslogPeakKb_ = std::max(rsyslogPeakKb_, run.peak_kb);
     const long lines_while_growing = LinesInFile(output);
     rsyslog_.Stop();
     run.lines = LinesInFile(output);
@@ -488,9 +488,9 @@ class TBench {
     return used;
   }
 
-  int QuenzaReceiveQueue() const { return quenza_rcvbuf_; }
-  long RsyslogReceiveQueue() const { return rsyslog_rcvbuf_; }
-  long RsyslogPeakKb() const { return rsyslog_peak_kb_; }
+  int QuenzaReceiveQueue() const { return quenzaRcvbuf_; }
+  long RsyslogReceiveQueue() const { return rsyslogRcvbuf_; }
+  long RsyslogPeakKb() const { return rsyslogPeakKb_; }
 
  private:
   static TRun Record(TRun run) {
@@ -509,9 +509,9 @@ class TBench {
   TOptions options_;
   fs::path dir_;
   TRsyslog rsyslog_;
-  int quenza_rcvbuf_ = 0;
-  long rsyslog_rcvbuf_ = 0;
-  long rsyslog_peak_kb_ = 0;
+  int quenzaRcvbuf_ = 0;
+  long rsyslogRcvbuf_ = 0;
+  long rsyslogPeakKb_ = 0;
 };
 
 std::string Latencies(const std::optional<TRun>& r) {

@@ -52,7 +52,7 @@ class TProbeEvent : public QEvent {
 class TInputProbe : public QObject {
  public:
   void Start() {
-    delays_ms_.clear();
+    delaysMs_.clear();
     stop_ = false;
     poster_ = std::thread([this] {
       while (!stop_) {
@@ -65,24 +65,24 @@ class TInputProbe : public QObject {
     stop_ = true;
     poster_.join();
     QCoreApplication::removePostedEvents(this, kProbeEvent);
-    std::sort(delays_ms_.begin(), delays_ms_.end());
-    const double worst = delays_ms_.empty() ? 0 : delays_ms_.back();
-    const double p99 = delays_ms_.empty() ? 0 : delays_ms_[delays_ms_.size() * 99 / 100];
+    std::sort(delaysMs_.begin(), delaysMs_.end());
+    const double worst = delaysMs_.empty() ? 0 : delaysMs_.back();
+    const double p99 = delaysMs_.empty() ? 0 : delaysMs_[delaysMs_.size() * 99 / 100];
     state.counters["input_max_ms"] = worst;
     state.counters["input_p99_ms"] = p99;
-    state.counters["input_probes"] = static_cast<double>(delays_ms_.size());
+    state.counters["input_probes"] = static_cast<double>(delaysMs_.size());
   }
 
  protected:
   bool event(QEvent* e) override {
     if (e->type() != kProbeEvent) return QObject::event(e);
     const auto posted = static_cast<TProbeEvent*>(e)->posted_;
-    delays_ms_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
+    delaysMs_.push_back(std::chrono::duration<double, std::milli>(Clock::now() - posted).count());
     return true;
   }
 
  private:
-  std::vector<double> delays_ms_;
+  std::vector<double> delaysMs_;
   std::atomic<bool> stop_{false};
   std::thread poster_;
 };
@@ -229,7 +229,7 @@ void RunFilter(benchmark::State& state, const TLineCriteria& criteria) {
 
 void BM_FilterSeverity(benchmark::State& state) {
   TLineCriteria c;
-  c.max_severity = 3;
+  c.maxSeverity = 3;
   RunFilter(state, c);
 }
 BENCHMARK(BM_FilterSeverity)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -243,9 +243,9 @@ BENCHMARK(BM_FilterText)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealT
 
 void BM_FilterHostAndSeverity(benchmark::State& state) {
   TLineCriteria c;
-  c.max_severity = 4;
+  c.maxSeverity = 4;
   c.host = "10.0.0.17";
-  c.host_word = 2;
+  c.hostWord = 2;
   RunFilter(state, c);
 }
 BENCHMARK(BM_FilterHostAndSeverity)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -42,7 +42,7 @@ void AppendMillionLines(benchmark::State& state, TAppendWay way) {
     if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
     if (way == TAppendWay::kColouredFiltered) {
       quenza::TLineCriteria criteria;
-      criteria.max_severity = 4;
+      criteria.maxSeverity = 4;
       criteria.text = "9";
       (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
     }
@@ -102,7 +102,7 @@ void HeapPerLine(benchmark::State& state, TAppendWay way) {
     if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
     if (way == TAppendWay::kColouredFiltered) {
       quenza::TLineCriteria criteria;
-      criteria.max_severity = 4;
+      criteria.maxSeverity = 4;
       criteria.text = "9";
       (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
     }

@@ -22,13 +22,13 @@ std::string ExecutablePath() {
 
 }  // namespace
 
-std::string CaptureAdvice(int code, int port, const std::string& exe_path) {
+std::string CaptureAdvice(int code, int port, const std::string& exePath) {
   const std::string number = std::to_string(port);
   // No closing "。": the error report adds a full stop itself.
   switch (code) {
     case ws2::WSAEACCES:
       if (port >= kFirstUnprivilegedPort) return {};
-      return "1024 未満のポートには権限が必要です。sudo setcap 'cap_net_bind_service=+ep' " + exe_path +
+      return "1024 未満のポートには権限が必要です。sudo setcap 'cap_net_bind_service=+ep' " + exePath +
              " を一度実行するか、表示 → 環境設定 で 1024 以上のポート (例: 5514) を指定してください";
     case ws2::WSAEADDRINUSE:
       return "ポート " + number +

@@ -10,8 +10,8 @@
 namespace quenza {
 
 // The advice for socket error `code` when listening on `port`; empty when
-// there is none. `exe_path` goes into the setcap command.
-std::string CaptureAdvice(int code, int port, const std::string& exe_path);
+// there is none. `exePath` goes into the setcap command.
+std::string CaptureAdvice(int code, int port, const std::string& exePath);
 
 // The socket error number behind a failed start: the code of a socket error,
 // 10048 for a bind refused because the port is taken, 0 for anything else.

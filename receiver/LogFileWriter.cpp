@@ -48,7 +48,7 @@ void TLogFileWriter::Append(std::string_view line, const TDateTimeValue& arrival
     // The writer sleeps while there is nothing to write; the first line wakes it.
     wake = queue_.empty();
     const std::size_t size = line.size() + 2;
-    if (queued_bytes_ + size > kMaxQueuedBytes) {
+    if (queuedBytes_ + size > kMaxQueuedBytes) {
       ++status_.lost;
       return;
     }
@@ -58,17 +58,17 @@ void TLogFileWriter::Append(std::string_view line, const TDateTimeValue& arrival
     batch.bytes.append("\r\n");
     ++batch.lines;
     ++status_.waiting;
-    wake = wake || (queued_bytes_ < kEagerBytes && queued_bytes_ + size >= kEagerBytes && status_.lastError.empty());
-    queued_bytes_ += size;
+    wake = wake || (queuedBytes_ < kEagerBytes && queuedBytes_ + size >= kEagerBytes && status_.lastError.empty());
+    queuedBytes_ += size;
   }
   if (wake) wake_.notify_one();
 }
 
 void TLogFileWriter::Sync() {
   std::unique_lock lock(mutex_);
-  const std::uint64_t target = ++sync_requested_;
+  const std::uint64_t target = ++syncRequested_;
   wake_.notify_one();
-  synced_.wait(lock, [&] { return sync_done_ >= target; });
+  synced_.wait(lock, [&] { return syncDone_ >= target; });
 }
 
 TLogFileWriter::TStatus TLogFileWriter::Status() const {
@@ -78,31 +78,31 @@ TLogFileWriter::TStatus TLogFileWriter::Status() const {
 
 std::string TLogFileWriter::TakeNewFailure() {
   std::lock_guard lock(mutex_);
-  if (!new_failure_) return {};
-  new_failure_ = false;
+  if (!newFailure_) return {};
+  newFailure_ = false;
   return status_.lastError;
 }
 
 void TLogFileWriter::TESTING_ONLY_SetInterval(int milliseconds) {
   std::lock_guard lock(mutex_);
-  interval_ms_ = milliseconds;
+  intervalMs_ = milliseconds;
 }
 
 void TLogFileWriter::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
     // No wake-ups while capture is quiet.
-    wake_.wait(lock, [&] { return stopping_ || sync_requested_ != sync_done_ || !queue_.empty(); });
+    wake_.wait(lock, [&] { return stopping_ || syncRequested_ != syncDone_ || !queue_.empty(); });
     // Lines wait up to the interval, so they are written in batches.
-    wake_.wait_for(lock, std::chrono::milliseconds(interval_ms_), [&] {
-      return stopping_ || sync_requested_ != sync_done_ || (queued_bytes_ >= kEagerBytes && status_.lastError.empty());
+    wake_.wait_for(lock, std::chrono::milliseconds(intervalMs_), [&] {
+      return stopping_ || syncRequested_ != syncDone_ || (queuedBytes_ >= kEagerBytes && status_.lastError.empty());
     });
     const bool stop = stopping_;
-    const std::uint64_t sync_target = sync_requested_;
-    const bool sync = sync_target != sync_done_ || stop;
+    const std::uint64_t sync_target = syncRequested_;
+    const bool sync = sync_target != syncDone_ || stop;
     std::vector<TBatch> batches;
     batches.swap(queue_);
-    queued_bytes_ = 0;
+    queuedBytes_ = 0;
     lock.unlock();
 
     std::string error, path;
@@ -126,19 +126,19 @@ void TLogFileWriter::Run() {
       for (std::size_t i = done; i < batches.size(); ++i) back += batches[i].bytes.size();
       queue_.insert(queue_.begin(), std::make_move_iterator(batches.begin() + static_cast<std::ptrdiff_t>(done)),
                     std::make_move_iterator(batches.end()));
-      queued_bytes_ += back;
+      queuedBytes_ += back;
       ++status_.failures;
       status_.lastError = error;
-      if (!failure_reported_) {
-        failure_reported_ = true;
-        new_failure_ = true;
+      if (!failureReported_) {
+        failureReported_ = true;
+        newFailure_ = true;
       }
     } else if (!batches.empty()) {
       status_.lastError.clear();
-      failure_reported_ = false;
+      failureReported_ = false;
     }
     if (sync) {
-      sync_done_ = sync_target;
+      syncDone_ = sync_target;
       synced_.notify_all();
     }
     if (stop) {
@@ -146,7 +146,7 @@ void TLogFileWriter::Run() {
       status_.lost += status_.waiting;
       status_.waiting = 0;
       queue_.clear();
-      queued_bytes_ = 0;
+      queuedBytes_ = 0;
       break;
     }
   }
@@ -157,7 +157,7 @@ void TLogFileWriter::Run() {
 std::size_t TLogFileWriter::WriteBatches(std::vector<TBatch>& batches, std::string& error, std::string& path) {
   for (std::size_t i = 0; i < batches.size(); ++i) {
     TBatch& batch = batches[i];
-    if (batch.day != open_day_ || fd_ < 0) {
+    if (batch.day != openDay_ || fd_ < 0) {
       CloseFile(fd_ >= 0);  // yesterday's file is complete: sync it
       if (!OpenDay(batch.day, error)) return i;
     }
@@ -188,7 +188,7 @@ bool TLogFileWriter::OpenDay(int day, std::string& error) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     fd_ = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
-      open_day_ = day;
+      openDay_ = day;
       return true;
     }
     const int err = errno;
@@ -211,7 +211,7 @@ void TLogFileWriter::CloseFile(bool sync) {
   if (sync) fsync(fd_);
   close(fd_);
   fd_ = -1;
-  open_day_ = 0;
+  openDay_ = 0;
 }
 
 }  // namespace quenza

@@ -88,17 +88,17 @@ class TLogFileWriter {
   std::condition_variable wake_;
   std::condition_variable synced_;
   std::vector<TBatch> queue_;     // under mutex_
-  std::size_t queued_bytes_ = 0;  // under mutex_
+  std::size_t queuedBytes_ = 0;  // under mutex_
   TStatus status_;                // under mutex_
-  bool failure_reported_ = false; // under mutex_
-  bool new_failure_ = false;      // under mutex_
-  std::uint64_t sync_requested_ = 0, sync_done_ = 0;  // under mutex_
+  bool failureReported_ = false; // under mutex_
+  bool newFailure_ = false;      // under mutex_
+  std::uint64_t syncRequested_ = 0, syncDone_ = 0;  // under mutex_
   bool stopping_ = false;         // under mutex_
-  int interval_ms_ = 1000;        // under mutex_
+  int intervalMs_ = 1000;        // under mutex_
 
   // The writer thread's own.
   int fd_ = -1;
-  int open_day_ = 0;
+  int openDay_ = 0;
 
   std::thread thread_;
 };

@@ -106,9 +106,9 @@ void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream&
     // The file first: it is the record of what arrived, even if the view is full.
     if (LogFile) LogFile->Append(line.text, arrival);
     host_.AppendLine(line.text, line.severity);
-    ++lines_shown_;
+    ++linesShown_;
   } catch (const std::exception& e) {
-    ++line_errors_;
+    ++lineErrors_;
     host_.ShowDatagramError(e.what());
   }
 }
@@ -119,11 +119,11 @@ TCaptureStatus TDataModule3::Status() const {
   status.active = NetUDPServer1->Active();
   status.port = NetUDPServer1->DefaultPort();
   status.received = counters.received;
-  status.shown = lines_shown_;
+  status.shown = linesShown_;
   status.dropped = counters.droppedQueueFull + counters.droppedByKernel;
   status.tooLarge = counters.tooLarge;
-  status.errors = line_errors_ + counters.handlerErrors;
-  status.unmappable = unmappable_characters_;
+  status.errors = lineErrors_ + counters.handlerErrors;
+  status.unmappable = unmappableCharacters_;
   if (LogFile) {
     const TLogFileWriter::TStatus file = LogFile->Status();
     status.logFile = file.currentPath;
@@ -137,11 +137,11 @@ TDateTimeValue TDataModule3::ArrivalTime(std::chrono::system_clock::time_point m
   // Datagrams come many to a second: the local calendar of a second is worked
   // out once, the milliseconds every time.
   const auto second = std::chrono::floor<std::chrono::seconds>(moment);
-  if (second != cached_second_) {
-    cached_second_ = second;
-    cached_local_ = LocalTimeAt(second);
+  if (second != cachedSecond_) {
+    cachedSecond_ = second;
+    cachedLocal_ = LocalTimeAt(second);
   }
-  TDateTimeValue value = cached_local_;
+  TDateTimeValue value = cachedLocal_;
   value.Millisecond = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(moment - second).count());
   return value;
 }
@@ -153,7 +153,7 @@ TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string&
   if (o.detectUtf8 && IsUtf8Text(text)) {
     TUtf8ToSjisCounts counts;
     text = Utf8ToSjis(text, &counts);
-    unmappable_characters_ += counts.Unmappable;
+    unmappableCharacters_ += counts.Unmappable;
   } else {
     switch (o.charcode) {
       case 1:
@@ -213,16 +213,16 @@ const TDataModule3::TLineOptions& TDataModule3::LineOptions() {
   // store unchanged since the last datagram (the same generation) holds the
   // same values, so they are read again only after a change.
   const TSettingsStore& ini = host_.Settings();
-  if (ini.Generation() != line_options_generation_) {
-    line_options_.detectUtf8 = options::DetectUTF8.Read(ini);
-    line_options_.charcode = options::Charcode.Read(ini);
-    line_options_.enablePriority = options::EnablePriority.Read(ini);
-    line_options_.enableIP = options::EnableIP.Read(ini);
-    line_options_.enableDate = options::EnableDate.Read(ini);
-    line_options_.dateFormat = options::DateFormat.Read(ini);
-    line_options_generation_ = ini.Generation();
+  if (ini.Generation() != lineOptionsGeneration_) {
+    lineOptions_.detectUtf8 = options::DetectUTF8.Read(ini);
+    lineOptions_.charcode = options::Charcode.Read(ini);
+    lineOptions_.enablePriority = options::EnablePriority.Read(ini);
+    lineOptions_.enableIP = options::EnableIP.Read(ini);
+    lineOptions_.enableDate = options::EnableDate.Read(ini);
+    lineOptions_.dateFormat = options::DateFormat.Read(ini);
+    lineOptionsGeneration_ = ini.Generation();
   }
-  return line_options_;
+  return lineOptions_;
 }
 
 }  // namespace quenza

@@ -45,14 +45,14 @@ class TDataModule3 {
   TDisplayLine BuildDisplayLine(std::string text, const std::string& remote_ip, const TDateTimeValue& arrival);
 
   // Lines appended, and datagrams that gave an error instead, since the start.
-  std::uint64_t LinesShown() const { return lines_shown_; }
-  std::uint64_t LineErrors() const { return line_errors_; }
+  std::uint64_t LinesShown() const { return linesShown_; }
+  std::uint64_t LineErrors() const { return lineErrors_; }
 
   // Everything the status bar tells about this capture, now.
   TCaptureStatus Status() const;
 
   // Characters of UTF-8 datagrams that code page 932 lacks, written as <U+XXXX>.
-  std::size_t UnmappableCharacters() const { return unmappable_characters_; }
+  std::size_t UnmappableCharacters() const { return unmappableCharacters_; }
 
  private:
   // The options that shape a display line (all of SYSLOG but the port).
@@ -72,13 +72,13 @@ class TDataModule3 {
   TReceiverHost& host_;
   std::array<std::string, 24> FacilityNames;
   std::array<std::string, 8> SeverityNames;
-  std::size_t unmappable_characters_ = 0;
-  std::uint64_t lines_shown_ = 0;
-  std::uint64_t line_errors_ = 0;
-  TLineOptions line_options_;
-  std::uint64_t line_options_generation_ = 0;  // no store has generation 0
-  std::chrono::system_clock::time_point cached_second_{};
-  TDateTimeValue cached_local_{};
+  std::size_t unmappableCharacters_ = 0;
+  std::uint64_t linesShown_ = 0;
+  std::uint64_t lineErrors_ = 0;
+  TLineOptions lineOptions_;
+  std::uint64_t lineOptionsGeneration_ = 0;  // no store has generation 0
+  std::chrono::system_clock::time_point cachedSecond_{};
+  TDateTimeValue cachedLocal_{};
 };
 
 // The current receiver module; null while capture is off.

@@ -76,7 +76,7 @@ void TSettingsStore::Load() {
     close(fd);
   }
   if (err != 0) {
-    load_error_ = "ファイル \"" + path_ + "\". " + SystemMessage(err) + " は開けません";
+    loadError_ = "ファイル \"" + path_ + "\". " + SystemMessage(err) + " は開けません";
     return;
   }
   // A NUL byte ends the text.
@@ -113,13 +113,13 @@ void TSettingsStore::Load() {
 }
 
 const TSettingsStore::Section* TSettingsStore::FindSection(std::string_view name) const {
-  if (!section_index_valid_) {
-    for (auto& bucket : section_index_) bucket.clear();
-    for (size_t i = 0; i < sections_.size(); ++i) section_index_[Bucket(sections_[i].name)].push_back(static_cast<int>(i));
-    section_index_valid_ = true;
+  if (!sectionIndexValid_) {
+    for (auto& bucket : sectionIndex_) bucket.clear();
+    for (size_t i = 0; i < sections_.size(); ++i) sectionIndex_[Bucket(sections_[i].name)].push_back(static_cast<int>(i));
+    sectionIndexValid_ = true;
   }
   // Indexes are in store order, so the first section of a name wins.
-  for (int i : section_index_[Bucket(name)]) {
+  for (int i : sectionIndex_[Bucket(name)]) {
     if (SameTextIgnoringAsciiCase(sections_[i].name, name)) return &sections_[i];
   }
   return nullptr;
@@ -130,16 +130,16 @@ TSettingsStore::Section* TSettingsStore::FindSection(std::string_view name) {
 }
 
 int TSettingsStore::FindEntry(const Section& section, std::string_view key) const {
-  if (!section.key_index_valid) {
-    for (auto& bucket : section.key_index) bucket.clear();
+  if (!section.keyIndexValid) {
+    for (auto& bucket : section.keyIndex) bucket.clear();
     for (size_t i = 0; i < section.lines.size(); ++i) {
       const std::string& line = section.lines[i];
       if (line.find('=') == std::string::npos) continue;  // bare lines are never found
-      section.key_index[Bucket(KeyOf(line))].push_back(static_cast<int>(i));
+      section.keyIndex[Bucket(KeyOf(line))].push_back(static_cast<int>(i));
     }
-    section.key_index_valid = true;
+    section.keyIndexValid = true;
   }
-  for (int i : section.key_index[Bucket(key)]) {
+  for (int i : section.keyIndex[Bucket(key)]) {
     if (SameTextIgnoringAsciiCase(KeyOf(section.lines[i]), key)) return i;
   }
   return -1;
@@ -168,7 +168,7 @@ void TSettingsStore::WriteText(std::string_view section, std::string_view key, s
   Section* s = FindSection(section);
   if (s == nullptr) {
     sections_.push_back(Section{std::string(section), {}, {}, false});
-    section_index_valid_ = false;
+    sectionIndexValid_ = false;
     s = &sections_.back();
   }
   std::string entry(key);
@@ -180,7 +180,7 @@ void TSettingsStore::WriteText(std::string_view section, std::string_view key, s
   } else {
     s->lines.push_back(std::move(entry));
   }
-  s->key_index_valid = false;
+  s->keyIndexValid = false;
 }
 
 void TSettingsStore::WriteInt(std::string_view section, std::string_view key, int32_t value) {

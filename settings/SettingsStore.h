@@ -20,7 +20,7 @@ class TSettingsStore {
   explicit TSettingsStore(std::string path);
 
   // The open-error text ("ファイル "%s". %s は開けません"), empty when loading went well.
-  const std::string& LoadError() const { return load_error_; }
+  const std::string& LoadError() const { return loadError_; }
 
   const std::string& FileName() const { return path_; }
 
@@ -38,7 +38,7 @@ class TSettingsStore {
 
   // False when the file existed at start but could not be read: writing the
   // store back would replace the user's settings with defaults.
-  bool WriteBackAllowed() const { return load_error_.empty(); }
+  bool WriteBackAllowed() const { return loadError_.empty(); }
 
   // The whole file text WriteBack would write (CR LF lines).
   std::string FileText() const;
@@ -53,8 +53,8 @@ class TSettingsStore {
     std::string name;
     std::vector<std::string> lines;  // "key=value", or a bare line kept as read
     // Key index: bucket -> entry indexes; rebuilt on the next lookup after a change.
-    mutable std::array<std::vector<int>, 256> key_index;
-    mutable bool key_index_valid = false;
+    mutable std::array<std::vector<int>, 256> keyIndex;
+    mutable bool keyIndexValid = false;
   };
 
   void Load();
@@ -64,9 +64,9 @@ class TSettingsStore {
 
   std::string path_;
   std::vector<Section> sections_;
-  mutable std::array<std::vector<int>, 256> section_index_;
-  mutable bool section_index_valid_ = false;
-  std::string load_error_;
+  mutable std::array<std::vector<int>, 256> sectionIndex_;
+  mutable bool sectionIndexValid_ = false;
+  std::string loadError_;
   std::uint64_t generation_;
 };
 

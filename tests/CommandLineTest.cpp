@@ -20,7 +20,7 @@ TEST(CommandLineParseTest, HelpVersionToolkitOptionsAndRefusals) {
   struct Row {
     std::vector<std::string> args;
     TCommandAction action;
-    bool names_platform;
+    bool namesPlatform;
   } rows[] = {
       {{}, TCommandAction::caRun, false},
       {{"--help"}, TCommandAction::caHelp, false},
@@ -46,7 +46,7 @@ TEST(CommandLineParseTest, HelpVersionToolkitOptionsAndRefusals) {
     for (const std::string& a : row.args) shown += a + " ";
     const TCommandLine got = ParseCommandLine(row.args);
     EXPECT_EQ(got.action, row.action) << shown;
-    EXPECT_EQ(got.names_platform, row.names_platform) << shown;
+    EXPECT_EQ(got.namesPlatform, row.namesPlatform) << shown;
     if (row.action == TCommandAction::caRefuse) {
       EXPECT_NE(got.message.find(row.args.front()), std::string::npos) << got.message;
     }

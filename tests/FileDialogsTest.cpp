@@ -31,14 +31,14 @@ class FileDialogsTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    previous_files_ = TESTING_ONLY_SetFileDialogAnswerer([this](const TFileDialogRequest& request) {
+    previousFiles_ = TESTING_ONLY_SetFileDialogAnswerer([this](const TFileDialogRequest& request) {
       requests_.push_back(request);
       if (answers_.empty()) return TFileDialogAnswer{};  // cancel
       TFileDialogAnswer answer = answers_.front();
       answers_.pop_front();
       return answer;
     });
-    previous_messages_ = TESTING_ONLY_SetMessageAnswerer([this](const TMessageRequest& request) {
+    previousMessages_ = TESTING_ONLY_SetMessageAnswerer([this](const TMessageRequest& request) {
       messages_.push_back(request);
       if (replies_.empty()) return TModalResult::mrOk;
       TModalResult reply = replies_.front();
@@ -47,8 +47,8 @@ class FileDialogsTest : public testing::Test {
     });
   }
   void TearDown() override {
-    TESTING_ONLY_SetFileDialogAnswerer(previous_files_);
-    TESTING_ONLY_SetMessageAnswerer(previous_messages_);
+    TESTING_ONLY_SetFileDialogAnswerer(previousFiles_);
+    TESTING_ONLY_SetMessageAnswerer(previousMessages_);
   }
 
   QString Path(const QString& name) const { return dir_.path() + u'/' + name; }
@@ -66,8 +66,8 @@ class FileDialogsTest : public testing::Test {
   std::deque<TModalResult> replies_;
   std::vector<TFileDialogRequest> requests_;
   std::vector<TMessageRequest> messages_;
-  TFileDialogAnswerer previous_files_;
-  TMessageAnswerer previous_messages_;
+  TFileDialogAnswerer previousFiles_;
+  TMessageAnswerer previousMessages_;
 };
 
 TEST_F(FileDialogsTest, FilterTextGivesThreeFileTypes) {

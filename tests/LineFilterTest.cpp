@@ -208,7 +208,7 @@ TEST(TLineFilter, CriteriaCombine) {
   const std::string error_line = "2024/01/02 10:00:00 10.0.0.1 [USER/ERROR] disk full";
   const std::string info_line = "2024/01/02 10:00:00 10.0.0.2 [USER/INFO] Disk ok";
   TLineCriteria severity;
-  severity.max_severity = 3;
+  severity.maxSeverity = 3;
   TLineFilter by_severity(severity);
   EXPECT_FALSE(by_severity.NeedsText());
   EXPECT_TRUE(by_severity.Accepts(3, error_line));
@@ -218,29 +218,29 @@ TEST(TLineFilter, CriteriaCombine) {
 
   TLineCriteria host;
   host.host = "10.0.0.2";
-  host.host_word = 2;
+  host.hostWord = 2;
   TLineFilter by_host(host);
   EXPECT_TRUE(by_host.NeedsText());
   EXPECT_TRUE(by_host.Accepts(6, info_line));
   EXPECT_FALSE(by_host.Accepts(6, error_line));
   EXPECT_TRUE(by_host.Accepts(kNoSeverity, info_line));  // no severity asked for
-  host.host_word = -1;  // lines show no address: nothing can match it
+  host.hostWord = -1;  // lines show no address: nothing can match it
   EXPECT_FALSE(TLineFilter(host).Accepts(6, info_line));
 
   TLineCriteria all;
-  all.max_severity = 6;
+  all.maxSeverity = 6;
   all.host = "10.0.0.2";
-  all.host_word = 2;
+  all.hostWord = 2;
   all.text = "disk";
   TLineFilter combined(all);
   EXPECT_TRUE(combined.Accepts(6, info_line));
   EXPECT_FALSE(combined.Accepts(7, info_line));
-  all.options.match_case = true;
+  all.options.matchCase = true;
   EXPECT_FALSE(TLineFilter(all).Accepts(6, info_line));
 
   TLineCriteria bad;
   bad.text = "[";
-  bad.options.regular_expression = true;
+  bad.options.regularExpression = true;
   EXPECT_THROW(TLineFilter{bad}, ERegExpParser);
 }
 

@@ -48,7 +48,7 @@ TEST(SettingsLocationRuleTest, BesideTheExecutableOnlyWhenItExistsOrTheFolderIsW
         ChooseSettingsLocation(TSettingsFacts{"/opt/q/quenza", row.exists, row.writable, row.xdg, row.home});
     EXPECT_EQ(got.file, row.file) << row.exists << row.writable << " " << row.xdg;
     EXPECT_EQ(got.folder, row.folder) << row.exists << row.writable << " " << row.xdg;
-    EXPECT_EQ(got.beside_executable, row.beside) << row.exists << row.writable << " " << row.xdg;
+    EXPECT_EQ(got.besideExecutable, row.beside) << row.exists << row.writable << " " << row.xdg;
   }
 }
 
@@ -68,13 +68,13 @@ class SettingsLocationTest : public testing::Test {
     fs::create_directories(dir_ / "bin");
     std::ofstream(dir_ / "bin" / "quenza") << "#!";
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    saved_xdg_ = xdg ? xdg : "";
-    had_xdg_ = xdg != nullptr;
+    savedXdg_ = xdg ? xdg : "";
+    hadXdg_ = xdg != nullptr;
     setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
   }
   void TearDown() override {
-    if (had_xdg_) {
-      setenv("XDG_CONFIG_HOME", saved_xdg_.c_str(), 1);
+    if (hadXdg_) {
+      setenv("XDG_CONFIG_HOME", savedXdg_.c_str(), 1);
     } else {
       unsetenv("XDG_CONFIG_HOME");
     }
@@ -84,14 +84,14 @@ class SettingsLocationTest : public testing::Test {
   std::string Exe() const { return (dir_ / "bin" / "quenza").string(); }
 
   fs::path dir_;
-  std::string saved_xdg_;
-  bool had_xdg_ = false;
+  std::string savedXdg_;
+  bool hadXdg_ = false;
 };
 
 TEST_F(SettingsLocationTest, WritableFolderKeepsTheFileBesideTheProgram) {
   const TSettingsLocation got = LocateSettings(Exe(), "/usr/bin");
   EXPECT_EQ(got.file, (dir_ / "bin" / "quenza.ini").string());
-  EXPECT_TRUE(got.beside_executable);
+  EXPECT_TRUE(got.besideExecutable);
 }
 
 TEST_F(SettingsLocationTest, InstalledProgramUsesTheConfigFolderUnlessItsFileIsAlreadyThere) {
@@ -100,10 +100,10 @@ TEST_F(SettingsLocationTest, InstalledProgramUsesTheConfigFolderUnlessItsFileIsA
   const TSettingsLocation installed = LocateSettings(Exe(), (dir_ / "bin").string());
   EXPECT_EQ(installed.file, (dir_ / "config" / "quenza" / "quenza.ini").string());
   EXPECT_EQ(installed.folder, (dir_ / "config" / "quenza").string());
-  EXPECT_FALSE(installed.beside_executable);
+  EXPECT_FALSE(installed.besideExecutable);
   // The same folder reached through another name is still the install folder.
   fs::create_directory_symlink(dir_ / "bin", dir_ / "bin-link");
-  EXPECT_FALSE(LocateSettings(Exe(), (dir_ / "bin-link").string()).beside_executable);
+  EXPECT_FALSE(LocateSettings(Exe(), (dir_ / "bin-link").string()).besideExecutable);
 
   std::ofstream(dir_ / "bin" / "quenza.ini") << "[POS]\r\n";
   EXPECT_EQ(LocateSettings(Exe(), (dir_ / "bin").string()).file, (dir_ / "bin" / "quenza.ini").string());

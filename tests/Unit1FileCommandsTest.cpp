@@ -62,7 +62,7 @@ class Unit1FileCommandsTest : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    previous_dialogs_ = TESTING_ONLY_SetFileDialogAnswerer([this](const TFileDialogRequest& request) {
+    previousDialogs_ = TESTING_ONLY_SetFileDialogAnswerer([this](const TFileDialogRequest& request) {
       dialogs_.push_back(request.kind);
       if (picks_.empty()) return TFileDialogAnswer{};  // cancelled
       TFileDialogAnswer answer{true, picks_.front()};
@@ -74,7 +74,7 @@ class Unit1FileCommandsTest : public AppFixture {
   }
   void TearDown() override {
     form_.reset();
-    TESTING_ONLY_SetFileDialogAnswerer(previous_dialogs_);
+    TESTING_ONLY_SetFileDialogAnswerer(previousDialogs_);
     EXPECT_TRUE(picks_.empty()) << picks_.size() << " file dialog answers left unused";
     AppFixture::TearDown();
   }
@@ -97,7 +97,7 @@ class Unit1FileCommandsTest : public AppFixture {
   std::unique_ptr<TForm1> form_;
   std::deque<QString> picks_;
   std::vector<TFileDialogKind> dialogs_;
-  TFileDialogAnswerer previous_dialogs_;
+  TFileDialogAnswerer previousDialogs_;
 };
 
 // ---- the unsaved-text question ------------------------------------------

@@ -35,9 +35,9 @@ class Unit2Test : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    previous_clock_ = TESTING_ONLY_SetPreviewClock([this] { return now_; });
+    previousClock_ = TESTING_ONLY_SetPreviewClock([this] { return now_; });
   }
-  void TearDown() override { TESTING_ONLY_SetPreviewClock(previous_clock_); }
+  void TearDown() override { TESTING_ONLY_SetPreviewClock(previousClock_); }
 
   std::string IniPath() const { return (dir_.path() + "/quenza.ini").toStdString(); }
 
@@ -70,7 +70,7 @@ class Unit2Test : public testing::Test {
 
   QTemporaryDir dir_;
   TDateTimeValue now_ = kMoment;
-  TPreviewClock previous_clock_;
+  TPreviewClock previousClock_;
 };
 
 TEST_F(Unit2Test, FirstOpeningWithoutFileShowsTheDefaults) {

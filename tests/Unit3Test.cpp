@@ -181,7 +181,7 @@ TEST_F(Unit3Test, LinesCarryTheSeverityOfTheirTag) {
   // A removed tag too large for a number is no error and gives no severity.
   EXPECT_EQ(Receive("<99999999999>big"), "D 127.0.0.1 big");
   EXPECT_EQ(host_.severities.back(), kNoSeverity);
-  EXPECT_TRUE(host_.datagram_errors.empty());
+  EXPECT_TRUE(host_.datagramErrors.empty());
 }
 
 TEST_F(Unit3Test, NulByteHidesALaterTag) {
@@ -253,17 +253,17 @@ TEST_F(Unit3Test, TooLargeTagGoesToTheHostAndCaptureGoesOn) {
   Send("<99999999999>x");
   EXPECT_EQ(Receive("<13>next"), "127.0.0.1 [USER/NOTICE] next");
   EXPECT_EQ(Lines().size(), 1u);
-  EXPECT_EQ(host_.datagram_errors, std::vector<std::string>{"'99999999999' は整数ではありません"});
+  EXPECT_EQ(host_.datagramErrors, std::vector<std::string>{"'99999999999' は整数ではありません"});
   EXPECT_TRUE(host_.reports.empty());
 }
 
 TEST_F(Unit3Test, CommandsFollowStartAndStop) {
-  EXPECT_FALSE(host_.commands_active.has_value());
+  EXPECT_FALSE(host_.commandsActive.has_value());
   StartCapture();
-  EXPECT_EQ(host_.commands_active, true);
+  EXPECT_EQ(host_.commandsActive, true);
   module_.reset();
   EXPECT_EQ(DataModule3, nullptr);
-  EXPECT_EQ(host_.commands_active, false);
+  EXPECT_EQ(host_.commandsActive, false);
   EXPECT_TRUE(Lines().empty());  // start and stop leave the view alone
   StartCapture();  // and again
   EXPECT_EQ(Receive("<13>x"), "D 127.0.0.1 [USER/NOTICE] x");
@@ -355,7 +355,7 @@ TEST_F(Unit3Test, StatusCountsWhatCameAndWhatWasLost) {
 TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
   char folder[] = "/tmp/unit3-logs-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
-  host_.log_folder = std::string(folder) + "/logs";
+  host_.logFolder = std::string(folder) + "/logs";
   Ini().WriteFlag("LOGFILE", "Enable", true);
   StartCapture();
   ASSERT_NE(module_->LogFile, nullptr);
@@ -369,7 +369,7 @@ TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
   for (const std::string& line : Lines()) expected += line + "\r\n";
   // One file, named after today's date.
   std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(host_.log_folder)) files.push_back(entry.path());
+  for (const auto& entry : std::filesystem::directory_iterator(host_.logFolder)) files.push_back(entry.path());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_NE(files[0].find("/quenza-"), std::string::npos);
   std::ifstream in(files[0], std::ios::binary);
@@ -394,7 +394,7 @@ TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {
             0u)
       << host_.reports[0];
   EXPECT_EQ(std::count(host_.reports[0].begin(), host_.reports[0].end(), '\n'), 1);
-  EXPECT_FALSE(host_.commands_active.has_value());
+  EXPECT_FALSE(host_.commandsActive.has_value());
   EXPECT_FALSE(module_->NetUDPServer1->Active());
   // A new module can start once the port is free.
   module_.reset();

@@ -50,7 +50,7 @@ class ViewFilterTest : public testing::Test {
   }
   static TLineCriteria Severity(int max) {
     TLineCriteria c;
-    c.max_severity = max;
+    c.maxSeverity = max;
     return c;
   }
   TLogView view_;
@@ -101,22 +101,22 @@ TEST_F(ViewFilterTest, SenderAndTextAsTheOptionsPlaceThem) {
   view_.AppendLine("2024/01/02 10:00:03 10.0.0.10 [USER/ERROR] DISK gone", 3);
   TLineCriteria host;
   host.host = "10.0.0.1";
-  host.host_word = 2;
+  host.hostWord = 2;
   Apply(host);
   EXPECT_EQ(Shown(), (std::vector<int>{0, 2}));  // not 10.0.0.10
   TLineCriteria text;
   text.text = "disk";
   Apply(text);
   EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 3}));
-  text.options.match_case = true;
+  text.options.matchCase = true;
   Apply(text);
   EXPECT_EQ(Shown(), (std::vector<int>{0}));
   TLineCriteria regex;
   regex.text = "(full|gone)$";
-  regex.options.regular_expression = true;
-  regex.max_severity = 3;
+  regex.options.regularExpression = true;
+  regex.maxSeverity = 3;
   regex.host = "10.0.0.10";
-  regex.host_word = 2;
+  regex.hostWord = 2;
   Apply(regex);
   EXPECT_EQ(Shown(), (std::vector<int>{3}));
 }

@@ -20,18 +20,18 @@ class TRecordingHost : public TReceiverHost {
     lines.emplace_back(line);
     severities.push_back(severity);
   }
-  void UpdateCaptureCommands(bool active) override { commands_active = active; }
+  void UpdateCaptureCommands(bool active) override { commandsActive = active; }
   void KeepPainting() override {}
-  std::string LogFolderPath() override { return log_folder; }
-  void ShowDatagramError(const std::string& text) override { datagram_errors.push_back(text); }
+  std::string LogFolderPath() override { return logFolder; }
+  void ShowDatagramError(const std::string& text) override { datagramErrors.push_back(text); }
   void ReportError(const std::string& text) override { reports.push_back(text); }
 
   std::unique_ptr<TSettingsStore> store = std::make_unique<TSettingsStore>("");
-  std::string log_folder;
+  std::string logFolder;
   std::vector<std::string> lines;
   std::vector<int> severities;
-  std::optional<bool> commands_active;  // never switched yet
-  std::vector<std::string> datagram_errors;
+  std::optional<bool> commandsActive;  // never switched yet
+  std::vector<std::string> datagramErrors;
   std::vector<std::string> reports;
 };
 
