@@ -2,8 +2,6 @@
 // links are written through; no temporary file is ever left behind.
 #include "AtomicFile.h"
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "FileError.h"
+#include "support/FileSizeLimit.h"
 
 namespace quenza {
 namespace {
@@ -104,14 +103,8 @@ TEST_F(AtomicFileTest, MissingFolderIsACreateError) {
 TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   const std::string path = Path("full.log");
   Write(path, "old contents");
-  // A file-size limit stands in for a full disk: writing past it fails with
-  // EFBIG instead of raising the signal.
-  struct rlimit previous {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  struct rlimit tiny = previous;
-  tiny.rlim_cur = 4096;
-  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  TFileSizeLimit full_disk(4096);
+  ASSERT_TRUE(full_disk.Active());
   bool write_error = false;
   try {
     WriteFileAtomically(path, std::string(64 * 1024, 'x'));
@@ -119,8 +112,7 @@ TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     write_error = true;
     EXPECT_EQ(std::string(e.what()), "ストリームへの書き込みに失敗しました");
   }
-  setrlimit(RLIMIT_FSIZE, &previous);
-  signal(SIGXFSZ, old_handler);
+  full_disk.Lift();
   EXPECT_TRUE(write_error);
   EXPECT_EQ(Read(path), "old contents");
   EXPECT_EQ(Entries(), 1u);

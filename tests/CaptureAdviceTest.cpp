@@ -3,10 +3,6 @@
 // layer's English text stays first and unchanged.
 #include "CaptureAdvice.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -18,6 +14,7 @@
 #include "ReceiverHost.h"
 #include "SettingsStore.h"
 #include "Unit3.h"
+#include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
 
 namespace quenza {
@@ -76,19 +73,14 @@ TEST(CaptureAdviceTest, FailureTextKeepsTheEnglishMessageAndAddsTheAdviceLine) {
 
 TEST(CaptureAdviceTest, BeginLogOnAPortInUseReportsTheAdvice) {
   // Another receiver holds a port; the module's start must fail on it.
-  const int blocker = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(getsockname(blocker, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  const int port = ntohs(addr.sin_port);
+  auto blocker = std::make_unique<TPosixSocket>();
+  ASSERT_TRUE(blocker->Bind(0));
+  const int port = blocker->LocalPort();
 
   TRecordingHost host;
   host.store->WriteInt("SYSLOG", "Port", port);
   auto module = std::make_unique<TDataModule3>(host);
-  close(blocker);
+  blocker.reset();
   ASSERT_EQ(host.reports.size(), 1u);
   EXPECT_EQ(host.reports[0].rfind("Could not bind socket. Address and port are already in use.\nポート " +
                                       std::to_string(port) + " ",

@@ -2,8 +2,6 @@
 // arrival date, appended to, and a failing disk that costs no line.
 #include "LogFileWriter.h"
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +11,8 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include "support/FileSizeLimit.h"
 
 namespace quenza {
 namespace {
@@ -129,22 +129,17 @@ TEST_F(LogFileWriterTest, MissingFolderFailsOnceAndRecoversByItself) {
 // A file-size limit stands in for a full disk: the batch that does not fit
 // is taken back whole, so the file never holds half a line.
 TEST_F(LogFileWriterTest, FullDiskLeavesNoBrokenLineAndResumes) {
-  struct rlimit previous {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
   TLogFileWriter writer(folder_.string());
   writer.TESTING_ONLY_SetInterval(20);
   writer.Append("fits", kDay1);
   writer.Sync();
-  struct rlimit tiny = previous;
-  tiny.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  TFileSizeLimit full_disk(4096);
+  ASSERT_TRUE(full_disk.Active());
   const std::string long_line(1000, 'x');
   for (int i = 0; i < 10; ++i) writer.Append(long_line, kDay1);
   const bool failed = Eventually([&] { return writer.Status().failures >= 1; });
   const std::string while_full = Read("quenza-20261207.log");
-  setrlimit(RLIMIT_FSIZE, &previous);
-  signal(SIGXFSZ, old_handler);
+  full_disk.Lift();
   ASSERT_TRUE(failed);
   EXPECT_EQ(while_full, "fits\r\n");
   EXPECT_FALSE(writer.TakeNewFailure().empty());

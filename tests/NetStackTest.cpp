@@ -19,7 +19,7 @@
 #include "NetSocketErrors.h"
 #include "NetStack.h"
 #include "NetStackWindows.h"
-#include "NetTestSupport.h"
+#include "support/NetTestSupport.h"
 
 namespace quenza {
 namespace {

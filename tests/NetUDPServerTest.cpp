@@ -24,7 +24,7 @@
 
 #include "NetStack.h"
 #include "NetSynchronize.h"
-#include "NetTestSupport.h"
+#include "support/NetTestSupport.h"
 #include "NetUDPListenerThread.h"
 #include "NetUDPServer.h"
 

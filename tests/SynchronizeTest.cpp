@@ -15,7 +15,7 @@
 
 #include "NetSpinBackoff.h"
 #include "NetSynchronize.h"
-#include "NetTestSupport.h"
+#include "support/NetTestSupport.h"
 #include "NetThread.h"
 
 namespace quenza {

@@ -1,10 +1,6 @@
 // The window's side of capture: Begin log and End log on the real main
 // window switch its menu items and tool buttons, the receiver's errors reach
 // the right dialogs, and closing with capture on stops the module first.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -20,21 +16,10 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "support/AppFixture.h"
+#include "support/NetTestSupport.h"
 
 namespace quenza {
 namespace {
-
-int FreeUdpPort() {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 class Unit1CaptureTest : public AppFixture {
  protected:
@@ -45,21 +30,12 @@ class Unit1CaptureTest : public AppFixture {
     form_->show();
     form_->IniFile->WriteInt("SYSLOG", "Port", port_);
     form_->IniFile->WriteFlag("SYSLOG", "EnableDate", false);
-    sender_ = socket(AF_INET, SOCK_DGRAM, 0);
   }
   void TearDown() override {
-    close(sender_);
     app_->DestroyModules();
     AppFixture::TearDown();
   }
-  void Send(const std::string& bytes) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port_));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(sendto(sender_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-              static_cast<ssize_t>(bytes.size()));
-  }
+  void Send(const std::string& bytes) { sender_.SendTo(port_, bytes); }
   // Captured lines so far: each one ends with a line break.
   int CapturedLines() {
     const std::string text = form_->Memo1->Text();
@@ -82,7 +58,7 @@ class Unit1CaptureTest : public AppFixture {
   }
 
   int port_ = 0;
-  int sender_ = -1;
+  TPosixSocket sender_;
   TForm1* form_ = nullptr;
 };
 
@@ -186,15 +162,11 @@ TEST_F(Unit1CaptureTest, StatusBarShowsTheCountersWhileCapturing) {
 }
 
 TEST_F(Unit1CaptureTest, FailedStartGoesToTheErrorReportAndBeginLogStaysOn) {
-  int blocker = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port_));
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  auto blocker = std::make_unique<TPosixSocket>();
+  ASSERT_TRUE(blocker->Bind(port_));
   Answer({TModalResult::mrOk});
   form_->BeginLog1Click();
-  close(blocker);
+  blocker.reset();
   ASSERT_EQ(Asked().size(), 1u);
   // The networking layer's text, then the advice line with the port, closed by the report's full stop.
   const std::string& text = Asked()[0].text;

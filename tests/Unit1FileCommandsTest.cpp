@@ -1,8 +1,6 @@
 // The file commands and the settings dialog command on a real main window:
 // the unsaved-text question, the dialogs answered through their seams, the
 // refusals, write and read failures, and the bytes that reach the disk.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +35,7 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "support/AppFixture.h"
+#include "support/FileSizeLimit.h"
 
 namespace quenza {
 namespace {
@@ -359,18 +358,11 @@ TEST_F(Unit1FileCommandsTest, FailedWriteKeepsOldFileAndModifiedFlag) {
   form_->SetCurrentFile(path);
   Typed(std::string(64 * 1024, 'x'));
 
-  // A file-size limit stands in for a full disk: writing past it fails with
-  // EFBIG instead of raising the signal.
-  struct rlimit previous {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  struct rlimit tiny = previous;
-  tiny.rlim_cur = 4096;
-  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  TFileSizeLimit full_disk(4096);
+  ASSERT_TRUE(full_disk.Active());
   Answer({TModalResult::mrOk});
   form_->Save1Click();
-  setrlimit(RLIMIT_FSIZE, &previous);
-  signal(SIGXFSZ, old_handler);
+  full_disk.Lift();
 
   ASSERT_EQ(Texts(), std::vector<std::string>{"ストリームへの書き込みに失敗しました"});
   EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtError);

@@ -4,9 +4,6 @@
 // host's commands. No Qt: the module knows the window only as its host.
 #include "Unit3.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,23 +22,11 @@
 #include "DateTimeFormat.h"
 #include "NetSynchronize.h"
 #include "SettingsStore.h"
+#include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
 
 namespace quenza {
 namespace {
-
-// A port nobody listens on right now.
-int FreeUdpPort() {
-  int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
 
 class Unit3Test : public testing::Test {
  protected:
@@ -50,22 +35,13 @@ class Unit3Test : public testing::Test {
     Ini().WriteInt("SYSLOG", "Port", port_);
     // A fixed date text keeps the lines comparable.
     Ini().WriteText("SYSLOG", "DateFormat", "\"D\"");
-    sender_ = socket(AF_INET, SOCK_DGRAM, 0);
   }
   void TearDown() override {
-    close(sender_);
     module_.reset();
   }
   TSettingsStore& Ini() { return *host_.store; }
 
-  void Send(const std::string& bytes) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port_));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(sendto(sender_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-              static_cast<ssize_t>(bytes.size()));
-  }
+  void Send(const std::string& bytes) { sender_.SendTo(port_, bytes); }
   std::vector<std::string> Lines() const { return host_.lines; }
   // Runs the main thread's deliveries until the host has `count` lines.
   std::vector<std::string> WaitLines(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
@@ -86,7 +62,7 @@ class Unit3Test : public testing::Test {
   }
 
   int port_ = 0;
-  int sender_ = -1;
+  TPosixSocket sender_;
   TRecordingHost host_;
   std::unique_ptr<TDataModule3> module_;
 };
@@ -378,14 +354,10 @@ TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
 }
 
 TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {
-  int blocker = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port_));
-  addr.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  auto blocker = std::make_unique<TPosixSocket>();
+  ASSERT_TRUE(blocker->Bind(port_));
   module_ = std::make_unique<TDataModule3>(host_);
-  close(blocker);
+  blocker.reset();
   // The networking layer's text, then one line of advice naming the port.
   ASSERT_EQ(host_.reports.size(), 1u);
   EXPECT_EQ(host_.reports[0].rfind("Could not bind socket. Address and port are already in use.\nポート " +

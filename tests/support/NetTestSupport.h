@@ -1,6 +1,6 @@
-// Helpers shared by the networking tests: a plain POSIX datagram socket (the
-// sender, or a port held by somebody else) and a watchdog that turns a call
-// that never returns into a clear failure.
+// Helpers shared by the tests that use the network: a plain POSIX datagram
+// socket (the sender, or a port held by somebody else), a free port, and a
+// watchdog that turns a call that never returns into a clear failure.
 #pragma once
 
 #include <arpa/inet.h>
@@ -64,6 +64,13 @@ inline int FreePort() {
 // Aborts the test program, naming what hung, if it is still alive after the
 // limit: a deadlock then fails at once and says where, instead of running into
 // the test's time-out. The limit is generous; it is not a speed check.
+// A port nobody listens on right now.
+inline int FreeUdpPort() {
+  TPosixSocket probe;
+  probe.Bind(0, false);
+  return probe.LocalPort();
+}
+
 class TWatchdog {
  public:
   explicit TWatchdog(std::string what, std::chrono::seconds limit = std::chrono::seconds(30))
