@@ -16,32 +16,14 @@ set -euo pipefail
 exe=${1:?usage: $0 QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]}
 sender=${2:?usage: $0 QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]}
 shot=${3:-}
-for tool in Xvfb xdotool logger import iconv; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/e2e_lib.sh"
+require_tools Xvfb xdotool logger import iconv
 if ! logger --help 2>&1 | grep -q -- '--rfc5424'; then
   echo "skipped: logger is not util-linux's (no --rfc5424)"
   exit 77
 fi
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  if [ -n "$app_pid" ]; then
-    kill "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_start
 
 fail() {
   echo "FAIL: $*" >&2
@@ -58,7 +40,6 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/e2e_lib.sh"
 
 # Saves with Ctrl+S and reads the file back (UTF-8, no CR) into $work/saved.txt,
 # until every expected line is there. A datagram may still be on its way to

@@ -13,27 +13,10 @@ usage="usage: $0 QUENZA_EXECUTABLE INGEST_SENDER_EXECUTABLE SEND_DATAGRAM_EXECUT
 exe=${1:?$usage}
 sender=${2:?$usage}
 send_datagram=${3:?$usage}
-for tool in Xvfb xdotool iconv; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/e2e_lib.sh"
+require_tools Xvfb xdotool iconv
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-sender_pid=""
-cleanup() {
-  for pid in "$sender_pid" "$app_pid" "$xvfb_pid"; do
-    if [ -n "$pid" ]; then
-      kill "$pid" 2>/dev/null || true
-      wait "$pid" 2>/dev/null || true
-    fi
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_start
 
 fail() {
   echo "FAIL: $*" >&2
@@ -41,7 +24,6 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/e2e_lib.sh"
 
 start_xvfb 1024x768x24
 mkdir "$work/bin"

@@ -11,23 +11,10 @@ set -euo pipefail
 
 exe=${1:?usage: $0 QUENZA_EXECUTABLE [SCREENSHOT.png]}
 shot=${2:-}
-for tool in Xvfb xdotool xprop import; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/e2e_lib.sh"
+require_tools Xvfb xdotool xprop import
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_start
 
 fail() {
   echo "FAIL: $*" >&2
@@ -36,7 +23,6 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/e2e_lib.sh"
 
 screen_w=1024
 screen_h=768

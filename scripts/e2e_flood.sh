@@ -20,12 +20,8 @@ exe=${1:?$usage}
 send_datagram=${2:?$usage}
 flood_sender=${3:?$usage}
 shot=${4:-}
-for tool in Xvfb xdotool logger import iconv ss md5sum; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/e2e_lib.sh"
+require_tools Xvfb xdotool logger import iconv ss md5sum
 if ! logger --help 2>&1 | grep -q -- '--rfc3164'; then
   echo "skipped: logger is not util-linux's (no --rfc3164)"
   exit 77
@@ -33,21 +29,7 @@ fi
 
 flood=200000
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  if [ -n "$app_pid" ]; then
-    kill "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_start
 
 fail() {
   echo "FAIL: $*" >&2
@@ -64,7 +46,6 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/e2e_lib.sh"
 
 # The status bar: the bottom strip of the main window, as an image.
 status_bar_shot() {

@@ -1,6 +1,38 @@
-# Shared by the end-to-end scripts, which source it after setting $work (their
-# temporary folder) and defining fail(). Drives the real program in a private
-# X server with xdotool, as a person would.
+# Shared by the end-to-end scripts, which source it first, then call
+# require_tools and e2e_start and define fail(). Drives the real program in a
+# private X server with xdotool, as a person would.
+
+# Exits 77 (skipped) when one of the named tools is missing.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "skipped: $tool is not installed"
+      exit 77
+    fi
+  done
+}
+
+# A temporary folder in $work; at exit the processes in $sender_pid, $app_pid
+# and $xvfb_pid are ended (only these: they are the run's own) and the folder
+# removed.
+e2e_start() {
+  work=$(mktemp -d)
+  sender_pid=""
+  app_pid=""
+  xvfb_pid=""
+  trap e2e_cleanup EXIT
+}
+e2e_cleanup() {
+  local pid
+  for pid in "$sender_pid" "$app_pid" "$xvfb_pid"; do
+    if [ -n "$pid" ]; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+  done
+  rm -rf "$work"
+}
 
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {

@@ -15,28 +15,10 @@ set -euo pipefail
 exe=${1:?usage: $0 QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]}
 sender=${2:?usage: $0 QUENZA_EXECUTABLE SEND_DATAGRAM_EXECUTABLE [SCREENSHOT.png]}
 shot=${3:-}
-for tool in Xvfb xdotool import iconv; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed"
-    exit 77
-  fi
-done
+source "$(dirname "$0")/e2e_lib.sh"
+require_tools Xvfb xdotool import iconv
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  if [ -n "$app_pid" ]; then
-    kill "$app_pid" 2>/dev/null || true
-    wait "$app_pid" 2>/dev/null || true
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+e2e_start
 
 fail() {
   echo "FAIL: $*" >&2
@@ -54,7 +36,6 @@ fail() {
   exit 1
 }
 
-source "$(dirname "$0")/e2e_lib.sh"
 
 window_shown() { find_window "$1" >/dev/null; }
 window_gone() { ! find_window "$1" >/dev/null; }
