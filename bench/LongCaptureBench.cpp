@@ -8,7 +8,11 @@
 //                    [--full-count=N] [--trim-sizes=N,N,...] [--no-capture] [--no-trim]
 //
 // (1) Memory: the resident memory (VmRSS) every MaxLines/2 lines (250,000);
-//     once the view holds MaxLines it should stay where it was then.
+//     once the view holds MaxLines it should stay where it was then. Also
+//     its extremes every 10,000 lines from then on and the peak (VmHWM):
+//     memory that comes and goes in a cycle near 250,000 lines long would
+//     look flat at the coarse samples alone. And the pauses between two
+//     lines over 100 ms, the main thread busy with something else.
 // (2) Files cost the main thread nothing it notices: the same paced run with
 //     the files off, comparing lines per second and the main thread's CPU
 //     time per line; then a pair at full speed (--full-count, 1,000,000; 0
@@ -72,6 +76,7 @@ struct TOptions {
 };
 
 constexpr auto kLongPause = std::chrono::milliseconds(100);
+constexpr long kFineEvery = 10000;
 
 double Mb(long kb) { return static_cast<double>(kb) / 1024.0; }
 
@@ -143,6 +148,9 @@ struct TCaptureRun {
   long rss_after_kb = 0;   // after End log
   long peak_kb = 0;
   std::vector<TSample> samples;
+  // Every kFineEvery lines once the view is full: the extremes, since a
+  // sample every MaxLines/2 lines can keep meeting the same moment of a cycle.
+  long fine_min_kb = 0, fine_max_kb = 0, fine_max_at = 0, fine_samples = 0;
   // Pauses between two deliveries longer than kLongPause: the main thread
   // busy elsewhere (a paced sender leaves no such gap), with the deliveries
   // before it.
@@ -185,6 +193,15 @@ class TBench {
       const Clock::time_point now = Clock::now();
       if (delivered > 1 && now - previous > kLongPause) run.pauses.emplace_back(Ms(now - previous), delivered - 1);
       previous = now;
+      if (sample_every > 0 && delivered >= options_.max_lines && delivered % kFineEvery == 0) {
+        const long kb = ResidentMemoryKb();
+        if (run.fine_samples++ == 0) run.fine_min_kb = run.fine_max_kb = kb;
+        run.fine_min_kb = std::min(run.fine_min_kb, kb);
+        if (kb > run.fine_max_kb) {
+          run.fine_max_kb = kb;
+          run.fine_max_at = delivered;
+        }
+      }
       if (sample_every > 0 && delivered % sample_every == 0) {
         TSample sample{delivered, ResidentMemoryKb(), -1};
         if (DataModule3 != nullptr && DataModule3->LogFile) {
@@ -411,7 +428,19 @@ void PrintMemory(const TCaptureRun& r, long max_lines) {
               Pct(static_cast<double>(m.end_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(m.max_kb),
               Pct(static_cast<double>(m.max_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(m.min_kb),
               Pct(static_cast<double>(m.min_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)));
-  std::printf("  after End log %.1f MB, peak (VmHWM) %.1f MB\n", Mb(r.rss_after_kb), Mb(r.peak_kb));
+  if (r.fine_samples > 0) {
+    std::printf("  every %s lines from %s on (%ld samples): lowest %.1f MB (%+.1f%%), highest %.1f MB (%+.1f%%) at %s "
+                "lines\n",
+                Grouped(static_cast<double>(kFineEvery)).c_str(), Grouped(static_cast<double>(max_lines)).c_str(),
+                r.fine_samples, Mb(r.fine_min_kb),
+                Pct(static_cast<double>(r.fine_min_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)),
+                Mb(r.fine_max_kb), Pct(static_cast<double>(r.fine_max_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)),
+                Grouped(static_cast<double>(r.fine_max_at)).c_str());
+  }
+  std::printf("  after End log %.1f MB, peak (VmHWM) over the run %.1f MB (%+.1f%% on the value at %s lines)\n",
+              Mb(r.rss_after_kb), Mb(r.peak_kb),
+              Pct(static_cast<double>(r.peak_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)),
+              Grouped(static_cast<double>(m.at_full_lines)).c_str());
 }
 
 int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
