@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -153,6 +154,43 @@ std::string LoadAverage() {
   return one + " " + five + " " + fifteen;
 }
 
+std::string Grouped(double n) {
+  std::string digits = std::to_string(std::llround(n));
+  const int first = digits[0] == '-' ? 1 : 0;
+  for (int i = static_cast<int>(digits.size()) - 3; i > first; i -= 3) digits.insert(static_cast<size_t>(i), ",");
+  return digits;
+}
+
+TProcessUse ProcessUse(pid_t pid) {
+  namespace fs = std::filesystem;
+  TProcessUse use;
+  const fs::path tasks = pid == 0 ? fs::path("/proc/self/task") : fs::path("/proc/" + std::to_string(pid) + "/task");
+  std::error_code error;
+  for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
+    std::ifstream schedstat(task.path() / "schedstat");
+    double ns = 0;
+    if (schedstat >> ns) use.cpu_seconds += ns * 1e-9;
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) use.wakeups += std::atol(line.c_str() + 24);
+    }
+  }
+  return use;
+}
+
+TProcessUse operator-(const TProcessUse& a, const TProcessUse& b) {
+  return TProcessUse{a.cpu_seconds - b.cpu_seconds, a.wakeups - b.wakeups};
+}
+
+double MainThreadCpuSeconds() {
+  // The main thread's task id is the process id.
+  std::ifstream schedstat("/proc/self/task/" + std::to_string(getpid()) + "/schedstat");
+  double ns = 0;
+  schedstat >> ns;
+  return ns * 1e-9;
+}
+
 long LinesInView(TForm1& form) {
   long lines = form.Memo1->LineCount();
   if (lines > 0 && form.Memo1->document()->lastBlock().length() == 1) --lines;
@@ -188,6 +226,7 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
     handler(s, d, b);
     last = Clock::now();
     if (result.delivered++ == 0) first = last;
+    if (options.on_delivery) options.on_delivery(result.delivered);
   };
 
   // Every flush of the view's queue is one change of the document.

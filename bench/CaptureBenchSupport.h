@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,11 +56,30 @@ void ResetPeakMemory();
 // "0.42 0.61 0.80": the system's load averages now.
 std::string LoadAverage();
 
+// 1234567 as "1,234,567".
+std::string Grouped(double n);
+
+// What a process has used: CPU seconds on all its threads (schedstat, in
+// nanoseconds, where /proc/<pid>/stat counts whole clock ticks) and how often
+// its threads went to sleep and woke again (voluntary context switches).
+struct TProcessUse {
+  double cpu_seconds = 0;
+  long wakeups = 0;
+};
+// Of a process; self when pid is 0.
+TProcessUse ProcessUse(pid_t pid = 0);
+TProcessUse operator-(const TProcessUse& a, const TProcessUse& b);
+// CPU seconds of this process's main thread alone.
+double MainThreadCpuSeconds();
+
 struct TFloodOptions {
   long count = 100000;
   long rate = 0;               // per second; 0: full speed
   bool default_queue = false;  // put the system's default socket receive queue back
   std::string sender_output;   // where the sender's report goes; empty: inherited
+  // Called on the main thread after each delivery became a line, with the
+  // deliveries so far.
+  std::function<void(long delivered)> on_delivery;
 };
 
 struct TFloodResult {

@@ -104,13 +104,6 @@ struct TRun {
 
 std::vector<TRun> gRuns;
 
-std::string Grouped(double n) {
-  std::string digits = std::to_string(std::llround(n));
-  const int first = digits[0] == '-' ? 1 : 0;
-  for (int i = static_cast<int>(digits.size()) - 3; i > first; i -= 3) digits.insert(static_cast<size_t>(i), ",");
-  return digits;
-}
-
 std::string RateText(long rate) { return rate == 0 ? std::string("full speed") : Grouped(static_cast<double>(rate)) + "/s"; }
 
 // Dropped by the system; for Quenza with what its counters reported, when that differs.
@@ -176,35 +169,6 @@ bool PortBound(int port) {
     if (local.size() >= 5 && local.compare(local.size() - 5, 5, wanted) == 0) return true;
   }
   return false;
-}
-
-// What a process has used: CPU seconds on all its threads (schedstat, in
-// nanoseconds, where /proc/<pid>/stat counts whole clock ticks) and how often
-// its threads went to sleep and woke again (voluntary context switches).
-struct TProcessUse {
-  double cpu_seconds = 0;
-  long wakeups = 0;
-};
-
-TProcessUse ProcessUse(pid_t pid) {
-  TProcessUse use;
-  const fs::path tasks = pid == 0 ? fs::path("/proc/self/task") : fs::path("/proc/" + std::to_string(pid) + "/task");
-  std::error_code error;
-  for (const fs::directory_entry& task : fs::directory_iterator(tasks, error)) {
-    std::ifstream schedstat(task.path() / "schedstat");
-    double ns = 0;
-    if (schedstat >> ns) use.cpu_seconds += ns * 1e-9;
-    std::ifstream status(task.path() / "status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) use.wakeups += std::atol(line.c_str() + 24);
-    }
-  }
-  return use;
-}
-
-TProcessUse operator-(const TProcessUse& a, const TProcessUse& b) {
-  return TProcessUse{a.cpu_seconds - b.cpu_seconds, a.wakeups - b.wakeups};
 }
 
 long LinesInFile(const fs::path& path) {

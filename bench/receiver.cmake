@@ -5,3 +5,7 @@ add_dependencies(IngestBench IngestSender)
 # The same against rsyslogd (Debian package rsyslog, run privately), one table.
 quenza_add_bench(CaptureVsRsyslog GUI OWN_MAIN SOURCES CaptureVsRsyslog.cpp CaptureBenchSupport.cpp LIBS quenza_app)
 add_dependencies(CaptureVsRsyslog IngestSender)
+# A long capture with the view's line limit and automatic log files: memory,
+# the files' cost and contents, and what the limit costs per line.
+quenza_add_bench(LongCaptureBench GUI OWN_MAIN SOURCES LongCaptureBench.cpp CaptureBenchSupport.cpp LIBS quenza_app)
+add_dependencies(LongCaptureBench IngestSender)
