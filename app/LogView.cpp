@@ -236,8 +236,12 @@ int TLogView::TrimToMaxLines() {
   if (maxLines_ <= 0) return 0;
   // The text ends with a line break: its empty last block is no line.
   const int lines = doc->blockCount() - (doc->lastBlock().length() == 1 ? 1 : 0);
+  // Lines go an eighth of the limit at a time. The document copies all of
+  // its text into a fresh buffer once enough of it was removed, and near some
+  // sizes that copy came with every removal: a line then cost as much as the
+  // whole document. An eighth at a time makes one copy per eighth at most.
+  if (lines <= maxLines_ + TrimSlack()) return 0;
   const int excess = lines - maxLines_;
-  if (excess <= 0) return 0;
   // What the removed lines took on the screen; hidden ones took nothing.
   int screen_lines = 0;
   QTextBlock block = doc->firstBlock();

@@ -11,9 +11,10 @@
 // A flood never queues more than a few thousand lines: past that the queue
 // goes in at once, so a key press never waits behind a long insert.
 //
-// With a line limit (MaxLines), each flush removes the oldest lines past it,
-// at a cost that grows with the lines removed, not with the document; the
-// caret, the selection and the scroll position stay on their text.
+// With a line limit (MaxLines), the oldest lines leave once there are an
+// eighth more than the limit, back to exactly the limit: the cost grows with
+// the lines removed, not with the document. The caret, the selection and the
+// scroll position stay on their text.
 //
 // Each line keeps its severity in its block's user state (an int every block
 // already has), so colours and filters cost no memory per line. Following
@@ -29,6 +30,7 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTimer>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -83,10 +85,12 @@ class TLogView : public QPlainTextEdit {
   // Puts queued lines into the document now.
   void FlushPending();
 
-  // Past this many lines the oldest leave the view as captured lines come
-  // in (at the next flush); 0, the default, keeps every line.
+  // Past this many lines (and TrimSlack more) the oldest leave the view as
+  // captured lines come in, back to exactly this many; 0, the default, keeps
+  // every line.
   int MaxLines() const { return maxLines_; }
   void SetMaxLines(int lines);
+  int TrimSlack() const { return maxLines_ > 0 ? std::max(1, maxLines_ / 8) : 0; }
 
   // The whole text as Shift_JIS with CR LF line breaks, and its replacement.
   std::string Text();

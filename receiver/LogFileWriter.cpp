@@ -52,7 +52,11 @@ void TLogFileWriter::Append(std::string_view line, const TDateTimeValue& arrival
       ++status_.lost;
       return;
     }
-    if (queue_.empty() || queue_.back().day != day) queue_.push_back(TBatch{day, {}, 0});
+    if (queue_.empty() || queue_.back().day != day) {
+      // The last batch's room, so a batch grows without copying itself over and over.
+      queue_.push_back(TBatch{day, std::move(spare_), 0});
+      spare_.clear();
+    }
     TBatch& batch = queue_.back();
     batch.bytes.append(line);
     batch.bytes.append("\r\n");
@@ -119,6 +123,10 @@ void TLogFileWriter::Run() {
     for (std::size_t i = 0; i < done; ++i) {
       status_.written += batches[i].lines;
       status_.waiting -= batches[i].lines;
+      if (batches[i].bytes.capacity() > spare_.capacity()) {
+        batches[i].bytes.clear();
+        spare_ = std::move(batches[i].bytes);
+      }
     }
     if (!ok) {
       // Unwritten batches go back before anything queued meanwhile, in order.

@@ -88,6 +88,7 @@ class TLogFileWriter {
   std::condition_variable wake_;
   std::condition_variable synced_;
   std::vector<TBatch> queue_;     // under mutex_
+  std::string spare_;             // under mutex_: a written batch's room, for the next
   std::size_t queuedBytes_ = 0;  // under mutex_
   TStatus status_;                // under mutex_
   bool failureReported_ = false; // under mutex_

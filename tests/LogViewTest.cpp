@@ -169,47 +169,63 @@ TEST_F(LogViewTest, WrapAndScrollBarsKeepTextAndFlag) {
   EXPECT_EQ(view_.Text(), "dabc");
 }
 
-// A line limit keeps exactly the newest lines, and what the user is reading
-// or has selected stays where it is while older lines leave.
+// A line limit keeps the newest lines: once an eighth more have come, the
+// view goes back to exactly the limit. What the user is reading or has
+// selected stays where it is while older lines leave.
 TEST_F(LogViewTest, MaxLinesKeepsTheNewestLinesAndTheCaretsText) {
   view_.resize(600, 300);
   view_.show();
-  view_.SetMaxLines(100);
-  for (int i = 0; i < 250; ++i) view_.AppendLine("line " + std::to_string(i));
-  view_.FlushPending();
-  EXPECT_EQ(view_.LineCount(), 101);  // 100 lines and the empty one after the last break
-  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("line 150"));
+  view_.SetMaxLines(80);
+  ASSERT_EQ(view_.TrimSlack(), 10);
+  auto first_line = [&] { return view_.document()->firstBlock().text(); };
+  int next = 0;
+  auto append = [&](int n) {
+    for (int i = 0; i < n; ++i, ++next) view_.AppendLine("line " + std::to_string(next));
+    view_.FlushPending();
+  };
+  append(90);  // within the slack: nothing leaves yet
+  EXPECT_EQ(view_.LineCount(), 91);  // 90 lines and the empty one after the last break
+  EXPECT_EQ(first_line(), QStringLiteral("line 0"));
+  append(1);  // one past it: back to exactly the newest 80
+  EXPECT_EQ(view_.LineCount(), 81);
+  EXPECT_EQ(first_line(), QStringLiteral("line 11"));
   EXPECT_TRUE(view_.Modified());
+  // However the lines come, never more than limit and slack, always the newest.
+  for (int round = 0; round < 20; ++round) {
+    append(7 + round % 5);
+    const int lines = view_.LineCount() - 1;
+    EXPECT_LE(lines, 90);
+    EXPECT_GE(lines, 80);
+    EXPECT_EQ(first_line(), QStringLiteral("line %1").arg(next - lines));
+  }
 
-  // Paused, with "line 220" selected and the view scrolled to it.
+  // Paused, with a line selected and the view scrolled to it.
   view_.SetFollow(false);
-  QTextCursor select(view_.document()->findBlockByNumber(70));
+  const int selected = next - 40;
+  QTextCursor select(view_.document()->findBlockByNumber(view_.LineCount() - 1 - 40));
   select.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
   view_.setTextCursor(select);
-  ASSERT_EQ(view_.textCursor().selectedText(), QStringLiteral("line 220"));
-  view_.verticalScrollBar()->setValue(65);
+  ASSERT_EQ(view_.textCursor().selectedText(), QStringLiteral("line %1").arg(selected));
+  view_.verticalScrollBar()->setValue(view_.LineCount() - 45);
   const QString top_before = view_.FirstVisibleBlock().text();
-  for (int i = 250; i < 280; ++i) view_.AppendLine("line " + std::to_string(i));
-  view_.FlushPending();
-  EXPECT_EQ(view_.LineCount(), 101);
-  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("line 180"));
-  EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("line 220"));
+  append(30);  // some of the oldest lines leave
+  EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("line %1").arg(selected));
   EXPECT_EQ(view_.FirstVisibleBlock().text(), top_before);
   EXPECT_FALSE(view_.Follow());
 
   // Once the selected line itself leaves, the caret is at the top, not lost.
-  for (int i = 280; i < 400; ++i) view_.AppendLine("line " + std::to_string(i));
-  view_.FlushPending();
-  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("line 300"));
+  append(200);
   EXPECT_FALSE(view_.textCursor().hasSelection());
   EXPECT_EQ(view_.textCursor().position(), 0);
 
   // No limit: nothing leaves.
   view_.SetMaxLines(0);
-  for (int i = 400; i < 500; ++i) view_.AppendLine("line " + std::to_string(i));
-  EXPECT_EQ(view_.LineCount(), 201);
+  const int kept = view_.LineCount() - 1;
+  const int from = next - kept;
+  append(100);
+  EXPECT_EQ(view_.LineCount(), kept + 101);
   std::string expected;
-  for (int i = 300; i < 500; ++i) expected += "line " + std::to_string(i) + "\r\n";
+  for (int i = from; i < next; ++i) expected += "line " + std::to_string(i) + "\r\n";
   EXPECT_EQ(view_.Text(), expected);
 }
 
