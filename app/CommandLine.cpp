@@ -13,7 +13,7 @@ namespace {
 // The toolkit's own options that every program built on it accepts; each is
 // passed on untouched. The first group takes a value.
 constexpr std::array<std::string_view, 10> kToolkitOptionsWithValue = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-display",
+    "-platform", "-platformpluginpath", "-platformtheme",   "-plugin",       "-display",
     "-style",    "-stylesheet",         "-qwindowgeometry", "-qwindowtitle", "-qwindowicon"};
 constexpr std::array<std::string_view, 5> kToolkitFlags = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
 
@@ -65,7 +65,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText(const std::string& program) {
-  return "使い方 / Usage: " + program + " [オプション / options]\n"
+  return "使い方 / Usage: " + program +
+         " [オプション / options]\n"
          "\n"
          "syslog を UDP で受信して表示する (日本語) / A syslog receiver and viewer with a Japanese interface.\n"
          "ログの開始 (Ctrl+B) で設定したポート (既定 514) の受信を始めます。\n"
@@ -92,7 +93,8 @@ bool HasDisplay(const TCommandLine& command, const char* display, const char* wa
 }
 
 std::string NoDisplayText() {
-  return "quenza: 画面 (ディスプレイ) がありません。デスクトップから起動するか DISPLAY か WAYLAND_DISPLAY を設定してください"
+  return "quenza: 画面 (ディスプレイ) がありません。デスクトップから起動するか DISPLAY か WAYLAND_DISPLAY "
+         "を設定してください"
          " / no display: start it from a desktop session, or set DISPLAY or WAYLAND_DISPLAY\n";
 }
 

@@ -18,7 +18,7 @@ enum class TCommandAction {
 
 struct TCommandLine {
   TCommandAction action = TCommandAction::caRun;
-  std::string message;      // for caRefuse: what was wrong (UTF-8)
+  std::string message;         // for caRefuse: what was wrong (UTF-8)
   bool namesPlatform = false;  // a -platform option chooses the toolkit's platform
 };
 

@@ -26,9 +26,7 @@ bool FileIsReadOnly(const QString& path) {
   return Stat(path, st) && (st.st_mode & 0222) == 0;
 }
 
-bool FileIsHidden(const QString& path) {
-  return FileExists(path) && QFileInfo(path).fileName().startsWith(u'.');
-}
+bool FileIsHidden(const QString& path) { return FileExists(path) && QFileInfo(path).fileName().startsWith(u'.'); }
 
 bool FileIsSystem(const QString& path) {
   struct stat st {};

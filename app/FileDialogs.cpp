@@ -15,8 +15,7 @@
 
 namespace quenza {
 
-const char kLogFileFilter[] =
-    "ログファイル(*.log)|*.log|テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*";
+const char kLogFileFilter[] = "ログファイル(*.log)|*.log|テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*";
 const char kDefaultLogExt[] = "log";
 
 namespace {
@@ -75,9 +74,7 @@ TFileDialogAnswer Ask(const TFileDialogRequest& request, QWidget* parent) {
   return answer;
 }
 
-void Warn(const QString& text) {
-  MessageDlg(text.toStdString(), TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
-}
+void Warn(const QString& text) { MessageDlg(text.toStdString(), TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK); }
 
 // Empty when the folder of `info` exists; otherwise the refusal to show.
 QString FolderProblem(const QFileInfo& info) {
@@ -102,8 +99,9 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request)
   // Wide enough for a whole date and time, which the toolkit's default width cuts.
   if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
     const QString widest = QLocale().toString(QDateTime(QDate(2000, 12, 28), QTime(20, 58)), QLocale::ShortFormat);
-    details->header()->resizeSection(TLocalDateProxyModel::kDateColumn,
-                                     details->fontMetrics().horizontalAdvance(widest) + 3 * details->fontMetrics().averageCharWidth());
+    details->header()->resizeSection(
+        TLocalDateProxyModel::kDateColumn,
+        details->fontMetrics().horizontalAdvance(widest) + 3 * details->fontMetrics().averageCharWidth());
   }
   if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
   dialog.setWindowTitle(request.title);

@@ -40,7 +40,7 @@ struct TFileDialogRequest {
   TFileDialogKind kind;
   QString title;
   std::vector<TFileFilter> filters;  // the first is selected when the dialog opens
-  QString defaultExt;               // empty for none
+  QString defaultExt;                // empty for none
   QString folder{};                  // where the dialog opens; empty: the working folder
 };
 

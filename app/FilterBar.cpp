@@ -19,7 +19,8 @@ QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
 TFilterBar::TFilterBar(QWidget* parent)
     : TSearchBar(Ui("絞り込み"), QStringLiteral("Filter"),
                  {"大文字と小文字を区別する(&A)", "正規表現(&G)", "あいまい検索(&Y)"}, "中止",
-                 "絞り込みを中止してすべての行を表示する (Esc)", "絞り込みバーを閉じる (Esc)、絞り込みはそのまま", parent) {
+                 "絞り込みを中止してすべての行を表示する (Esc)", "絞り込みバーを閉じる (Esc)、絞り込みはそのまま",
+                 parent) {
   auto* severity_caption = new QLabel(Ui("重要度(&S):"), this);
   SeverityBox = new QComboBox(this);
   SeverityBox->setObjectName(QStringLiteral("FilterSeverity1"));

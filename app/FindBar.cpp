@@ -24,11 +24,11 @@ TFindBar::TFindBar(QWidget* parent)
     addWidget(w);
   }
   // Tab goes as the bar reads, left to right.
-  QWidget* order[] = {TextEdit, MatchCaseBox, RegExpBox, FuzzyBox, NextButton, PreviousButton, StopButton, CloseButton()};
+  QWidget* order[] = {TextEdit,   MatchCaseBox,   RegExpBox,  FuzzyBox,
+                      NextButton, PreviousButton, StopButton, CloseButton()};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
-  connect(TextEdit, &QLineEdit::returnPressed, this, GuardedSlot([this] {
-            emit FindRequested(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
-          }));
+  connect(TextEdit, &QLineEdit::returnPressed, this,
+          GuardedSlot([this] { emit FindRequested(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); }));
   connect(NextButton, &QToolButton::clicked, this, GuardedSlot([this] { emit FindRequested(false); }));
   connect(PreviousButton, &QToolButton::clicked, this, GuardedSlot([this] { emit FindRequested(true); }));
 }

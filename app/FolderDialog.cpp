@@ -24,6 +24,8 @@ std::optional<QString> ExecuteFolderDialog(QWidget* parent, const QString& initi
   return dialog.selectedFiles().front();
 }
 
-TFolderChooser TESTING_ONLY_SetFolderChooser(TFolderChooser chooser) { return std::exchange(Chooser(), std::move(chooser)); }
+TFolderChooser TESTING_ONLY_SetFolderChooser(TFolderChooser chooser) {
+  return std::exchange(Chooser(), std::move(chooser));
+}
 
 }  // namespace quenza

@@ -265,8 +265,8 @@ void TFontDialog::FillStyles() {
     item->setData(kStyleRole, style);
   }
   const QString style = styles.contains(wantedStyle_) ? wantedStyle_
-                        : family.isEmpty()             ? QString()
-                                                       : NearestStyle(family, wantedWeight_, wantedItalic_);
+                        : family.isEmpty()            ? QString()
+                                                      : NearestStyle(family, wantedWeight_, wantedItalic_);
   for (int i = 0; i < StyleList1->count(); ++i) {
     if (StyleList1->item(i)->data(kStyleRole).toString() == style) StyleList1->setCurrentRow(i);
   }

@@ -143,8 +143,7 @@ std::string FoldCaseInPattern(std::string_view pattern) {
   return out;
 }
 
-TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options)
-    : awk_(std::make_unique<TAWKStr>()) {
+TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options) : awk_(std::make_unique<TAWKStr>()) {
   std::string pattern = options.regularExpression ? std::string(text) : EscapeLiteral(text);
   {
     // Checked as typed, so an error's position is the one the user sees.

@@ -26,7 +26,7 @@ class TAWKStr;
 struct TSearchOptions {
   bool matchCase = false;
   bool regularExpression = false;  // off: the text is searched as it is written
-  bool fuzzy = false;               // the character-equivalence dictionary; letters then match either case
+  bool fuzzy = false;              // the character-equivalence dictionary; letters then match either case
 };
 
 // A well-formed pattern the program will not run.
@@ -73,9 +73,9 @@ std::string_view WordAt(std::string_view line, int index);
 
 struct TLineCriteria {
   int maxSeverity = -1;  // 0..7: lines of this severity or a graver one; -1: any line
-  std::string host;       // the sender's address as shown; empty: any
+  std::string host;      // the sender's address as shown; empty: any
   int hostWord = -1;     // where the address stands among the line's words; -1: lines show none
-  std::string text;       // Shift_JIS; empty: any
+  std::string text;      // Shift_JIS; empty: any
   TSearchOptions options;
 };
 

@@ -1,18 +1,18 @@
 #include "LogView.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <algorithm>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <algorithm>
 
 #include "AtomicFile.h"
 #include "Exception.h"
@@ -132,7 +132,8 @@ TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(kFlushIntervalMs);
   connect(&flushTimer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
-  setVerticalScrollBar(new TUserScrollBar([this](const QEvent* e, int scrolled_from) { ReviewFollow(e, scrolled_from); }));
+  setVerticalScrollBar(
+      new TUserScrollBar([this](const QEvent* e, int scrolled_from) { ReviewFollow(e, scrolled_from); }));
   // The editor answers page steps on its bar itself; it hooked the bar it
   // made, so hook this one the same way.
   connect(verticalScrollBar(), SIGNAL(actionTriggered(int)), this, SLOT(_q_verticalScrollbarActionTriggered(int)));
@@ -371,9 +372,7 @@ void TLogView::LoadFromFile(const QString& path) {
   SetText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
-void TLogView::SaveToFile(const QString& path) {
-  WriteFileAtomically(QFile::encodeName(path).toStdString(), Text());
-}
+void TLogView::SaveToFile(const QString& path) { WriteFileAtomically(QFile::encodeName(path).toStdString(), Text()); }
 
 bool TLogView::WordWrap() const { return lineWrapMode() != QPlainTextEdit::NoWrap; }
 

@@ -127,7 +127,7 @@ class TLogView : public QPlainTextEdit {
   void DoCopy();
   void DoPaste();
   void DoClearSelection();  // deletes the selection, or the character after the caret
-  void DoSelectAll();  // also pauses following, like any selection by the user
+  void DoSelectAll();       // also pauses following, like any selection by the user
 
   // The keys of the edit commands. Such a key goes to the command's shortcut,
   // never to the editor's own handling; `before` runs first, so the owner can
@@ -167,7 +167,7 @@ class TLogView : public QPlainTextEdit {
 
   QList<QKeySequence> editShortcuts_;
   std::function<void()> beforeEditShortcut_;
-  QString pending_;           // lines in view form ('\n' breaks), not yet inserted
+  QString pending_;  // lines in view form ('\n' breaks), not yet inserted
   qint64 pendingChars_ = 0;
   std::vector<TPendingLine> pendingLines_;  // one per queued line
   TLineRule arrivalRule_;

@@ -16,20 +16,28 @@ TMessageAnswerer& Answerer() {
 
 const char* TitleOf(TMsgDlgType type) {
   switch (type) {
-    case TMsgDlgType::mtWarning: return "警告";
-    case TMsgDlgType::mtError: return "エラー";
-    case TMsgDlgType::mtInformation: return "情報";
-    case TMsgDlgType::mtConfirmation: return "確認";
+    case TMsgDlgType::mtWarning:
+      return "警告";
+    case TMsgDlgType::mtError:
+      return "エラー";
+    case TMsgDlgType::mtInformation:
+      return "情報";
+    case TMsgDlgType::mtConfirmation:
+      return "確認";
   }
   return "";
 }
 
 QMessageBox::Icon IconOf(TMsgDlgType type) {
   switch (type) {
-    case TMsgDlgType::mtWarning: return QMessageBox::Warning;
-    case TMsgDlgType::mtError: return QMessageBox::Critical;
-    case TMsgDlgType::mtInformation: return QMessageBox::Information;
-    case TMsgDlgType::mtConfirmation: return QMessageBox::Question;
+    case TMsgDlgType::mtWarning:
+      return QMessageBox::Warning;
+    case TMsgDlgType::mtError:
+      return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation:
+      return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation:
+      return QMessageBox::Question;
   }
   return QMessageBox::NoIcon;
 }

@@ -35,8 +35,8 @@ std::string ErrorReportText(const std::string& text);
 
 // What a dialog asked; tests inspect it and return the button pressed.
 struct TMessageRequest {
-  std::string title;     // UTF-8, the caption
-  std::string text;      // UTF-8, as shown
+  std::string title;  // UTF-8, the caption
+  std::string text;   // UTF-8, as shown
   TMsgDlgType type;
   TMsgDlgButtons buttons;
 };

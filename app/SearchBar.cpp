@@ -32,7 +32,8 @@ TSearchBar::TSearchBar(const QString& title, const QString& name, const TSearchB
   RegExpBox->setObjectName(name + QStringLiteral("RegExp1"));
   FuzzyBox = new QCheckBox(Ui(keys.fuzzy), this);
   FuzzyBox->setObjectName(name + QStringLiteral("Fuzzy1"));
-  FuzzyBox->setToolTip(Ui("全角と半角、ひらがなとカタカナ、濁点の書き方の違いを区別しません（英字の大文字と小文字も区別しません）"));
+  FuzzyBox->setToolTip(
+      Ui("全角と半角、ひらがなとカタカナ、濁点の書き方の違いを区別しません（英字の大文字と小文字も区別しません）"));
   StopButton = NewButton(name + QStringLiteral("StopButton1"), stopText, stopTip);
   StopButton->setEnabled(false);
   closeButton_ = NewButton(name + QStringLiteral("CloseButton1"), "閉じる", closeTip);

@@ -43,7 +43,8 @@ std::string HomeFolder() {
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -62,7 +63,8 @@ TSettingsLocation ChooseSettingsLocation(const TSettingsFacts& facts) {
   const std::string beside = ChangeFileExt(facts.exePath, ".ini");
   // The XDG rule: a relative $XDG_CONFIG_HOME is invalid and is ignored.
   std::string config = facts.xdgConfigHome;
-  if (config.empty() || config.front() != '/') config = facts.home.empty() ? std::string() : Join(facts.home, ".config");
+  if (config.empty() || config.front() != '/')
+    config = facts.home.empty() ? std::string() : Join(facts.home, ".config");
   if (facts.besideExists || facts.folderWritable || config.empty()) {
     location.file = beside;
     location.folder = FolderOf(beside);
@@ -81,8 +83,8 @@ TSettingsLocation LocateSettings(const std::string& exePath, const std::string& 
   struct stat st {};
   facts.besideExists = ::stat(beside.c_str(), &st) == 0;
   const std::string folder = FolderOf(exePath);
-  facts.folderWritable = ::access(folder.c_str(), W_OK | X_OK) == 0 &&
-                          (install_bindir.empty() || !SameFolder(folder, install_bindir));
+  facts.folderWritable =
+      ::access(folder.c_str(), W_OK | X_OK) == 0 && (install_bindir.empty() || !SameFolder(folder, install_bindir));
   facts.xdgConfigHome = Environment("XDG_CONFIG_HOME");
   facts.home = HomeFolder();
   return ChooseSettingsLocation(facts);

@@ -15,8 +15,8 @@ struct TSettingsFacts {
   std::string exePath;          // the running executable's full path
   bool besideExists = false;    // the settings file beside it exists
   bool folderWritable = false;  // the executable's folder can take a new file
-  std::string xdgConfigHome;   // $XDG_CONFIG_HOME, empty when unset
-  std::string home;              // the user's home folder
+  std::string xdgConfigHome;    // $XDG_CONFIG_HOME, empty when unset
+  std::string home;             // the user's home folder
 };
 
 struct TSettingsLocation {

@@ -1,8 +1,8 @@
 #include "SeverityMargin.h"
 
 #include <QEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QTextBlock>
 
 #include "Guarded.h"
@@ -37,14 +37,22 @@ void TSeverityMargin::SetColoured(bool on) {
 
 QColor TSeverityMargin::MarkColor(int severity) {
   switch (severity) {
-    case 0: return QColor(0x80, 0x00, 0x00);  // EMERGENCY
-    case 1: return QColor(0xB0, 0x00, 0x00);  // ALERT
-    case 2: return QColor(0xE0, 0x10, 0x10);  // CRITICAL
-    case 3: return QColor(0xFF, 0x50, 0x50);  // ERROR
-    case 4: return QColor(0xF0, 0xA0, 0x00);  // WARNING, amber
-    case 5: return QColor(0x30, 0x70, 0xE0);  // NOTICE
-    case 7: return QColor(0xA8, 0xA8, 0xA8);  // DEBUG
-    default: return QColor();                 // INFO and lines without a severity
+    case 0:
+      return QColor(0x80, 0x00, 0x00);  // EMERGENCY
+    case 1:
+      return QColor(0xB0, 0x00, 0x00);  // ALERT
+    case 2:
+      return QColor(0xE0, 0x10, 0x10);  // CRITICAL
+    case 3:
+      return QColor(0xFF, 0x50, 0x50);  // ERROR
+    case 4:
+      return QColor(0xF0, 0xA0, 0x00);  // WARNING, amber
+    case 5:
+      return QColor(0x30, 0x70, 0xE0);  // NOTICE
+    case 7:
+      return QColor(0xA8, 0xA8, 0xA8);  // DEBUG
+    default:
+      return QColor();  // INFO and lines without a severity
   }
 }
 

@@ -55,15 +55,13 @@ int TSpinEdit::Value() const {
   return Clamp(value);
 }
 
-void TSpinEdit::SetValue(int value) {
-  lineEdit()->setText(QString::number(Clamp(value)));
-}
+void TSpinEdit::SetValue(int value) { lineEdit()->setText(QString::number(Clamp(value))); }
 
 QValidator::State TSpinEdit::validate(QString& input, int& /*pos*/) const {
   const QString decimal = QLocale().decimalPoint();
   for (const QChar c : input) {
-    const bool allowed = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' ||
-                         (!decimal.isEmpty() && c == decimal.front());
+    const bool allowed =
+        (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || (!decimal.isEmpty() && c == decimal.front());
     if (!allowed) return QValidator::Invalid;
   }
   // Anything made of those characters may stand while typing; leaving the box

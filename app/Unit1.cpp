@@ -4,8 +4,8 @@
 #include "Unit1.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -17,8 +17,8 @@
 
 #include "Application.h"
 #include "FileAttributes.h"
-#include "MessageDialogs.h"
 #include "LogView.h"
+#include "MessageDialogs.h"
 #include "ScreenPlacement.h"
 #include "SettingsLocation.h"
 #include "SettingsStore.h"
@@ -105,14 +105,22 @@ void TForm1::CreateActions() {
   About1 = NewAction("About1", "バージョン情報(&V)", QKeySequence());
 
   const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
-      {New1, &TForm1::New1Click},         {Open1, &TForm1::Open1Click},
-      {Save1, &TForm1::Save1Click},       {SaveAs1, &TForm1::SaveAs1Click},
-      {BeginLog1, &TForm1::BeginLog1Click}, {EndLog1, &TForm1::EndLog1Click},
-      {Exit1, &TForm1::Exit1Click},       {Undo1, &TForm1::Undo1Click},
-      {Cut1, &TForm1::Cut1Click},         {Copy1, &TForm1::Copy1Click},
-      {Paste1, &TForm1::Paste1Click},     {Delete1, &TForm1::Delete1Click},
-      {SelectAll1, &TForm1::SelectAll1Click}, {WordWrap1, &TForm1::WordWrap1Click},
-      {Font1, &TForm1::Font1Click},       {mmConfig1, &TForm1::mmConfig1Click},
+      {New1, &TForm1::New1Click},
+      {Open1, &TForm1::Open1Click},
+      {Save1, &TForm1::Save1Click},
+      {SaveAs1, &TForm1::SaveAs1Click},
+      {BeginLog1, &TForm1::BeginLog1Click},
+      {EndLog1, &TForm1::EndLog1Click},
+      {Exit1, &TForm1::Exit1Click},
+      {Undo1, &TForm1::Undo1Click},
+      {Cut1, &TForm1::Cut1Click},
+      {Copy1, &TForm1::Copy1Click},
+      {Paste1, &TForm1::Paste1Click},
+      {Delete1, &TForm1::Delete1Click},
+      {SelectAll1, &TForm1::SelectAll1Click},
+      {WordWrap1, &TForm1::WordWrap1Click},
+      {Font1, &TForm1::Font1Click},
+      {mmConfig1, &TForm1::mmConfig1Click},
       {About1, &TForm1::About1Click},
   };
   for (const auto& [action, handler] : handlers) {
@@ -231,10 +239,10 @@ void TForm1::FormCreate() {
   const int height = IniFile->ReadInt("POS", "Height", this->height());
   const int width = IniFile->ReadInt("POS", "Width", this->width());
   // Only a stored position can be trusted less than the design: it may name a screen that is gone.
-  const bool stored = IniFile->ReadInt("POS", "Top", INT32_MIN) != INT32_MIN ||
-                      IniFile->ReadInt("POS", "Left", INT32_MIN) != INT32_MIN;
-  const QRect placed = PlaceOnScreens(
-      QRect(left, top, std::max(width, kMinimumSize), std::max(height, kMinimumSize)), stored, kMinimumSize);
+  const bool stored =
+      IniFile->ReadInt("POS", "Top", INT32_MIN) != INT32_MIN || IniFile->ReadInt("POS", "Left", INT32_MIN) != INT32_MIN;
+  const QRect placed = PlaceOnScreens(QRect(left, top, std::max(width, kMinimumSize), std::max(height, kMinimumSize)),
+                                      stored, kMinimumSize);
   move(placed.topLeft());
   resize(placed.size());
   SetCurrentFile(QString());
@@ -259,7 +267,8 @@ void TForm1::FormPaint() {
   if (font != Memo1->font()) Memo1->setFont(font);
   Memo1->SetWordWrap(IniFile->ReadFlag("EDIT", "WordWrap", WordWrap1->isChecked()));
   const int bars = IniFile->ReadInt("EDIT", "ScrollBar", Memo1->ScrollBars());
-  if (bars >= ssNone && bars <= ssBoth && bars != Memo1->ScrollBars()) Memo1->SetScrollBars(static_cast<TScrollStyle>(bars));
+  if (bars >= ssNone && bars <= ssBoth && bars != Memo1->ScrollBars())
+    Memo1->SetScrollBars(static_cast<TScrollStyle>(bars));
   WordWrap1->setChecked(Memo1->WordWrap());
   applyingViewSettings_ = false;
 }

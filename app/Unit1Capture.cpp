@@ -88,10 +88,10 @@ void TForm1::RefreshCaptureStatus() {
     if (DataModule3->LogFile) {
       const std::string failure = DataModule3->LogFile->TakeNewFailure();
       if (!failure.empty()) {
-        ShowModelessMessage(this,
-                            "ログファイルに書き込めません: " + failure +
-                                "\n受信は続いています。書き込みは 1 秒ごとに再試行されます。",
-                            TMsgDlgType::mtWarning);
+        ShowModelessMessage(
+            this,
+            "ログファイルに書き込めません: " + failure + "\n受信は続いています。書き込みは 1 秒ごとに再試行されます。",
+            TMsgDlgType::mtWarning);
       }
     }
   } else {

@@ -80,9 +80,12 @@ void TForm1::CreateViewCommands() {
   SeverityColors1->setChecked(true);
   Filter1 = NewAction("Filter1", "絞り込み(&I)...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
   const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
-      {Find1, &TForm1::Find1Click},         {FindNext1, &TForm1::FindNext1Click},
-      {FindPrevious1, &TForm1::FindPrevious1Click}, {Follow1, &TForm1::Follow1Click},
-      {SeverityColors1, &TForm1::SeverityColors1Click}, {Filter1, &TForm1::Filter1Click},
+      {Find1, &TForm1::Find1Click},
+      {FindNext1, &TForm1::FindNext1Click},
+      {FindPrevious1, &TForm1::FindPrevious1Click},
+      {Follow1, &TForm1::Follow1Click},
+      {SeverityColors1, &TForm1::SeverityColors1Click},
+      {Filter1, &TForm1::Filter1Click},
   };
   for (const auto& [action, handler] : handlers) {
     connect(action, &QAction::triggered, this, Command(handler));
@@ -208,7 +211,7 @@ void TForm1::FindFinished(int outcome) {
       break;
     case TViewFinder::TOutcome::FoundAfterWrap:
       FindBar1->ShowMessage(findBackward_ ? Ui("先頭まで検索したので、末尾から検索しました。")
-                                           : Ui("末尾まで検索したので、先頭から検索しました。"),
+                                          : Ui("末尾まで検索したので、先頭から検索しました。"),
                             false);
       break;
     case TViewFinder::TOutcome::NotFound:

@@ -55,8 +55,8 @@ TPreviewClock TESTING_ONLY_SetPreviewClock(TPreviewClock clock) {
 
 TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A fixed border: no resizing, no maximising, no help button.
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
   setFixedSize(362, 223);
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
   font.setPixelSize(12);
@@ -77,10 +77,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   SpinEdit1->SetRange(1, 65535);
   Label1->setBuddy(SpinEdit1);
 
-  RadioGroup1 = new TRadioGroup(QStringLiteral("文字コード(&C)"),
-                                {QStringLiteral("Shift_JIS (無変換)"), QStringLiteral("EUC-JP"),
-                                 QStringLiteral("ISO-2022-JP")},
-                                TabSheet1);
+  RadioGroup1 = new TRadioGroup(
+      QStringLiteral("文字コード(&C)"),
+      {QStringLiteral("Shift_JIS (無変換)"), QStringLiteral("EUC-JP"), QStringLiteral("ISO-2022-JP")}, TabSheet1);
   RadioGroup1->setGeometry(8, 56, 146, 90);
   RadioGroup1->SetItemIndex(0);
 

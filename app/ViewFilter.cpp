@@ -35,10 +35,10 @@ TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view) {
   timer_.setInterval(0);
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { RunSlice(); }));
   connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this](int /*count*/, int hidden) {
-            hidden_ += hidden;
-            arrivedHidden_ += hidden;
-            if (Active()) emit CountsChanged();
-          }));
+    hidden_ += hidden;
+    arrivedHidden_ += hidden;
+    if (Active()) emit CountsChanged();
+  }));
   connect(&view_, &TLogView::TextReplaced, this, GuardedSlot([this] { TextReplaced(); }));
   connect(view_.document(), &QTextDocument::contentsChange, this, GuardedSlot([this] { ContentsChanged(); }));
   knownBlocks_ = view_.document()->blockCount();

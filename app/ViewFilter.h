@@ -61,8 +61,8 @@ class TViewFilter : public QObject {
   // Shared with the view's arrival rule, which thus never outlives it.
   std::shared_ptr<TLineFilter> filter_;
   QTimer timer_;
-  QTextCursor next_;  // the start of the next block the pass looks at
-  QTextCursor stop_;  // the pass ends before the block this is in, or after it when it stands past its start
+  QTextCursor next_;      // the start of the next block the pass looks at
+  QTextCursor stop_;      // the pass ends before the block this is in, or after it when it stands past its start
   bool judging_ = false;  // false: only count what is hidden
   bool recountAfter_ = false;
   int hidden_ = 0;

@@ -40,8 +40,10 @@ TWindowRect Shrunk(TWindowRect window, const TWindowRect& screen, int minimum) {
 // The least move that puts `window` on `screen`; its top-left corner wins when
 // the window is larger than the screen, so the title bar stays reachable.
 TWindowRect MovedOnto(TWindowRect window, const TWindowRect& screen) {
-  const int64_t left = std::clamp<int64_t>(window.left, screen.left, std::max<int64_t>(screen.left, Right(screen) - window.width));
-  const int64_t top = std::clamp<int64_t>(window.top, screen.top, std::max<int64_t>(screen.top, Bottom(screen) - window.height));
+  const int64_t left =
+      std::clamp<int64_t>(window.left, screen.left, std::max<int64_t>(screen.left, Right(screen) - window.width));
+  const int64_t top =
+      std::clamp<int64_t>(window.top, screen.top, std::max<int64_t>(screen.top, Bottom(screen) - window.height));
   window.left = static_cast<int>(left);
   window.top = static_cast<int>(top);
   return window;

@@ -25,7 +25,8 @@ int main(int argc, char* argv[]) {
       std::fputs(quenza::VersionText().c_str(), stdout);
       return EXIT_SUCCESS;
     case quenza::TCommandAction::caRefuse:
-      std::fprintf(stderr, "%s: %s\n\n%s", program.c_str(), command.message.c_str(), quenza::UsageText(program).c_str());
+      std::fprintf(stderr, "%s: %s\n\n%s", program.c_str(), command.message.c_str(),
+                   quenza::UsageText(program).c_str());
       return quenza::kUsageExit;
     case quenza::TCommandAction::caRun:
       break;

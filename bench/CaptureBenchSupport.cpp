@@ -111,8 +111,7 @@ std::string SampleDatagram(long number) {
 
 pid_t StartSender(int port, long count, long rate, const std::string& output_path) {
   const std::string exe = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "IngestSender").string();
-  const std::string port_arg = std::to_string(port), count_arg = std::to_string(count),
-                    rate_arg = std::to_string(rate);
+  const std::string port_arg = std::to_string(port), count_arg = std::to_string(count), rate_arg = std::to_string(rate);
   std::vector<char*> argv = {const_cast<char*>(exe.c_str()), const_cast<char*>(port_arg.c_str()),
                              const_cast<char*>(count_arg.c_str()), const_cast<char*>(rate_arg.c_str()), nullptr};
   posix_spawn_file_actions_t actions;
@@ -250,7 +249,7 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
 
   const Clock::time_point start = Clock::now();
   const auto give_up = kGiveUpAfterSending + (options.rate > 0 ? std::chrono::seconds(options.count / options.rate)
-                                                                 : std::chrono::seconds(0));
+                                                               : std::chrono::seconds(0));
   const pid_t sender = StartSender(server.DefaultPort(), options.count, options.rate, options.sender_output);
   bool sender_done = false;
   int sender_status = 0;
@@ -280,7 +279,8 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
   // socket's own count shows drops after the last one too.
   std::uint32_t meminfo[SK_MEMINFO_VARS] = {};
   socklen_t meminfo_len = sizeof meminfo;
-  if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &meminfo_len) == 0) result.socket_drops = meminfo[SK_MEMINFO_DROPS];
+  if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &meminfo_len) == 0)
+    result.socket_drops = meminfo[SK_MEMINFO_DROPS];
   form.EndLog1Click();
 
   result.lines = LinesInView(form);

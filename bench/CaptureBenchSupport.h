@@ -83,16 +83,16 @@ struct TFloodOptions {
 };
 
 struct TFloodResult {
-  long sent = 0;                  // the sender's own count
-  double sender_seconds = 0;      // how long the sender took
+  long sent = 0;              // the sender's own count
+  double sender_seconds = 0;  // how long the sender took
   bool sender_ok = false;
-  long lines = 0;                 // lines in the view after End log
-  long delivered = 0;             // datagrams handed to the receiver before End log
-  double delivery_seconds = 0;    // first to last of those deliveries
-  double lines_per_s = 0;         // delivered / delivery_seconds
-  int receive_queue_bytes = 0;    // SO_RCVBUF of the binding, as the system reports it
-  TNetUDPServerCounters counters; // the server's, just before End log
-  long socket_drops = -1;         // the system's own drop count of the socket then (SO_MEMINFO)
+  long lines = 0;                  // lines in the view after End log
+  long delivered = 0;              // datagrams handed to the receiver before End log
+  double delivery_seconds = 0;     // first to last of those deliveries
+  double lines_per_s = 0;          // delivered / delivery_seconds
+  int receive_queue_bytes = 0;     // SO_RCVBUF of the binding, as the system reports it
+  TNetUDPServerCounters counters;  // the server's, just before End log
+  long socket_drops = -1;          // the system's own drop count of the socket then (SO_MEMINFO)
   std::vector<double> latencies_ms;
   // The view's inserts while the flood ran (each flush of its queued lines
   // is one), and the most lines one of them took in.

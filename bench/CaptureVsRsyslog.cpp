@@ -23,11 +23,11 @@
 // 127.0.0.1 on a free port, and is ended by its process id; a system rsyslog
 // is never touched. This is a program with its own main rather than a Google
 // Benchmark suite: the sweep picks each rate from the run before it.
+#include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <spawn.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -83,18 +83,18 @@ struct TOptions {
 // One run of one receiver.
 struct TRun {
   std::string receiver;
-  long requested = 0;         // per second; 0: full speed
+  long requested = 0;  // per second; 0: full speed
   long sent = 0;
-  double sent_per_s = 0;      // as the sender reached it
-  long lines = 0;             // what the receiver made of them
-  double lines_per_s = 0;     // first to last line
-  std::uint64_t kernel_drops = 0;   // as the socket counts them
-  long counted_drops = -1;          // Quenza: what its counters say of them
-  std::uint64_t queue_drops = 0;  // Quenza's receive queue
+  double sent_per_s = 0;           // as the sender reached it
+  long lines = 0;                  // what the receiver made of them
+  double lines_per_s = 0;          // first to last line
+  std::uint64_t kernel_drops = 0;  // as the socket counts them
+  long counted_drops = -1;         // Quenza: what its counters say of them
+  std::uint64_t queue_drops = 0;   // Quenza's receive queue
   double p50_ms = -1, p99_ms = -1, max_ms = -1;
   long peak_kb = 0;
-  long rss_before_kb = 0;     // Quenza: resident memory when the run began
-  long view_inserts = 0;      // Quenza: inserts into the view, and the most lines in one
+  long rss_before_kb = 0;  // Quenza: resident memory when the run began
+  long view_inserts = 0;   // Quenza: inserts into the view, and the most lines in one
   long most_lines_per_insert = 0;
   std::string load;
 
@@ -104,7 +104,9 @@ struct TRun {
 
 std::vector<TRun> gRuns;
 
-std::string RateText(long rate) { return rate == 0 ? std::string("full speed") : Grouped(static_cast<double>(rate)) + "/s"; }
+std::string RateText(long rate) {
+  return rate == 0 ? std::string("full speed") : Grouped(static_cast<double>(rate)) + "/s";
+}
 
 // Dropped by the system; for Quenza with what its counters reported, when that differs.
 std::string KernelText(const TRun& r) {
@@ -123,8 +125,9 @@ void PrintRun(const TRun& r) {
                r.receiver == "Quenza" ? (", queue " + Grouped(static_cast<double>(r.queue_drops))).c_str() : "",
                Grouped(r.lines_per_s).c_str());
   if (r.p99_ms >= 0) {
-    std::fprintf(stderr, ", input p50 %.1f p99 %.1f max %.1f ms, %ld inserts into the view (at most %s lines)", r.p50_ms,
-                 r.p99_ms, r.max_ms, r.view_inserts, Grouped(static_cast<double>(r.most_lines_per_insert)).c_str());
+    std::fprintf(stderr, ", input p50 %.1f p99 %.1f max %.1f ms, %ld inserts into the view (at most %s lines)",
+                 r.p50_ms, r.p99_ms, r.max_ms, r.view_inserts,
+                 Grouped(static_cast<double>(r.most_lines_per_insert)).c_str());
   }
   std::fprintf(stderr, ", peak %s MB (from %s), load %s\n", Grouped(static_cast<double>(r.peak_kb) / 1024).c_str(),
                Grouped(static_cast<double>(r.rss_before_kb) / 1024).c_str(), r.load.c_str());
@@ -182,7 +185,7 @@ long LinesInFile(const fs::path& path) {
 }
 
 long FileSize(const fs::path& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
 }
 
@@ -199,8 +202,8 @@ class TRsyslog {
          << "ruleset(name=\"bench\") {\n"
          << "  action(type=\"omfile\" file=\"" << OutputFile().string() << "\" template=\"messageOnly\")\n"
          << "}\n"
-         << "input(type=\"imudp\" address=\"127.0.0.1\" port=\"" << port_ << "\" rcvbufSize=\""
-         << kReceiveQueueRequest << "\" ruleset=\"bench\")\n";
+         << "input(type=\"imudp\" address=\"127.0.0.1\" port=\"" << port_ << "\" rcvbufSize=\"" << kReceiveQueueRequest
+         << "\" ruleset=\"bench\")\n";
   }
   TRsyslog(const TRsyslog&) = delete;
   TRsyslog& operator=(const TRsyslog&) = delete;
@@ -322,8 +325,8 @@ class TBench {
     const std::string sender_output = (dir_ / "sender.txt").string();
     const Clock::time_point start = Clock::now();
     const pid_t sender = StartSender(rsyslog_.Port(), options_.count, rate, sender_output);
-    const auto give_up = std::chrono::seconds(120) +
-                         (rate > 0 ? std::chrono::seconds(options_.count / rate) : std::chrono::seconds(0));
+    const auto give_up =
+        std::chrono::seconds(120) + (rate > 0 ? std::chrono::seconds(options_.count / rate) : std::chrono::seconds(0));
     bool sender_done = false;
     int sender_status = 0;
     long size = 0;
@@ -366,7 +369,7 @@ class TBench {
   }
 
   struct TSweep {
-    std::optional<TRun> best;  // the fastest run without loss
+    std::optional<TRun> best;    // the fastest run without loss
     bool at_full_speed = false;  // no loss even as fast as the sender goes
     std::optional<TRun> first_loss;
   };
@@ -504,8 +507,7 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
     std::fprintf(stderr, "(c) Quenza at twice its rate without loss\n");
     doubled = bench.Quenza(std::lround(2 * quenza_sweep.best->sent_per_s));
   }
-  std::fprintf(stderr, "idle: capture on, nothing arriving, %lld s each\n",
-               static_cast<long long>(kIdleSpan.count()));
+  std::fprintf(stderr, "idle: capture on, nothing arriving, %lld s each\n", static_cast<long long>(kIdleSpan.count()));
   const std::string idle_load = LoadAverage();
   const TProcessUse quenza_idle = bench.QuenzaIdle();
   const TProcessUse rsyslog_idle = bench.RsyslogIdle();
@@ -515,7 +517,8 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
     if (r.receiver == "Quenza") quenza_peak = std::max(quenza_peak, r.peak_kb);
   }
   const auto pct = [](double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; };
-  std::printf("\nCapture against rsyslog: %s datagrams of 120 bytes per run, IngestSender on 127.0.0.1\n", count.c_str());
+  std::printf("\nCapture against rsyslog: %s datagrams of 120 bytes per run, IngestSender on 127.0.0.1\n",
+              count.c_str());
   std::printf("%-44s %-26s %-26s %s\n", "", "Quenza (module + view)", "rsyslog (imudp to a file)", "Quenza/rsyslog");
   std::printf("%-44s %-26s %-26s\n", "socket receive queue granted (SO_RCVBUF)",
               (Grouped(bench.QuenzaReceiveQueue()) + " B").c_str(),
@@ -525,16 +528,15 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
                 pct(static_cast<double>(quenza_full.lines), static_cast<double>(quenza_full.sent)));
   std::snprintf(a_r, sizeof a_r, "%s (%.1f%%)", Grouped(static_cast<double>(rsyslog_full.lines)).c_str(),
                 pct(static_cast<double>(rsyslog_full.lines), static_cast<double>(rsyslog_full.sent)));
-  std::printf("%-44s %-26s %-26s %.3f (target >= 1.0)\n", "(a) delivered at full speed", a_q, a_r,
-              rsyslog_full.lines > 0 ? static_cast<double>(quenza_full.lines) / static_cast<double>(rsyslog_full.lines)
-                                     : 0.0);
-  std::printf("%-44s %-26s %-26s\n", "    sender reached",
-              (Grouped(quenza_full.sent_per_s) + "/s").c_str(), (Grouped(rsyslog_full.sent_per_s) + "/s").c_str());
+  std::printf(
+      "%-44s %-26s %-26s %.3f (target >= 1.0)\n", "(a) delivered at full speed", a_q, a_r,
+      rsyslog_full.lines > 0 ? static_cast<double>(quenza_full.lines) / static_cast<double>(rsyslog_full.lines) : 0.0);
+  std::printf("%-44s %-26s %-26s\n", "    sender reached", (Grouped(quenza_full.sent_per_s) + "/s").c_str(),
+              (Grouped(rsyslog_full.sent_per_s) + "/s").c_str());
   std::printf("%-44s %-26s %-26s\n", "    lines per second while delivering",
               (Grouped(quenza_full.lines_per_s) + "/s").c_str(), (Grouped(rsyslog_full.lines_per_s) + "/s").c_str());
-  const double ratio_b = quenza_sweep.best && rsyslog_sweep.best
-                             ? quenza_sweep.best->sent_per_s / rsyslog_sweep.best->sent_per_s
-                             : 0.0;
+  const double ratio_b =
+      quenza_sweep.best && rsyslog_sweep.best ? quenza_sweep.best->sent_per_s / rsyslog_sweep.best->sent_per_s : 0.0;
   char b_ratio[64];
   std::snprintf(b_ratio, sizeof b_ratio, "%s%.3f (target >= 0.75)", rsyslog_sweep.at_full_speed ? "<= " : "", ratio_b);
   std::printf("%-44s %-26s %-26s %s\n", "(b) highest rate without loss", SweepText(quenza_sweep).c_str(),
@@ -545,7 +547,8 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
                   ? (Grouped(rsyslog_sweep.first_loss->sent_per_s) + "/s").c_str()
                   : "-");
   if (quenza_sweep.best) {
-    std::printf("%-44s %-26s\n", "    lines per second in that run", (Grouped(quenza_sweep.best->lines_per_s) + "/s").c_str());
+    std::printf("%-44s %-26s\n", "    lines per second in that run",
+                (Grouped(quenza_sweep.best->lines_per_s) + "/s").c_str());
   }
   if (doubled) {
     // Against the offered rate without loss, and against the rate at which
@@ -557,8 +560,10 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
                   Grouped(quenza_sweep.best->sent_per_s).c_str(),
                   pct(doubled->lines_per_s, quenza_sweep.best->lines_per_s),
                   Grouped(quenza_sweep.best->lines_per_s).c_str());
-    std::printf("%-44s %s\n", ("(c) asked " + RateText(doubled->requested) + ", reached " +
-                               Grouped(doubled->sent_per_s) + "/s").c_str(), c_text);
+    std::printf(
+        "%-44s %s\n",
+        ("(c) asked " + RateText(doubled->requested) + ", reached " + Grouped(doubled->sent_per_s) + "/s").c_str(),
+        c_text);
     std::printf("%-44s %s of %s lost\n", "", Grouped(static_cast<double>(doubled->Lost())).c_str(),
                 Grouped(static_cast<double>(doubled->sent)).c_str());
   }
@@ -589,13 +594,14 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
   for (const TRun& r : gRuns) {
     char lat[32] = "-";
     if (r.p99_ms >= 0) std::snprintf(lat, sizeof lat, "%.1f / %.1f", r.p50_ms, r.p99_ms);
-    const std::string peak = Grouped(static_cast<double>(r.peak_kb) / 1024) +
-                             (r.rss_before_kb > 0 ? " (" + Grouped(static_cast<double>(r.rss_before_kb) / 1024) + ")" : "");
+    const std::string peak =
+        Grouped(static_cast<double>(r.peak_kb) / 1024) +
+        (r.rss_before_kb > 0 ? " (" + Grouped(static_cast<double>(r.rss_before_kb) / 1024) + ")" : "");
     std::printf("%-8s %12s %10s %12s %10s %10s %20s %12s %17s %13s  %s\n", r.receiver.c_str(),
                 RateText(r.requested).c_str(), Grouped(static_cast<double>(r.sent)).c_str(),
                 Grouped(r.sent_per_s).c_str(), Grouped(static_cast<double>(r.lines)).c_str(),
-                Grouped(static_cast<double>(r.Lost())).c_str(), KernelText(r).c_str(),
-                Grouped(r.lines_per_s).c_str(), lat, peak.c_str(), r.load.c_str());
+                Grouped(static_cast<double>(r.Lost())).c_str(), KernelText(r).c_str(), Grouped(r.lines_per_s).c_str(),
+                lat, peak.c_str(), r.load.c_str());
   }
   return 0;
 }

@@ -60,11 +60,14 @@ void BM_Ingest(benchmark::State& state) {
     state.counters["input_p99_ms"] = bench::Percentile(r.latencies_ms, 0.99);
     state.counters["probes"] = static_cast<double>(r.latencies_ms.size());
     state.counters["queue_kb"] = r.receive_queue_bytes / 1024;
-    std::fprintf(stderr, "rate %6ld/s, receive queue %4d KB: %6ld lines of %d (lost %ld) in %.3f s = %.0f lines/s; input max %.1f ms, p99 %.1f ms over %zu probes; sender %s\n",
+    std::fprintf(stderr,
+                 "rate %6ld/s, receive queue %4d KB: %6ld lines of %d (lost %ld) in %.3f s = %.0f lines/s; input max "
+                 "%.1f ms, p99 %.1f ms over %zu probes; sender %s\n",
                  options.rate, r.receive_queue_bytes / 1024, r.lines, kDatagrams, kDatagrams - r.lines,
                  r.delivery_seconds, r.lines_per_s, input_max, state.counters["input_p99_ms"].value,
                  r.latencies_ms.size(), r.sender_ok ? "ok" : "FAILED");
-    std::fprintf(stderr, "  %ld inserts into the view, at most %ld lines in one\n", r.view_inserts, r.most_lines_per_insert);
+    std::fprintf(stderr, "  %ld inserts into the view, at most %ld lines in one\n", r.view_inserts,
+                 r.most_lines_per_insert);
     if (r.delivered != r.lines) std::fprintf(stderr, "  (deliveries %ld but %ld lines)\n", r.delivered, r.lines);
   }
 }

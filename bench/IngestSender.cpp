@@ -10,9 +10,9 @@
 //
 // Prints "sent N in S s" on standard output when done.
 #include <arpa/inet.h>
-#include <sys/uio.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
 

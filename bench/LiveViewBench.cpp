@@ -10,10 +10,10 @@
 #include <QEventLoop>
 #include <QTextBlock>
 #include <algorithm>
-#include <ctime>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -89,13 +89,13 @@ class TInputProbe : public QObject {
 
 // A million lines of 100 characters, severities in turn, as captured lines look.
 std::string MillionLines() {
-  static const char* const kLabels[8] = {"KERNEL/EMERGENCY", "AUTH/ALERT", "DAEMON/CRITICAL", "USER/ERROR",
-                                         "MAIL/WARNING",     "LOCAL3/NOTICE", "SYSLOG/INFO", "CRON/DEBUG"};
+  static const char* const kLabels[8] = {"KERNEL/EMERGENCY", "AUTH/ALERT",    "DAEMON/CRITICAL", "USER/ERROR",
+                                         "MAIL/WARNING",     "LOCAL3/NOTICE", "SYSLOG/INFO",     "CRON/DEBUG"};
   std::string text;
   text.reserve(static_cast<size_t>(kLines) * 102);
   for (int i = 0; i < kLines; ++i) {
-    std::string line = "2024/01/02 10:00:00 10.0.0." + std::to_string(i % 200) + " [" + kLabels[i % 8] +
-                       "] service" + std::to_string(i % 50) + ": request " + std::to_string(i) + " done";
+    std::string line = "2024/01/02 10:00:00 10.0.0." + std::to_string(i % 200) + " [" + kLabels[i % 8] + "] service" +
+                       std::to_string(i % 50) + ": request " + std::to_string(i) + " done";
     line.resize(100, '.');
     text += line;
     text += "\r\n";
@@ -158,9 +158,7 @@ void BM_FindNoMatchMatchCase(benchmark::State& state) {
 }
 BENCHMARK(BM_FindNoMatchMatchCase)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_FindFuzzyNoMatch(benchmark::State& state) {
-  RunFind(state, "ｻｰﾋﾞｽ停止", TSearchOptions{false, false, true});
-}
+void BM_FindFuzzyNoMatch(benchmark::State& state) { RunFind(state, "ｻｰﾋﾞｽ停止", TSearchOptions{false, false, true}); }
 BENCHMARK(BM_FindFuzzyNoMatch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FindRegexNoMatch(benchmark::State& state) {

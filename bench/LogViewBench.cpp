@@ -8,14 +8,14 @@
 // already held two million-line views runs the third one slower.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <malloc.h>
 #include <string>
-#include <unistd.h>
 
 #include "LineFilter.h"
 #include "LogView.h"

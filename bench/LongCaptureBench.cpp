@@ -162,7 +162,9 @@ struct TCaptureRun {
   TFileCheck file;
 
   long Lost() const { return flood.sent - flood.delivered; }
-  double SentPerS() const { return flood.sender_seconds > 0 ? static_cast<double>(flood.sent) / flood.sender_seconds : 0; }
+  double SentPerS() const {
+    return flood.sender_seconds > 0 ? static_cast<double>(flood.sent) / flood.sender_seconds : 0;
+  }
   double MainUsPerLine() const {
     return flood.delivered > 0 ? 1e6 * main_cpu_seconds / static_cast<double>(flood.delivered) : 0;
   }
@@ -276,8 +278,8 @@ class TBench {
     std::fprintf(stderr, "  %9s lines, %-9s:", Grouped(static_cast<double>(size)).c_str(),
                  limit ? "MaxLines" : "no limit");
     for (double ns : cost.ns_per_line) std::fprintf(stderr, " %.0f", ns);
-    std::fprintf(stderr, " ns per line; %s lines after, load %s\n", Grouped(static_cast<double>(cost.lines_after)).c_str(),
-                 LoadAverage().c_str());
+    std::fprintf(stderr, " ns per line; %s lines after, load %s\n",
+                 Grouped(static_cast<double>(cost.lines_after)).c_str(), LoadAverage().c_str());
     view.Clear();
     view.SetMaxLines(static_cast<int>(options_.max_lines));
     return cost;
@@ -329,8 +331,9 @@ class TBench {
       std::fprintf(stderr,
                    "  files: %d, %s lines, %s bytes, numbers %ld to %ld, %ld out of order, %ld unnumbered, %ld "
                    "without CR LF\n",
-                   c.files, Grouped(static_cast<double>(c.lines)).c_str(), Grouped(static_cast<double>(c.bytes)).c_str(),
-                   c.first, c.last, c.out_of_order, c.unnumbered, c.without_crlf);
+                   c.files, Grouped(static_cast<double>(c.lines)).c_str(),
+                   Grouped(static_cast<double>(c.bytes)).c_str(), c.first, c.last, c.out_of_order, c.unnumbered,
+                   c.without_crlf);
     }
   }
 
@@ -389,7 +392,8 @@ void PrintCapturePair(const char* title, const TCaptureRun& on, const TCaptureRu
     return std::string(text);
   };
   row("sender reached", num(on.SentPerS(), "/s"), num(off.SentPerS(), "/s"), "");
-  row("delivered (lost)", Grouped(static_cast<double>(on.flood.delivered)) + " (" + Grouped(static_cast<double>(on.Lost())) + ")",
+  row("delivered (lost)",
+      Grouped(static_cast<double>(on.flood.delivered)) + " (" + Grouped(static_cast<double>(on.Lost())) + ")",
       Grouped(static_cast<double>(off.flood.delivered)) + " (" + Grouped(static_cast<double>(off.Lost())) + ")", "");
   row("lines per second while delivering", num(on.flood.lines_per_s, "/s"), num(off.flood.lines_per_s, "/s"),
       ratio(on.flood.lines_per_s, off.flood.lines_per_s) + " (target 0.9 to 1.1)");
@@ -421,24 +425,27 @@ void PrintMemory(const TCaptureRun& r, long max_lines) {
               r.files ? "on" : "off", Grouped(Mb(r.rss_before_kb)).c_str());
   for (const TSample& s : r.samples) {
     std::printf("  %10s lines  %8.1f MB", Grouped(static_cast<double>(s.lines)).c_str(), Mb(s.rss_kb));
-    if (s.file_waiting >= 0) std::printf("  (%s queued for the file)", Grouped(static_cast<double>(s.file_waiting)).c_str());
+    if (s.file_waiting >= 0)
+      std::printf("  (%s queued for the file)", Grouped(static_cast<double>(s.file_waiting)).c_str());
     std::printf("\n");
   }
   if (m.at_full_lines == 0) return;
-  std::printf("  at %s lines %.1f MB, at the end %.1f MB (%+.1f%%), highest from then on %.1f MB (%+.1f%%), lowest %.1f "
-              "MB (%+.1f%%); target within 10%%\n",
-              Grouped(static_cast<double>(m.at_full_lines)).c_str(), Mb(m.at_full_kb), Mb(m.end_kb),
-              Pct(static_cast<double>(m.end_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(m.max_kb),
-              Pct(static_cast<double>(m.max_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(m.min_kb),
-              Pct(static_cast<double>(m.min_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)));
+  std::printf(
+      "  at %s lines %.1f MB, at the end %.1f MB (%+.1f%%), highest from then on %.1f MB (%+.1f%%), lowest %.1f "
+      "MB (%+.1f%%); target within 10%%\n",
+      Grouped(static_cast<double>(m.at_full_lines)).c_str(), Mb(m.at_full_kb), Mb(m.end_kb),
+      Pct(static_cast<double>(m.end_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(m.max_kb),
+      Pct(static_cast<double>(m.max_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(m.min_kb),
+      Pct(static_cast<double>(m.min_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)));
   if (r.fine_samples > 0) {
-    std::printf("  every %s lines from %s on (%ld samples): lowest %.1f MB (%+.1f%%), highest %.1f MB (%+.1f%%) at %s "
-                "lines\n",
-                Grouped(static_cast<double>(kFineEvery)).c_str(), Grouped(static_cast<double>(max_lines)).c_str(),
-                r.fine_samples, Mb(r.fine_min_kb),
-                Pct(static_cast<double>(r.fine_min_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)),
-                Mb(r.fine_max_kb), Pct(static_cast<double>(r.fine_max_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)),
-                Grouped(static_cast<double>(r.fine_max_at)).c_str());
+    std::printf(
+        "  every %s lines from %s on (%ld samples): lowest %.1f MB (%+.1f%%), highest %.1f MB (%+.1f%%) at %s "
+        "lines\n",
+        Grouped(static_cast<double>(kFineEvery)).c_str(), Grouped(static_cast<double>(max_lines)).c_str(),
+        r.fine_samples, Mb(r.fine_min_kb),
+        Pct(static_cast<double>(r.fine_min_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)), Mb(r.fine_max_kb),
+        Pct(static_cast<double>(r.fine_max_kb - m.at_full_kb), static_cast<double>(m.at_full_kb)),
+        Grouped(static_cast<double>(r.fine_max_at)).c_str());
   }
   std::printf("  after End log %.1f MB, peak (VmHWM) over the run %.1f MB (%+.1f%% on the value at %s lines)\n",
               Mb(r.rss_after_kb), Mb(r.peak_kb),
@@ -465,21 +472,23 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
     PrintCapturePair("Paced", paced_on, paced_off);
     const TFileCheck& c = paced_on.file;
     const bool whole = c.Whole(paced_on.flood.delivered) && paced_on.Lost() == 0;
-    std::printf("\nFiles of the paced run: %d file(s), %s lines, %s bytes, first number %ld, last %ld, %ld out of "
-                "order, %ld unnumbered, %ld without CR LF: %s\n",
-                c.files, Grouped(static_cast<double>(c.lines)).c_str(), Grouped(static_cast<double>(c.bytes)).c_str(),
-                c.first, c.last, c.out_of_order, c.unnumbered, c.without_crlf,
-                whole ? "every line, in order" : "LINES MISSING OR BROKEN");
+    std::printf(
+        "\nFiles of the paced run: %d file(s), %s lines, %s bytes, first number %ld, last %ld, %ld out of "
+        "order, %ld unnumbered, %ld without CR LF: %s\n",
+        c.files, Grouped(static_cast<double>(c.lines)).c_str(), Grouped(static_cast<double>(c.bytes)).c_str(), c.first,
+        c.last, c.out_of_order, c.unnumbered, c.without_crlf,
+        whole ? "every line, in order" : "LINES MISSING OR BROKEN");
     ok = ok && whole;
     if (options.full_count > 0) {
       TCaptureRun full_on = bench.Capture("full speed, files on", true, options.full_count, 0, 0);
       TCaptureRun full_off = bench.Capture("full speed, files off", false, options.full_count, 0, 0);
       PrintCapturePair("Full speed", full_on, full_off);
-      std::printf("  files of the run with files on: %s lines for %s delivered, numbers %ld to %ld, %ld out of order "
-                  "(gaps are datagrams the system dropped)\n",
-                  Grouped(static_cast<double>(full_on.file.lines)).c_str(),
-                  Grouped(static_cast<double>(full_on.flood.delivered)).c_str(), full_on.file.first,
-                  full_on.file.last, full_on.file.out_of_order);
+      std::printf(
+          "  files of the run with files on: %s lines for %s delivered, numbers %ld to %ld, %ld out of order "
+          "(gaps are datagrams the system dropped)\n",
+          Grouped(static_cast<double>(full_on.file.lines)).c_str(),
+          Grouped(static_cast<double>(full_on.flood.delivered)).c_str(), full_on.file.first, full_on.file.last,
+          full_on.file.out_of_order);
       ok = ok && full_on.file.lines == full_on.flood.delivered;
     }
   }
@@ -491,9 +500,10 @@ int Run(TForm1& form, const TOptions& options, const fs::path& dir) {
       costs.push_back(bench.AppendCost(size, true, 3));
       costs.push_back(bench.AppendCost(size, false, 1));
     }
-    std::printf("\nAppend cost: %s lines appended and flushed (the view's own flushes of 4,096) into a view already "
-                "holding N lines\n",
-                Grouped(static_cast<double>(options.trim_appended)).c_str());
+    std::printf(
+        "\nAppend cost: %s lines appended and flushed (the view's own flushes of 4,096) into a view already "
+        "holding N lines\n",
+        Grouped(static_cast<double>(options.trim_appended)).c_str());
     std::printf("  %12s %-10s %-26s %s\n", "N", "limit", "ns per line (each run)", "lines after");
     for (const TBench::TAppendCost& c : costs) {
       std::string each;

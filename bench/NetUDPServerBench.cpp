@@ -251,7 +251,8 @@ void BM_BareReceiveLoop(benchmark::State& state) {
     state.counters["delivered_per_s"] = seconds > 0 ? static_cast<double>(received) / seconds : 0;
     state.counters["lost"] = static_cast<double>(kDatagrams - received);
     state.counters["sent_per_s"] = senderRate;
-    std::fprintf(stderr, "rate %6ld/s, bare receive loop: %7ld of %ld received (%.2f%%) in %.3f s = %.0f/s; sender %.0f/s\n",
+    std::fprintf(stderr,
+                 "rate %6ld/s, bare receive loop: %7ld of %ld received (%.2f%%) in %.3f s = %.0f/s; sender %.0f/s\n",
                  rate, received, kDatagrams, 100.0 * static_cast<double>(received) / static_cast<double>(kDatagrams),
                  seconds, state.counters["delivered_per_s"].value, senderRate);
   }

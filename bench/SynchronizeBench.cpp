@@ -47,16 +47,24 @@ void BM_SynchronizeRoundTrip(benchmark::State& state) {
   quenza::TESTING_ONLY_SetSynchronizeLinger(true);
   state.SetItemsProcessed(state.iterations() * kRoundTrips);
 }
-BENCHMARK(BM_SynchronizeRoundTrip)->ArgName("linger")->Arg(1)->Arg(0)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SynchronizeRoundTrip)
+    ->ArgName("linger")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_QtBlockingQueuedCall(benchmark::State& state) {
   for (auto _ : state) {
     QEventLoop loop;
     std::thread worker([&] {
       for (int i = 0; i < kRoundTrips; ++i) {
-        QMetaObject::invokeMethod(gReceiver, [] {}, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            gReceiver, [] {}, Qt::BlockingQueuedConnection);
       }
-      QMetaObject::invokeMethod(gReceiver, [&] { loop.quit(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          gReceiver, [&] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();

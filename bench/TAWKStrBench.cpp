@@ -17,7 +17,8 @@ namespace quenza {
 namespace {
 
 std::string SyslogLine() {
-  std::string line = "<13>Dec  7 21:10:00 host01 sshd[4242]: Accepted publickey for admin from 192.0.2.10 port 50122 ssh2: ED25519";
+  std::string line =
+      "<13>Dec  7 21:10:00 host01 sshd[4242]: Accepted publickey for admin from 192.0.2.10 port 50122 ssh2: ED25519";
   line.resize(120, 'x');
   return line;
 }

@@ -23,7 +23,8 @@ std::string MixedText(const std::string& toDouble, const std::string& toSingle, 
 
 void BM_EucToSjis(benchmark::State& state) {
   // "ログを受信しました" in EUC-JP, with one half-width katakana.
-  const std::string text = MixedText("", "", "\xA5\xED\xA5\xB0\xA4\xF2\xBC\xF5\xBF\xAE\xA4\xB7\xA4\xDE\xA4\xB7\xA4\xBF\x8E\xB1");
+  const std::string text =
+      MixedText("", "", "\xA5\xED\xA5\xB0\xA4\xF2\xBC\xF5\xBF\xAE\xA4\xB7\xA4\xDE\xA4\xB7\xA4\xBF\x8E\xB1");
   for (auto _ : state) benchmark::DoNotOptimize(EucToSjis(text));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
@@ -41,7 +42,10 @@ BENCHMARK(BM_JisToSjis);
 // 1 KB of UTF-8 cut back to a whole character: the same words as above with
 // ASCII between them, or (japaneseOnly) Japanese alone after the header.
 std::string Utf8Text(bool japaneseOnly) {
-  std::string text = japaneseOnly ? "<13>Mar  1 09:05:03 host app[42]: " : MixedText("", "", "ログを受信しました" "ｱ");
+  std::string text = japaneseOnly ? "<13>Mar  1 09:05:03 host app[42]: "
+                                  : MixedText("", "",
+                                              "ログを受信しました"
+                                              "ｱ");
   while (japaneseOnly && text.size() < kTextSize) text += "ログを受信しました。設定を確認してくださいｱｲｳ";
   text.resize(kTextSize);
   while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();

@@ -114,8 +114,7 @@ inline int DecodeMultiByte(const unsigned char* in, const unsigned char* end, ch
   }
   if (b0 < 0xF5) {
     if (left < 4 || !IsContinuation(in[1]) || !IsContinuation(in[2]) || !IsContinuation(in[3])) return 0;
-    c = (char32_t{b0} & 0x07) << 18 | char32_t{in[1] & 0x3Fu} << 12 | char32_t{in[2] & 0x3Fu} << 6 |
-        (in[3] & 0x3F);
+    c = (char32_t{b0} & 0x07) << 18 | char32_t{in[1] & 0x3Fu} << 12 | char32_t{in[2] & 0x3Fu} << 6 | (in[3] & 0x3F);
     if (c < 0x10000 || c > 0x10FFFF) return 0;  // overlong, beyond Unicode
     return 4;
   }

@@ -16,8 +16,7 @@ class ENetException : public Exception {
 // A checked socket call failed; ErrorCode is the Windows socket error number.
 class ENetSocketError : public ENetException {
  public:
-  ENetSocketError(int errorCode, std::string message)
-      : ENetException(std::move(message)), errorCode_(errorCode) {}
+  ENetSocketError(int errorCode, std::string message) : ENetException(std::move(message)), errorCode_(errorCode) {}
   int ErrorCode() const noexcept { return errorCode_; }
 
  private:

@@ -31,7 +31,7 @@ class TNetSocketHandle;
 using TArrivalTime = std::chrono::system_clock::time_point;
 
 struct TNetReceiveQueueLimits {
-  std::size_t bytes;      // payload bytes, headers not counted
+  std::size_t bytes;  // payload bytes, headers not counted
   std::size_t datagrams;
 };
 
@@ -77,8 +77,7 @@ class TNetReceiveQueue {
   ~TNetReceiveQueue();
 
   // Producer: appends what fits of batch, in order.
-  TPushResult Push(const TIncomingDatagram* batch, std::size_t count, TNetSocketHandle* binding,
-                   TArrivalTime arrival);
+  TPushResult Push(const TIncomingDatagram* batch, std::size_t count, TNetSocketHandle* binding, TArrivalTime arrival);
 
   // Consumer: takes the oldest datagram into payload (its size, position 0)
   // and info. False when the queue is empty; the consumer then counts as idle.

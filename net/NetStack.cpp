@@ -1,7 +1,6 @@
 // The stack's checks and the shared-stack bookkeeping.
 #include "NetStack.h"
 
-
 #include "NetSocketErrors.h"
 #include "NetStackWindows.h"
 

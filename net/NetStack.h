@@ -53,8 +53,7 @@ class TNetStack {
   // Each list may be null. Raises ENetStackSetSizeExceeded for a list of more
   // than 64 sockets before waiting. timeoutMs ws2::kWaitForever waits without
   // limit. On return each given list holds only its ready sockets.
-  virtual int WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList,
-                          int timeoutMs) = 0;
+  virtual int WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList, int timeoutMs) = 0;
   virtual int SetSocketOption(TSocket s, int level, int optionName, const void* value, int length) = 0;
   virtual int ShutdownSocket(TSocket s, int how) = 0;
   virtual std::string TranslateError(int code);

@@ -37,8 +37,7 @@ std::uint16_t TNetStackWindows::HostToNetwork(std::uint16_t value) { return ws2:
 
 std::uint16_t TNetStackWindows::NetworkToHost(std::uint16_t value) { return ws2::ntohs(value); }
 
-int TNetStackWindows::ReceiveFrom(TSocket s, void* buffer, int length, int flags, std::string& address,
-                                  int& port) {
+int TNetStackWindows::ReceiveFrom(TSocket s, void* buffer, int length, int flags, std::string& address, int& port) {
   ws2::TSockAddrIn from;
   int fromLen = sizeof from;
   const int n = ws2::recvfrom(s, buffer, length, flags, &from, &fromLen);
@@ -53,9 +52,7 @@ int TNetStackWindows::ReceiveBatch(TSocket s, ws2::TRecvSlot* slots, int count) 
   return ws2::recvbatch(s, slots, count);
 }
 
-bool TNetStackWindows::KernelDropCount(TSocket s, std::uint32_t& count) {
-  return ws2::dropcount(s, &count) == 0;
-}
+bool TNetStackWindows::KernelDropCount(TSocket s, std::uint32_t& count) { return ws2::dropcount(s, &count) == 0; }
 
 int TNetStackWindows::WaitSockets(TSocketList* readList, TSocketList* writeList, TSocketList* errorList,
                                   int timeoutMs) {

@@ -73,8 +73,8 @@ std::condition_variable gOtherCv;  // other threads waiting in WaitOnMainThreadU
 std::deque<TQueueItem> gQueue;
 std::deque<TQueuedCall*> gLater;      // queued by the main thread: for the next CheckSynchronize
 std::atomic<std::size_t> gQueued{0};  // gQueue.size(), readable without the lock
-bool gMainWaiting = false;  // the main thread waits on gMainCv: no wake needed
-bool gWakePending = false;  // a wake was sent and the queue not drained since
+bool gMainWaiting = false;            // the main thread waits on gMainCv: no wake needed
+bool gWakePending = false;            // a wake was sent and the queue not drained since
 std::function<void()> gWake;
 std::atomic<bool> gLinger{true};
 
@@ -192,8 +192,9 @@ void TQueuedCall::Cancel() {
   std::lock_guard lock(gMutex);
   if (!queued_) return;
   gLater.erase(std::remove(gLater.begin(), gLater.end(), this), gLater.end());
-  gQueue.erase(std::remove_if(gQueue.begin(), gQueue.end(), [this](const TQueueItem& item) { return item.queued == this; }),
-               gQueue.end());
+  gQueue.erase(
+      std::remove_if(gQueue.begin(), gQueue.end(), [this](const TQueueItem& item) { return item.queued == this; }),
+      gQueue.end());
   gQueued.store(gQueue.size(), std::memory_order_relaxed);
   queued_ = false;
 }

@@ -32,7 +32,8 @@ class ENetThreadException : public ENetException {
 
 class ENetThreadTerminateAndWaitFor : public ENetThreadException {
  public:
-  ENetThreadTerminateAndWaitFor() : ENetThreadException("Cannot call TerminateAndWaitFor on FreeAndTerminate threads") {}
+  ENetThreadTerminateAndWaitFor()
+      : ENetThreadException("Cannot call TerminateAndWaitFor on FreeAndTerminate threads") {}
 };
 
 // Whatever a subclass keeps for one series of passes.

@@ -13,8 +13,10 @@ void TNetUDPBase::SetActive(bool value) {
     deferredActive_ = value;
     return;
   }
-  if (value) OpenBindings();
-  else CloseBindings();
+  if (value)
+    OpenBindings();
+  else
+    CloseBindings();
 }
 
 void TNetUDPBase::Loaded() {

@@ -64,8 +64,7 @@ struct TNetUDPServerCounters {
 
 class TNetUDPServer : public TNetUDPBase {
  public:
-  using TUDPReadEvent =
-      std::function<void(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding)>;
+  using TUDPReadEvent = std::function<void(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding)>;
   // remaining: datagrams still queued.
   using TDrainEvent = std::function<void(TNetUDPServer& Sender, std::size_t remaining)>;
 
@@ -125,8 +124,8 @@ class TNetUDPServer : public TNetUDPBase {
   friend class TNetUDPListenerThread;
 
   // The listener: one batch received on binding at arrival.
-  void TakeBatch(const TIncomingDatagram* batch, std::size_t count, std::uint64_t tooLarge,
-                 TNetSocketHandle& binding, TArrivalTime arrival);
+  void TakeBatch(const TIncomingDatagram* batch, std::size_t count, std::uint64_t tooLarge, TNetSocketHandle& binding,
+                 TArrivalTime arrival);
   // The queued call: one slice of deliveries on the main thread.
   void DeliverSlice();
   // Delivers the oldest queued datagram; false when none waits.

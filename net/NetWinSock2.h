@@ -25,15 +25,15 @@ constexpr int kAfInet = 2;          // IPv4
 constexpr int kSockDgram = 2;       // datagram socket
 constexpr int kSolSocket = 0xFFFF;  // option level "socket"
 constexpr int kSoBroadcast = 0x0020;
-constexpr int kSoRcvBuf = 0x1002;    // size of the socket's receive queue
+constexpr int kSoRcvBuf = 0x1002;  // size of the socket's receive queue
 // Report the socket's count of datagrams dropped for want of queue room with
 // each datagram received (recvbatch). Our own number: Winsock has no such option.
 constexpr int kSoRxqOvfl = 0x7001;
-constexpr int kMsgTrunc = 0x0100;    // a datagram longer than its buffer (as Winsock's MSG_TRUNC)
-constexpr int kMaxRecvBatch = 64;    // most datagrams one recvbatch takes
-constexpr int kSdSend = 1;          // shutdown direction: no further sends
-constexpr int kFdSetSize = 64;      // most sockets one wait set holds
-constexpr int kWaitForever = -2;    // the stack's "no time-out"
+constexpr int kMsgTrunc = 0x0100;  // a datagram longer than its buffer (as Winsock's MSG_TRUNC)
+constexpr int kMaxRecvBatch = 64;  // most datagrams one recvbatch takes
+constexpr int kSdSend = 1;         // shutdown direction: no further sends
+constexpr int kFdSetSize = 64;     // most sockets one wait set holds
+constexpr int kWaitForever = -2;   // the stack's "no time-out"
 
 constexpr std::uint16_t MakeVersion(std::uint8_t major, std::uint8_t minor) {
   return static_cast<std::uint16_t>(major | (minor << 8));

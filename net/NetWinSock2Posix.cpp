@@ -11,20 +11,20 @@
 // datagram's real length and the drop count the kernel attaches; select is
 // built on poll, because a descriptor above FD_SETSIZE must not overrun an
 // fd_set.
-#include "NetWinSock2.h"
 #include "NetSocketErrors.h"
+#include "NetWinSock2.h"
 
 #include <arpa/inet.h>
 #include <linux/sock_diag.h>
-#include <atomic>
-#include <cerrno>
-#include <climits>
-#include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 
 // glibc may define these as macros; ours are the functions of namespace ws2.
 #undef htons
@@ -114,12 +114,23 @@ bool PosixOption(int level, int name, int& posixLevel, int& posixName) {
   }
   posixLevel = SOL_SOCKET;
   switch (name) {
-    case kSoBroadcast: posixName = SO_BROADCAST; return true;
-    case 0x0004: posixName = SO_REUSEADDR; return true;
-    case 0x1001: posixName = SO_SNDBUF; return true;
-    case 0x1002: posixName = SO_RCVBUF; return true;
-    case kSoRxqOvfl: posixName = SO_RXQ_OVFL; return true;
-    default: return false;
+    case kSoBroadcast:
+      posixName = SO_BROADCAST;
+      return true;
+    case 0x0004:
+      posixName = SO_REUSEADDR;
+      return true;
+    case 0x1001:
+      posixName = SO_SNDBUF;
+      return true;
+    case 0x1002:
+      posixName = SO_RCVBUF;
+      return true;
+    case kSoRxqOvfl:
+      posixName = SO_RXQ_OVFL;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -349,8 +360,10 @@ int recvbatch(TSocket s, TRecvSlot* slots, int count) {
     msghdr& hdr = msgs[i].msg_hdr;
     slot.received = static_cast<int>(msgs[i].msg_len);
     slot.flags = (hdr.msg_flags & MSG_TRUNC) != 0 ? kMsgTrunc : 0;
-    if (hdr.msg_namelen >= sizeof(sockaddr_in)) FromPosix(addrs[i], slot.from);
-    else slot.from = TSockAddrIn{};
+    if (hdr.msg_namelen >= sizeof(sockaddr_in))
+      FromPosix(addrs[i], slot.from);
+    else
+      slot.from = TSockAddrIn{};
     slot.dropCountKnown = false;
     slot.dropCount = 0;
     // The kernel adds the count only once the socket has dropped something.

@@ -10,17 +10,17 @@
 namespace quenza {
 
 struct TCaptureStatus {
-  bool active = false;              // listening now
+  bool active = false;  // listening now
   int port = 0;
-  std::uint64_t received = 0;       // taken from the network
-  std::uint64_t shown = 0;          // became lines
-  std::uint64_t dropped = 0;        // lost before they could be shown: queue full or dropped by the system
-  std::uint64_t tooLarge = 0;       // longer than 8,192 bytes
-  std::uint64_t errors = 0;         // gave an error instead of a line
-  std::uint64_t unmappable = 0;     // characters written as <U+XXXX>
-  std::string logFile;              // the file being written (UTF-8 path); empty: none
-  std::uint64_t logUnwritten = 0;   // lines not in the log file (yet, or lost)
-  bool logFailing = false;          // writing the log file fails at the moment
+  std::uint64_t received = 0;      // taken from the network
+  std::uint64_t shown = 0;         // became lines
+  std::uint64_t dropped = 0;       // lost before they could be shown: queue full or dropped by the system
+  std::uint64_t tooLarge = 0;      // longer than 8,192 bytes
+  std::uint64_t errors = 0;        // gave an error instead of a line
+  std::uint64_t unmappable = 0;    // characters written as <U+XXXX>
+  std::string logFile;             // the file being written (UTF-8 path); empty: none
+  std::uint64_t logUnwritten = 0;  // lines not in the log file (yet, or lost)
+  bool logFailing = false;         // writing the log file fails at the moment
 
   bool operator==(const TCaptureStatus&) const = default;
 

@@ -32,8 +32,17 @@ bool StartsNoCase(std::string_view text, std::size_t at, std::string_view upperP
 // Tokens counted as runs of their starter byte (case-sensitive runs).
 bool TakesRun(char token) {
   switch (token) {
-    case 'Y': case 'M': case 'D': case 'H': case 'N': case 'S':
-    case 'Z': case 'T': case 'C': case 'G': case 'E':
+    case 'Y':
+    case 'M':
+    case 'D':
+    case 'H':
+    case 'N':
+    case 'S':
+    case 'Z':
+    case 'T':
+    case 'C':
+    case 'G':
+    case 'E':
       return true;
     default:
       return false;

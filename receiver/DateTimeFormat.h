@@ -26,11 +26,11 @@ struct TEra {
 };
 
 struct TLocaleFormatSettings {
-  int PrimaryLangId = 0;             // locale identifier AND 0x3FF
-  int SubLangId = 0;                 // (locale identifier >> 10) AND 0x3F
-  std::bitset<256> DbcsLeadBytes;    // lead bytes of double-byte characters
-  char DateSep = '/';                // put out for "/"; NUL: nothing
-  char TimeSep = ':';                // put out for ":"; NUL: nothing
+  int PrimaryLangId = 0;           // locale identifier AND 0x3FF
+  int SubLangId = 0;               // (locale identifier >> 10) AND 0x3F
+  std::bitset<256> DbcsLeadBytes;  // lead bytes of double-byte characters
+  char DateSep = '/';              // put out for "/"; NUL: nothing
+  char TimeSep = ':';              // put out for ":"; NUL: nothing
   std::string ShortDateFmt;
   std::string LongDateFmt;
   std::string ShortTimeFmt;
@@ -41,7 +41,7 @@ struct TLocaleFormatSettings {
   std::array<std::string, 13> MonthNames;    // 1..12; entry 0 unused
   std::array<std::string, 8> DayAbbrevs;     // 1 = Sunday .. 7 = Saturday; entry 0 unused
   std::array<std::string, 8> DayNames;       // 1 = Sunday .. 7 = Saturday; entry 0 unused
-  std::vector<TEra> Eras;  // the alternative (era) calendar, oldest first; empty: none
+  std::vector<TEra> Eras;                    // the alternative (era) calendar, oldest first; empty: none
 };
 
 // The process-wide regional values. Hold the English values until

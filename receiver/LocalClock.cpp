@@ -18,8 +18,8 @@ TDateTimeValue LocalTimeAt(std::chrono::system_clock::time_point moment) {
   const int millisecond = static_cast<int>(duration_cast<milliseconds>(moment - seconds).count());
   std::tm parts{};
   if (!localtime_r(&whole, &parts)) gmtime_r(&whole, &parts);
-  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
-          millisecond};
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+          parts.tm_min,         parts.tm_sec,     millisecond};
 }
 
 TDateTimeValue GetLocalTime() { return LocalTimeAt(std::chrono::system_clock::now()); }

@@ -22,11 +22,12 @@ constexpr int kLangKorean = 0x12;
 constexpr unsigned kDefaultLocaleId = 1033;
 
 constexpr const char* kEnglishMonthAbbrevs[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr const char* kEnglishMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                                 "July",    "August",   "September", "October", "November", "December"};
+                                                "July",    "August",   "September", "October", "November", "December"};
 constexpr const char* kEnglishDayAbbrevs[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kEnglishDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr const char* kEnglishDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                             "Thursday", "Friday", "Saturday"};
 
 std::string ItemOr(const char* item, const char* fallback) { return item ? item : fallback; }
 
@@ -44,7 +45,6 @@ char SeparatorOr(const char* item, char fallback) {
   if (!item || std::strlen(item) > 1) return fallback;
   return item[0];
 }
-
 
 }  // namespace
 
@@ -88,7 +88,8 @@ TLocaleFormatSettings BuildLocaleFormatSettings(const TLocaleInfo& info) {
   s.SubLangId = static_cast<int>((localeId >> 10) & 0x3F);
 
   // The program runs on code page 932 whatever the language.
-  for (int b = 0; b < 256; ++b) s.DbcsLeadBytes.set(static_cast<std::size_t>(b), IsShiftJisLeadByte(static_cast<unsigned char>(b)));
+  for (int b = 0; b < 256; ++b)
+    s.DbcsLeadBytes.set(static_cast<std::size_t>(b), IsShiftJisLeadByte(static_cast<unsigned char>(b)));
 
   for (int i = 1; i <= 12; ++i) {
     s.MonthAbbrevs[i] = NameOr(info.SAbbrevMonthName[i - 1], kEnglishMonthAbbrevs[i - 1]);

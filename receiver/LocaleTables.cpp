@@ -14,11 +14,11 @@ namespace quenza {
 namespace {
 
 constexpr TEraStart kJapaneseEras[] = {
-    {"\x96\xBE\x8E\xA1", 1868, 1, 25},  // 明治
-    {"\x91\xE5\x90\xB3", 1912, 7, 30},  // 大正
+    {"\x96\xBE\x8E\xA1", 1868, 1, 25},   // 明治
+    {"\x91\xE5\x90\xB3", 1912, 7, 30},   // 大正
     {"\x8F\xBA\x98\x61", 1926, 12, 25},  // 昭和
-    {"\x95\xBD\x90\xAC", 1989, 1, 8},   // 平成
-    {"\x97\xDF\x98\x61", 2019, 5, 1},   // 令和
+    {"\x95\xBD\x90\xAC", 1989, 1, 8},    // 平成
+    {"\x97\xDF\x98\x61", 2019, 5, 1},    // 令和
 };
 
 constexpr TEraStart kTaiwanEras[] = {
@@ -28,7 +28,17 @@ constexpr TEraStart kTaiwanEras[] = {
 }  // namespace
 
 constinit const TLocaleInfo EnglishLocaleInfo = {
-    0x0409, "/", ":", "M/d/yyyy", "dddd, MMMM d, yyyy", "0", "0", "0", "AM", "PM", "1",
+    0x0409,
+    "/",
+    ":",
+    "M/d/yyyy",
+    "dddd, MMMM d, yyyy",
+    "0",
+    "0",
+    "0",
+    "AM",
+    "PM",
+    "1",
     {"January", "February", "March", "April", "May", "June", "July", "August", "September", "October", "November",
      "December"},
     {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"},
@@ -38,9 +48,14 @@ constinit const TLocaleInfo EnglishLocaleInfo = {
 };
 
 constinit const TLocaleInfo JapaneseLocaleInfo = {
-    0x0411, "/", ":", "yyyy/MM/dd",
+    0x0411,
+    "/",
+    ":",
+    "yyyy/MM/dd",
     "yyyy'\x94\x4E'M'\x8C\x8E'd'\x93\xFA'",  // yyyy'年'M'月'd'日'
-    "1", "0", "1",
+    "1",
+    "0",
+    "1",
     "\x8C\xDF\x91\x4F",  // 午前
     "\x8C\xDF\x8C\xE3",  // 午後
     "1",
@@ -57,9 +72,14 @@ constinit const TLocaleInfo JapaneseLocaleInfo = {
 };
 
 constinit const TLocaleInfo TraditionalChineseLocaleInfo = {
-    0x0404, "/", ":", "yyyy/M/d",
+    0x0404,
+    "/",
+    ":",
+    "yyyy/M/d",
     "yyyy'\x94\x4E'M'\x8C\x8E'd'\x93\xFA'",  // yyyy'年'M'月'd'日'
-    "0", "1", "1",
+    "0",
+    "1",
+    "1",
     "\x8F\xE3\x8C\xDF",  // 上午
     "\x89\xBA\x8C\xDF",  // 下午
     "1",
@@ -89,7 +109,8 @@ const TLocaleInfo& LocaleInfoFor(std::string_view localeName) {
     territory = territory.substr(0, territory.find_first_of(".@"));
   }
   if (SameTextIgnoringAsciiCase(language, "ja")) return JapaneseLocaleInfo;
-  if (SameTextIgnoringAsciiCase(language, "zh") && SameTextIgnoringAsciiCase(territory, "TW")) return TraditionalChineseLocaleInfo;
+  if (SameTextIgnoringAsciiCase(language, "zh") && SameTextIgnoringAsciiCase(territory, "TW"))
+    return TraditionalChineseLocaleInfo;
   return EnglishLocaleInfo;
 }
 

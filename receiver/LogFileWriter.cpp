@@ -191,8 +191,7 @@ std::size_t TLogFileWriter::WriteBatches(std::vector<TBatch>& batches, std::stri
 }
 
 bool TLogFileWriter::OpenDay(int day, std::string& error) {
-  const std::string path =
-      folder_ + "/" + FileNameFor({day / 10000, day / 100 % 100, day % 100, 0, 0, 0, 0});
+  const std::string path = folder_ + "/" + FileNameFor({day / 10000, day / 100 % 100, day % 100, 0, 0, 0, 0});
   for (int attempt = 0; attempt < 2; ++attempt) {
     fd_ = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ >= 0) {

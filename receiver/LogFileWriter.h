@@ -71,8 +71,8 @@ class TLogFileWriter {
 
  private:
   struct TBatch {
-    int day = 0;           // YYYYMMDD
-    std::string bytes;     // whole lines with CR LF
+    int day = 0;        // YYYYMMDD
+    std::string bytes;  // whole lines with CR LF
     std::uint64_t lines = 0;
   };
 
@@ -87,15 +87,15 @@ class TLogFileWriter {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable synced_;
-  std::vector<TBatch> queue_;     // under mutex_
-  std::string spare_;             // under mutex_: a written batch's room, for the next
-  std::size_t queuedBytes_ = 0;  // under mutex_
-  TStatus status_;                // under mutex_
-  bool failureReported_ = false; // under mutex_
-  bool newFailure_ = false;      // under mutex_
+  std::vector<TBatch> queue_;                       // under mutex_
+  std::string spare_;                               // under mutex_: a written batch's room, for the next
+  std::size_t queuedBytes_ = 0;                     // under mutex_
+  TStatus status_;                                  // under mutex_
+  bool failureReported_ = false;                    // under mutex_
+  bool newFailure_ = false;                         // under mutex_
   std::uint64_t syncRequested_ = 0, syncDone_ = 0;  // under mutex_
-  bool stopping_ = false;         // under mutex_
-  int intervalMs_ = 1000;        // under mutex_
+  bool stopping_ = false;                           // under mutex_
+  int intervalMs_ = 1000;                           // under mutex_
 
   // The writer thread's own.
   int fd_ = -1;

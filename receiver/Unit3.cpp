@@ -78,7 +78,8 @@ void TDataModule3::DataModuleCreate() {
   const int port = host_.Settings().ReadInt(options::kSection, options::Port.key, NetUDPServer1->DefaultPort());
   // Without this check a stored 70000 would silently listen on port 4464.
   if (port < 1 || port > 65535) {
-    throw Exception("ポート番号 " + std::to_string(port) + " は使用できません。1 から 65535 の範囲で指定してください。");
+    throw Exception("ポート番号 " + std::to_string(port) +
+                    " は使用できません。1 から 65535 の範囲で指定してください。");
   }
   NetUDPServer1->SetDefaultPort(port);
   NetUDPServer1->SetActive(true);
@@ -97,8 +98,7 @@ void TDataModule3::DataModuleDestroy() {
 
 void TDataModule3::UpdateCommands() { host_.UpdateCaptureCommands(NetUDPServer1->Active()); }
 
-void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData,
-                                        TNetSocketHandle& ABinding) {
+void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding) {
   std::string text(AData.Bytes());
   try {
     const TDateTimeValue arrival = ArrivalTime(Sender.CurrentArrival());
@@ -185,7 +185,8 @@ TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string&
       // No facility has a name past 23: such a tag stays as it came.
       if (pri / 8 < static_cast<int32_t>(FacilityNames.size())) {
         severity = pri % 8;
-        text.replace(tag, static_cast<size_t>(length), "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ");
+        text.replace(tag, static_cast<size_t>(length),
+                     "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ");
       }
     }
   }

@@ -4,15 +4,15 @@
 // dictionary, NFA, DFA, cache, search, the component).
 #pragma once
 
-#include "sjRegExpError.h"
+#include "sjRegExpAWKStr.h"
+#include "sjRegExpCharDic.h"
 #include "sjRegExpChars.h"
-#include "sjRegExpScanner.h"
+#include "sjRegExpDFA.h"
+#include "sjRegExpError.h"
+#include "sjRegExpMatchCore.h"
+#include "sjRegExpNFA.h"
 #include "sjRegExpParseTree.h"
 #include "sjRegExpParser.h"
 #include "sjRegExpPreProcessor.h"
-#include "sjRegExpCharDic.h"
-#include "sjRegExpNFA.h"
-#include "sjRegExpDFA.h"
 #include "sjRegExpRegularExpression.h"
-#include "sjRegExpMatchCore.h"
-#include "sjRegExpAWKStr.h"
+#include "sjRegExpScanner.h"

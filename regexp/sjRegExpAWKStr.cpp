@@ -5,9 +5,7 @@
 
 namespace quenza {
 
-TAWKStr::TAWKStr() {
-  PreProcessor().FuzzyCharDics().push_back(&CharEquivalenceDic());
-}
+TAWKStr::TAWKStr() { PreProcessor().FuzzyCharDics().push_back(&CharEquivalenceDic()); }
 
 void TAWKStr::AssignRegExp(std::string_view value) {
   TMatchCORE::AssignRegExp(value);  // on failure the routine chosen before stays
@@ -31,8 +29,7 @@ bool TAWKStr::Sub(std::string_view replacement, std::string& text) {
   if (!span) return false;
   const std::size_t count = span->end - span->start;
   // Expanded first: a malformed replacement raises with the text untouched.
-  const std::string expanded =
-      ExpandReplacement(replacement, std::string_view(text).substr(span->start, count));
+  const std::string expanded = ExpandReplacement(replacement, std::string_view(text).substr(span->start, count));
   text.replace(span->start, count, expanded);
   return true;
 }
@@ -41,8 +38,7 @@ std::string TAWKStr::DecodeEscapes(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   std::size_t pos = 1;
-  for (std::uint16_t c; (c = ReadChar(text, pos)) != 0;)
-    out += CodeToText(c == '\\' ? ReadEscape(text, pos) : c);
+  for (std::uint16_t c; (c = ReadChar(text, pos)) != 0;) out += CodeToText(c == '\\' ? ReadEscape(text, pos) : c);
   return out;
 }
 

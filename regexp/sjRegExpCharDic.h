@@ -7,9 +7,9 @@
 // empty fourth member, which lets a long-vowel mark be absent from the text.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
-#include <string>
 
 #include "sjRegExpPreProcessor.h"
 

@@ -6,9 +6,7 @@ namespace quenza {
 
 namespace {
 
-unsigned char ByteAt(std::string_view text, std::size_t pos) {
-  return static_cast<unsigned char>(text[pos - 1]);
-}
+unsigned char ByteAt(std::string_view text, std::size_t pos) { return static_cast<unsigned char>(text[pos - 1]); }
 
 int HexDigit(std::uint16_t c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -114,8 +112,18 @@ std::string EscapeLiteral(std::string_view text) {
       continue;
     }
     switch (c) {
-      case '^': case '(': case '|': case ')': case '+': case '*':
-      case '?': case '.': case '[': case ']': case '$': case '\\':
+      case '^':
+      case '(':
+      case '|':
+      case ')':
+      case '+':
+      case '*':
+      case '?':
+      case '.':
+      case '[':
+      case ']':
+      case '$':
+      case '\\':
         out += '\\';
         break;
       default:

@@ -140,15 +140,13 @@ int TRE_DFA::Resolve(int s, std::uint16_t code) const {
   // The whole range takes the same way: note it for every code in it.
   State& state = states_[static_cast<std::size_t>(s)];
   std::int16_t* row = &byteNext_[static_cast<std::size_t>(s) * 256];
-  for (int c = std::max<int>(low, 1); c <= std::min<int>(high, 255); ++c)
-    row[c] = static_cast<std::int16_t>(target);
+  for (int c = std::max<int>(low, 1); c <= std::min<int>(high, 255); ++c) row[c] = static_cast<std::int16_t>(target);
   if (high >= 256) {
     const TRE_DFATransition t{std::max<std::uint16_t>(low, 256), high, target};
-    state.wide.insert(std::upper_bound(state.wide.begin(), state.wide.end(), t,
-                                       [](const TRE_DFATransition& a, const TRE_DFATransition& b) {
-                                         return a.low < b.low;
-                                       }),
-                      t);
+    state.wide.insert(
+        std::upper_bound(state.wide.begin(), state.wide.end(), t,
+                         [](const TRE_DFATransition& a, const TRE_DFATransition& b) { return a.low < b.low; }),
+        t);
     bytes_ += sizeof(TRE_DFATransition);
   }
   return target;
@@ -186,7 +184,8 @@ int TRE_DFA::Add(std::size_t hash) const {
   state.setSize = scratch_.size();
   members_.insert(members_.end(), scratch_.begin(), scratch_.end());
   final_.push_back(std::binary_search(scratch_.begin(), scratch_.end(), nfaFinal_) ? 1 : 0);
-  for (int q : scratch_) state.movesOnLineTail = state.movesOnLineTail || nfaMovesOnLineTail_[static_cast<std::size_t>(q)];
+  for (int q : scratch_)
+    state.movesOnLineTail = state.movesOnLineTail || nfaMovesOnLineTail_[static_cast<std::size_t>(q)];
   byteNext_.resize(byteNext_.size() + 256, kUnknown);
   byteNext_[byteNext_.size() - 256] = kNone;
   bytes_ += StateBytes(state.setSize);

@@ -270,8 +270,7 @@ std::optional<TMatchSpan> TMatchCORE::ScanAnchored(std::string_view text) const 
       if (end != kNoMatch) return TMatchSpan{s + 1, static_cast<std::size_t>(end)};
     }
   }
-  if (dfa.EndsWithLineTail() && dfa.MovesOnLineTail(initial))
-    return TMatchSpan{text.size(), text.size()};
+  if (dfa.EndsWithLineTail() && dfa.MovesOnLineTail(initial)) return TMatchSpan{text.size(), text.size()};
   return std::nullopt;
 }
 

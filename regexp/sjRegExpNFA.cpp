@@ -26,9 +26,7 @@ int TRE_NFA::NewState() {
   return static_cast<int>(states_.size()) - 1;
 }
 
-void TRE_NFA::Add(int from, std::uint32_t label, int to) {
-  states_[from].push_back(TRE_NFATransition{label, to});
-}
+void TRE_NFA::Add(int from, std::uint32_t label, int to) { states_[from].push_back(TRE_NFATransition{label, to}); }
 
 void TRE_NFA::GenerateStateList(const TRENode* node, int from, int to) {
   switch (node->kind) {

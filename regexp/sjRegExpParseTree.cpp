@@ -8,9 +8,7 @@
 namespace quenza {
 
 namespace {
-std::uint32_t RangeKey(std::uint16_t low, std::uint16_t high) {
-  return static_cast<std::uint32_t>(high) << 16 | low;
-}
+std::uint32_t RangeKey(std::uint16_t low, std::uint16_t high) { return static_cast<std::uint32_t>(high) << 16 | low; }
 }  // namespace
 
 TRENode* TREParseTree::MakeNode(TREOpKind kind, TRENode* left, TRENode* right) {
@@ -54,9 +52,7 @@ TRENode* TREParseTree::MakeLineTail(std::uint16_t code) {
 TRENode* TREParseTree::MakeAnyChar() {
   // Everything but 0 (end of text), LF, CR and the codes above the last
   // double-byte character.
-  return MakeNode(opUnion,
-                  MakeNode(opUnion, MakeRange(0x01, 0x09), MakeRange(0x0B, 0x0C)),
-                  MakeRange(0x0E, 0xFCFC));
+  return MakeNode(opUnion, MakeNode(opUnion, MakeRange(0x01, 0x09), MakeRange(0x0B, 0x0C)), MakeRange(0x0E, 0xFCFC));
 }
 
 void TREParseTree::Clear() {

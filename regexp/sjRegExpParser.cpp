@@ -7,9 +7,7 @@
 
 namespace quenza {
 
-void TREParser::Fail(const char* message) const {
-  throw ERegExpParser(message, scanner_.Position());
-}
+void TREParser::Fail(const char* message) const { throw ERegExpParser(message, scanner_.Position()); }
 
 void TREParser::Parse() {
   tree_.Clear();

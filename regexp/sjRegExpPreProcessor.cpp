@@ -16,9 +16,8 @@ const std::string& TREPreProcessor::Run() {
 
 // The first row, in dictionary and row order, holding a member whose
 // characters equal the codes of tokens first, first + 1, ... before runEnd.
-const TREDictionaryRow* TREPreProcessor::FindRow(const std::vector<const TREDictionary*>& dics,
-                                                 std::size_t first, std::size_t runEnd,
-                                                 std::size_t& matched) const {
+const TREDictionaryRow* TREPreProcessor::FindRow(const std::vector<const TREDictionary*>& dics, std::size_t first,
+                                                 std::size_t runEnd, std::size_t& matched) const {
   for (const TREDictionary* dic : dics) {
     for (const TREDictionaryRow& row : *dic) {
       for (const std::string& member : row) {
@@ -40,8 +39,7 @@ const TREDictionaryRow* TREPreProcessor::FindRow(const std::vector<const TREDict
   return nullptr;
 }
 
-std::string TREPreProcessor::Substitute(std::string text,
-                                        const std::vector<const TREDictionary*>& dics) {
+std::string TREPreProcessor::Substitute(std::string text, const std::vector<const TREDictionary*>& dics) {
   // Tokenize everything first, so that any syntax error surfaces here.
   scanner_.SetText(text);
   tokens_.clear();

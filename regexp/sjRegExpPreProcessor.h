@@ -48,8 +48,8 @@ class TREPreProcessor {
 
  private:
   std::string Substitute(std::string text, const std::vector<const TREDictionary*>& dics);
-  const TREDictionaryRow* FindRow(const std::vector<const TREDictionary*>& dics, std::size_t first,
-                                  std::size_t runEnd, std::size_t& matched) const;
+  const TREDictionaryRow* FindRow(const std::vector<const TREDictionary*>& dics, std::size_t first, std::size_t runEnd,
+                                  std::size_t& matched) const;
 
   TREScanner scanner_;
   std::vector<TRETokenRecord> tokens_;

@@ -38,8 +38,7 @@ void TRegularExpression::AssignRegExp(std::string_view value) {
   preProcessor_->SetText(value);
   const std::string& processed = preProcessor_->Run();  // a syntax error here changes nothing
   try {
-    const auto found = std::find_if(cache_.begin(), cache_.end(),
-                                    [&](const Entry& e) { return e.text == processed; });
+    const auto found = std::find_if(cache_.begin(), cache_.end(), [&](const Entry& e) { return e.text == processed; });
     if (found != cache_.end()) {
       current_ = static_cast<std::size_t>(found - cache_.begin());
     } else {

@@ -30,17 +30,28 @@ TRETokenKind TREScanner::ScanNormalToken() {
   code_ = c;
   rangeEnd_ = 0;
   switch (c) {
-    case 0: return tkEnd;
-    case '$': return tkLineTail;
-    case '(': return tkLParen;
-    case ')': return tkRParen;
-    case '*': return tkStar;
-    case '+': return tkPlus;
-    case '.': return tkDot;
-    case '?': return tkQuestion;
-    case '|': return tkUnion;
-    case ']': return tkRBracket;
-    case '^': return tkLineHead;
+    case 0:
+      return tkEnd;
+    case '$':
+      return tkLineTail;
+    case '(':
+      return tkLParen;
+    case ')':
+      return tkRParen;
+    case '*':
+      return tkStar;
+    case '+':
+      return tkPlus;
+    case '.':
+      return tkDot;
+    case '?':
+      return tkQuestion;
+    case '|':
+      return tkUnion;
+    case ']':
+      return tkRBracket;
+    case '^':
+      return tkLineHead;
     case '[': {
       const std::uint16_t next = ReadChar(text_, pos_);
       if (next == 0) throw ERegExpParser(re_msg::kNeedRBracket, pos_);

@@ -115,7 +115,8 @@ void TSettingsStore::Load() {
 const TSettingsStore::Section* TSettingsStore::FindSection(std::string_view name) const {
   if (!sectionIndexValid_) {
     for (auto& bucket : sectionIndex_) bucket.clear();
-    for (size_t i = 0; i < sections_.size(); ++i) sectionIndex_[Bucket(sections_[i].name)].push_back(static_cast<int>(i));
+    for (size_t i = 0; i < sections_.size(); ++i)
+      sectionIndex_[Bucket(sections_[i].name)].push_back(static_cast<int>(i));
     sectionIndexValid_ = true;
   }
   // Indexes are in store order, so the first section of a name wins.

@@ -3,7 +3,6 @@
 // layer's English text stays first and unchanged.
 #include "CaptureAdvice.h"
 
-
 #include <algorithm>
 #include <memory>
 
@@ -82,9 +81,8 @@ TEST(CaptureAdviceTest, BeginLogOnAPortInUseReportsTheAdvice) {
   auto module = std::make_unique<TDataModule3>(host);
   blocker.reset();
   ASSERT_EQ(host.reports.size(), 1u);
-  EXPECT_EQ(host.reports[0].rfind("Could not bind socket. Address and port are already in use.\nポート " +
-                                      std::to_string(port) + " ",
-                                  0),
+  EXPECT_EQ(host.reports[0].rfind(
+                "Could not bind socket. Address and port are already in use.\nポート " + std::to_string(port) + " ", 0),
             0u)
       << host.reports[0];
 }

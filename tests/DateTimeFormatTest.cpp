@@ -21,10 +21,10 @@ using namespace std::string_literals;
 constexpr TDateTimeValue kMorning{2026, 3, 1, 9, 5, 3, 7};
 
 // Shift_JIS texts used below.
-const std::string kSunJa = "\x93\xFA";             // 日
+const std::string kSunJa = "\x93\xFA";                     // 日
 const std::string kSundayJa = "\x93\xFA\x97\x6A\x93\xFA";  // 日曜日
-const std::string kYearJa = "\x94\x4E";            // 年 (trail byte is 'N')
-const std::string kHourJa = "\x8E\x9E";            // 時
+const std::string kYearJa = "\x94\x4E";                    // 年 (trail byte is 'N')
+const std::string kHourJa = "\x8E\x9E";                    // 時
 
 TDateTimeValue At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0) {
   return {year, month, day, hour, minute, second, ms};
@@ -83,9 +83,9 @@ TEST_F(FormatEnglish, NamesAndSubFormats) {
 }
 
 TEST_F(FormatEnglish, WeekdayOfKnownDates) {
-  const std::pair<TDateTimeValue, const char*> cases[] = {
-      {At(1970, 1, 1), "Thursday"}, {At(2000, 2, 29), "Tuesday"}, {At(1900, 1, 1), "Monday"},
-      {At(1, 1, 1), "Monday"},      {At(9999, 12, 31), "Friday"}, {At(2024, 3, 2), "Saturday"}};
+  const std::pair<TDateTimeValue, const char*> cases[] = {{At(1970, 1, 1), "Thursday"}, {At(2000, 2, 29), "Tuesday"},
+                                                          {At(1900, 1, 1), "Monday"},   {At(1, 1, 1), "Monday"},
+                                                          {At(9999, 12, 31), "Friday"}, {At(2024, 3, 2), "Saturday"}};
   for (const auto& [value, name] : cases) EXPECT_EQ(FormatDateTimeText("dddd", value, en), name) << value.Year;
 }
 
@@ -103,9 +103,9 @@ TEST_F(FormatEnglish, MinutesVersusMonth) {
              {"h:m", "9:5"},
              {"hh x mm", "09 x 03"},  // another letter breaks the link
              {"h q m", "9 q 3"},
-             {"h'" + kHourJa + "'m", "9" + kHourJa + "5"},         // quoted text keeps it
-             {"hh" + kHourJa + "mm", "09" + kHourJa + "03"},       // a double-byte character breaks it
-             {"hh:mm mm", "09:05 03"},                             // only the first m after h
+             {"h'" + kHourJa + "'m", "9" + kHourJa + "5"},    // quoted text keeps it
+             {"hh" + kHourJa + "mm", "09" + kHourJa + "03"},  // a double-byte character breaks it
+             {"hh:mm mm", "09:05 03"},                        // only the first m after h
              {"nn", "05"},
              {"n", "5"},
              {"mm:hh:nn", "03:09:05"}});
@@ -129,7 +129,12 @@ TEST_F(FormatEnglish, QuotesAndLiteralBytes) {
              {kYearJa + kYearJa, kYearJa + kYearJa},
              // Shift_JIS lead bytes at the ends of both ranges, and bytes just outside.
              {"\x81m\x9Fm\xE0m\xFCm", "\x81m\x9Fm\xE0m\xFCm"},
-             {"\x80m\xA0m\xDFm\xFDm", "\x80" "3\xA0" "3\xDF" "3\xFD" "3"},
+             {"\x80m\xA0m\xDFm\xFDm",
+              "\x80"
+              "3\xA0"
+              "3\xDF"
+              "3\xFD"
+              "3"},
              // A lead byte cut off by the end, or by a NUL, is left out.
              {"yy\x82", "26"},
              {"yy\0mm"s, "26"},
@@ -163,13 +168,13 @@ TEST_F(FormatEnglish, TwelveHourClock) {
       {night, "hh:mm AMPM", "09:05 PM"},
       {night, "hh:mm AM/PM", "09:05 PM"},
       {night, "h:nn A/P", "9:05 P"},
-      {night, "hh 'am/pm'", "21 am/pm"},       // a quoted marker does not count
-      {night, "h 'a' am/pm", "9 a pm"},        // the look-ahead skips quoted a's
-      {night, "hh h am/pm", "21 9 pm"},        // it stops at the next h
-      {night, "am/pm h", "pm 9"},              // a marker before the hour
-      {night, "h am/pm h", "9 pm 9"},          // the flag stays for the level
+      {night, "hh 'am/pm'", "21 am/pm"},  // a quoted marker does not count
+      {night, "h 'a' am/pm", "9 a pm"},   // the look-ahead skips quoted a's
+      {night, "hh h am/pm", "21 9 pm"},   // it stops at the next h
+      {night, "am/pm h", "pm 9"},         // a marker before the hour
+      {night, "h am/pm h", "9 pm 9"},     // the flag stays for the level
       {night, "hh ax", "21 ax"},
-      {night, "tt hh", "9:05:00 PM 21"},       // a sub-format's flag stays there
+      {night, "tt hh", "9:05:00 PM 21"},  // a sub-format's flag stays there
       {halfPastMidnight, "h:nn a/p", "12:30 a"},
       {halfPastMidnight, "h:nn am/pm", "12:30 am"},
       {halfPastMidnight, "hh:nn", "00:30"},
@@ -186,11 +191,9 @@ TEST(FormatNesting, SubFormatsInsideSubFormatsPutOutNothing) {
   TLocaleFormatSettings s = BuildLocaleFormatSettings(EnglishLocaleInfo);
   s.ShortDateFmt = "yyyy c t tt ddddd dddddd|";
   s.LongTimeFmt = "hh:nn c";
-  ExpectAll(s, kMorning,
-            {{"ddddd", "2026     |"},
-             {"c", "2026     | 09:05 "},
-             {"tt", "09:05 "},
-             {"dddddd", "Sunday, March 1, 2026"}});
+  ExpectAll(
+      s, kMorning,
+      {{"ddddd", "2026     |"}, {"c", "2026     | 09:05 "}, {"tt", "09:05 "}, {"dddddd", "Sunday, March 1, 2026"}});
   s.ShortTimeFmt = "t";
   ExpectAll(s, kMorning, {{"t", ""}});
 }
@@ -260,8 +263,8 @@ TEST(FormatEras, JapaneseEraCalendar) {
       {At(2019, 2, 30), "", "", "", ""},  // not a date
   };
   for (const auto& c : cases) {
-    const std::string at = std::to_string(c.value.Year) + "-" + std::to_string(c.value.Month) + "-" +
-                           std::to_string(c.value.Day);
+    const std::string at =
+        std::to_string(c.value.Year) + "-" + std::to_string(c.value.Month) + "-" + std::to_string(c.value.Day);
     EXPECT_EQ(FormatDateTimeText("g", c.value, ja), c.g) << at;
     EXPECT_EQ(FormatDateTimeText("gg", c.value, ja), c.gg) << at;
     EXPECT_EQ(FormatDateTimeText("ggg", c.value, ja), c.gg) << at;
@@ -293,11 +296,15 @@ TEST(LocaleTables, LoadedValuesPerLanguage) {
   const LanguageCase cases[] = {
       // 2026/03/01|2026年3月1日|9:05|9:05:03|3|3月|日|日曜日|午前
       {&JapaneseLocaleInfo, kMorning,
-       "2026/03/01|2026\x94\x4E" "3\x8C\x8E" "1\x93\xFA|9:05|9:05:03|3|3\x8C\x8E|\x93\xFA|\x93\xFA\x97\x6A\x93\xFA|"
+       "2026/03/01|2026\x94\x4E"
+       "3\x8C\x8E"
+       "1\x93\xFA|9:05|9:05:03|3|3\x8C\x8E|\x93\xFA|\x93\xFA\x97\x6A\x93\xFA|"
        "\x8C\xDF\x91\x4F|/:"},
       // 2026/12/26|2026年12月26日|21:05|21:05:00|12|12月|土|土曜日|午後
       {&JapaneseLocaleInfo, At(2026, 12, 26, 21, 5, 0),
-       "2026/12/26|2026\x94\x4E" "12\x8C\x8E" "26\x93\xFA|21:05|21:05:00|12|12\x8C\x8E|\x93\x79|"
+       "2026/12/26|2026\x94\x4E"
+       "12\x8C\x8E"
+       "26\x93\xFA|21:05|21:05:00|12|12\x8C\x8E|\x93\x79|"
        "\x93\x79\x97\x6A\x93\xFA|\x8C\xDF\x8C\xE3|/:"},
       {&EnglishLocaleInfo, At(2026, 3, 1, 21, 5, 0),
        "3/1/2026|Sunday, March 1, 2026|9:05 PM|9:05:00 PM|Mar|March|Sun|Sunday|PM|/:"},
@@ -305,11 +312,15 @@ TEST(LocaleTables, LoadedValuesPerLanguage) {
        "12/26/2026|Saturday, December 26, 2026|12:05 AM|12:05:00 AM|Dec|December|Sat|Saturday|AM|/:"},
       // 2026/3/1|2026年3月1日|上午 12:05|上午 12:05:00|3月|三月|週日|星期日|上午
       {&TraditionalChineseLocaleInfo, At(2026, 3, 1, 0, 5, 0),
-       "2026/3/1|2026\x94\x4E" "3\x8C\x8E" "1\x93\xFA|\x8F\xE3\x8C\xDF 12:05|\x8F\xE3\x8C\xDF 12:05:00|"
+       "2026/3/1|2026\x94\x4E"
+       "3\x8C\x8E"
+       "1\x93\xFA|\x8F\xE3\x8C\xDF 12:05|\x8F\xE3\x8C\xDF 12:05:00|"
        "3\x8C\x8E|\x8E\x4F\x8C\x8E|\x8F\x54\x93\xFA|\x90\xAF\x8A\xFA\x93\xFA|\x8F\xE3\x8C\xDF|/:"},
       // ...|12月|十二月|週六|星期六|下午 with hours 09
       {&TraditionalChineseLocaleInfo, At(2026, 12, 26, 21, 5, 0),
-       "2026/12/26|2026\x94\x4E" "12\x8C\x8E" "26\x93\xFA|\x89\xBA\x8C\xDF 09:05|\x89\xBA\x8C\xDF 09:05:00|"
+       "2026/12/26|2026\x94\x4E"
+       "12\x8C\x8E"
+       "26\x93\xFA|\x89\xBA\x8C\xDF 09:05|\x89\xBA\x8C\xDF 09:05:00|"
        "12\x8C\x8E|\x8F\x5C\x93\xF1\x8C\x8E|\x8F\x54\x98\x5A|\x90\xAF\x8A\xFA\x98\x5A|\x89\xBA\x8C\xDF|/:"},
   };
   for (const auto& c : cases) {
@@ -327,13 +338,13 @@ TEST(LocaleLoading, UnreadableAndOddItems) {
   ExpectAll(s, kMorning, {{format, "3/1/26|March 1, 2026|9:05 am|9:05:03 am|Mar|March|Sun|Sunday|am|"}});
 
   raw = JapaneseLocaleInfo;
-  raw.SDate = "";           // empty: no separator at all
-  raw.STime = "::";         // too long for the two-byte buffer: the default
-  raw.S1159 = "";           // empty designators stay empty
-  raw.ITime = "x";          // not a number: twelve-hour
+  raw.SDate = "";    // empty: no separator at all
+  raw.STime = "::";  // too long for the two-byte buffer: the default
+  raw.S1159 = "";    // empty designators stay empty
+  raw.ITime = "x";   // not a number: twelve-hour
   raw.ITLZero = "2";
-  raw.ITimeMarkPosn = "0";  // marker after the time
-  raw.SDayName[6] = "";     // Sunday, empty: English
+  raw.ITimeMarkPosn = "0";       // marker after the time
+  raw.SDayName[6] = "";          // Sunday, empty: English
   raw.SAbbrevMonthName[2] = "";  // March, empty: English
   s = BuildLocaleFormatSettings(raw);
   ExpectAll(s, kMorning, {{"yyyy/mm/dd|tt|dddd|mmm", "20260301|09:05:03 |Sunday|Mar"}});
@@ -352,7 +363,9 @@ TEST(LocaleLoading, DateFormatTranslationByCalendarType) {
       {"gg yyyy/MM/dd", 3, 0x11, "ggg eeee/MM/dd"},
       {"GGyy.y", 4, 0x11, "gggee.e"},
       {"Yyyy yY", 5, 0x04, "eeee ee"},
-      {"y\x93\x79y", 3, 0x11, "e\x93\x79" "e"},  // 土 ends in 'y': copied whole
+      {"y\x93\x79y", 3, 0x11,
+       "e\x93\x79"
+       "e"},  // 土 ends in 'y': copied whole
       {"gg yyyy", 1, 0x11, " yyyy"},
       {"Gg yy", 2, 0x12, " yy"},
       {"ggyy", 1, 0x04, "yy"},
@@ -433,8 +446,8 @@ TEST_F(LocaleEnvironment, LanguageChoice) {
       {nullptr, nullptr, "zh_TW.UTF-8", 0x04},
       {nullptr, nullptr, "jam", 0x09},
       {nullptr, "zh_TW.Big5", "ja_JP.UTF-8", 0x04},  // LC_TIME before LANG
-      {"C", "zh_TW", "ja_JP.UTF-8", 0x09},            // LC_ALL before both
-      {"", "", "ja_JP.UTF-8", 0x11},                   // empty counts as unset
+      {"C", "zh_TW", "ja_JP.UTF-8", 0x09},           // LC_ALL before both
+      {"", "", "ja_JP.UTF-8", 0x11},                 // empty counts as unset
   };
   for (const auto& c : cases) {
     Set(c.all, c.time, c.lang);

@@ -5,8 +5,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -85,8 +85,8 @@ TEST_F(FileDialogsTest, RealDialogShowsTheThreeDescriptionsFirstSelected) {
   for (TFileDialogKind kind : {TFileDialogKind::fdOpen, TFileDialogKind::fdSave}) {
     QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    ConfigureFileDialog(dialog, TFileDialogRequest{kind, QStringLiteral("t"),
-                                                   ParseFileFilter(QString::fromUtf8(kLogFileFilter)), {}});
+    ConfigureFileDialog(
+        dialog, TFileDialogRequest{kind, QStringLiteral("t"), ParseFileFilter(QString::fromUtf8(kLogFileFilter)), {}});
     auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(types, nullptr);
     ASSERT_EQ(types->count(), 3);
@@ -106,8 +106,8 @@ TEST_F(FileDialogsTest, RealDialogShowsTheThreeDescriptionsFirstSelected) {
 TEST_F(FileDialogsTest, AllFilesTypeMatchesNamesWithoutADot) {
   QFileDialog dialog;
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  ConfigureFileDialog(dialog,
-                      TFileDialogRequest{TFileDialogKind::fdOpen, {}, ParseFileFilter(QString::fromUtf8(kLogFileFilter)), {}});
+  ConfigureFileDialog(
+      dialog, TFileDialogRequest{TFileDialogKind::fdOpen, {}, ParseFileFilter(QString::fromUtf8(kLogFileFilter)), {}});
   auto* model = dialog.findChild<QFileSystemModel*>();
   ASSERT_NE(model, nullptr);
   // What the toolkit filters the listing with, as read from each type.
@@ -125,28 +125,41 @@ TEST_F(FileDialogsTest, SaveAsResolvesTheTypedName) {
   Create(QStringLiteral("locked.log"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
   struct Row {
     const char* label;
-    std::vector<QString> picks;           // answers in turn; then cancel
-    std::vector<TModalResult> replies;    // to the replace question(s)
+    std::vector<QString> picks;         // answers in turn; then cancel
+    std::vector<TModalResult> replies;  // to the replace question(s)
     QString result;
-    std::vector<std::string> warnings;    // the start of each message shown
+    std::vector<std::string> warnings;  // the start of each message shown
   };
   const QString missing_dir = Path(QStringLiteral("no/such/dir/name"));
   const std::vector<Row> rows = {
       {"no extension gets .log", {Path("new")}, {}, Path("new.log"), {}},
       {"an extension stays", {Path("new.txt")}, {}, Path("new.txt"), {}},
       {"existing file, Yes", {Path("old.log")}, {TModalResult::mrYes}, Path("old.log"), {"old.log は既に存在します。"}},
-      {"existing found only after adding .log", {Path("old")}, {TModalResult::mrYes}, Path("old.log"),
+      {"existing found only after adding .log",
+       {Path("old")},
+       {TModalResult::mrYes},
+       Path("old.log"),
        {"old.log は既に存在します。"}},
       {"existing file, No, then another",
        {Path("old.log"), Path("fresh")},
        {TModalResult::mrNo},
        Path("fresh.log"),
        {"old.log は既に存在します。"}},
-      {"hidden file is asked about, not refused", {Path(".hidden.log")}, {TModalResult::mrYes}, Path(".hidden.log"),
+      {"hidden file is asked about, not refused",
+       {Path(".hidden.log")},
+       {TModalResult::mrYes},
+       Path(".hidden.log"),
        {".hidden.log は既に存在します。"}},
-      {"read-only file refused without the question", {Path("locked.log")}, {}, "",
+      {"read-only file refused without the question",
+       {Path("locked.log")},
+       {},
+       "",
        {"locked.log\nこのファイルは読み取り専用です。"}},
-      {"missing folder refused", {missing_dir}, {}, "", {(missing_dir + ".log").toStdString() + "\nパスが存在しません。"}},
+      {"missing folder refused",
+       {missing_dir},
+       {},
+       "",
+       {(missing_dir + ".log").toStdString() + "\nパスが存在しません。"}},
       {"cancel", {}, {}, "", {}},
   };
   for (const Row& row : rows) {
@@ -234,7 +247,8 @@ TEST_F(FileDialogsTest, RealDialogOpensInTheFolderAndDatesAreJapanese) {
   }
   ASSERT_TRUE(row.isValid());
   const QString date = shown->index(row.row(), 3, row.parent()).data().toString();
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$")).match(date).hasMatch()) << date.toStdString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}$")).match(date).hasMatch())
+      << date.toStdString();
   const QDateTime modified = QFileInfo(Path("dated.log")).lastModified();
   EXPECT_EQ(date, modified.toString(QStringLiteral("yyyy/MM/dd H:mm")));
   // The column shows it whole, with the cell's margins.

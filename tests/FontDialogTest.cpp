@@ -37,8 +37,12 @@ class FontDialogTest : public AppFixture {
     font.setPointSize(9);
     return font;
   }
-  static QString Face(const TFontDialog& d) { return d.FaceList1->currentItem() ? d.FaceList1->currentItem()->text() : QString(); }
-  static QString Style(const TFontDialog& d) { return d.StyleList1->currentItem() ? d.StyleList1->currentItem()->text() : QString(); }
+  static QString Face(const TFontDialog& d) {
+    return d.FaceList1->currentItem() ? d.FaceList1->currentItem()->text() : QString();
+  }
+  static QString Style(const TFontDialog& d) {
+    return d.StyleList1->currentItem() ? d.StyleList1->currentItem()->text() : QString();
+  }
 };
 
 TEST_F(FontDialogTest, ListsFixedPitchFacesOnlyWithTheDualWidthJapaneseOnes) {
@@ -110,7 +114,8 @@ TEST_F(FontDialogTest, OpensOnABoldFaceAndFollowsTheChoiceInItsSample) {
 
   // Another face keeps the chosen style where it has it.
   if (Known(ListFontFamilies(), "IPAGothic")) {
-    dialog.FaceList1->setCurrentItem(dialog.FaceList1->findItems(QStringLiteral("IPAGothic"), Qt::MatchExactly).value(0));
+    dialog.FaceList1->setCurrentItem(
+        dialog.FaceList1->findItems(QStringLiteral("IPAGothic"), Qt::MatchExactly).value(0));
     EXPECT_EQ(dialog.FaceEdit1->text(), QStringLiteral("IPAGothic"));
     EXPECT_EQ(Style(dialog), QString::fromUtf8("標準"));
     EXPECT_EQ(QFontInfo(dialog.Sample1->font()).family(), QStringLiteral("IPAGothic"));

@@ -105,7 +105,8 @@ TEST(TLineMatcher, FuzzyFindsTheDictionaryRows) {
   }
   // The whole word, with a regular expression around it.
   TSearchOptions fuzzy_regex{false, true, true};
-  EXPECT_EQ(FindIn(Sj("ｴﾗｰ.*ｺｰﾄﾞ"), fuzzy_regex, Sj("接続エラー（コード 5）")), (TMatchSpan{4, 4 + Sj("エラー（コード").size()}));
+  EXPECT_EQ(FindIn(Sj("ｴﾗｰ.*ｺｰﾄﾞ"), fuzzy_regex, Sj("接続エラー（コード 5）")),
+            (TMatchSpan{4, 4 + Sj("エラー（コード").size()}));
   EXPECT_FALSE(FindIn(Sj("ｶﾞ"), Fuzzy(), Sj("か")).has_value());
 }
 
@@ -116,9 +117,9 @@ TEST(TLineMatcher, MalformedPatternsRaiseTheLibrarysErrorWithItsPosition) {
     const char* pattern;
     const char* message;
   };
-  for (const Case& c : {Case{"abc(de", re_msg::kNeedRParen}, Case{"xa**", re_msg::kNeedOperand},
-                        Case{"ab[z-a]", re_msg::kBadRange}, Case{"ab)", re_msg::kSurplus},
-                        Case{"abc[", re_msg::kNeedRBracket}}) {
+  for (const Case& c :
+       {Case{"abc(de", re_msg::kNeedRParen}, Case{"xa**", re_msg::kNeedOperand}, Case{"ab[z-a]", re_msg::kBadRange},
+        Case{"ab)", re_msg::kSurplus}, Case{"abc[", re_msg::kNeedRBracket}}) {
     unsigned typed_position = 0;
     try {
       TREParser typed(c.pattern);
@@ -224,7 +225,7 @@ TEST(TLineFilter, CriteriaCombine) {
   EXPECT_TRUE(by_host.Accepts(6, info_line));
   EXPECT_FALSE(by_host.Accepts(6, error_line));
   EXPECT_TRUE(by_host.Accepts(kNoSeverity, info_line));  // no severity asked for
-  host.hostWord = -1;  // lines show no address: nothing can match it
+  host.hostWord = -1;                                    // lines show no address: nothing can match it
   EXPECT_FALSE(TLineFilter(host).Accepts(6, info_line));
 
   TLineCriteria all;

@@ -30,8 +30,8 @@ class LogViewFollowTest : public testing::Test {
   }
   void Wheel(int delta) {
     const QPointF at(50, 50);
-    QWheelEvent wheel(at, view_.viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(at, view_.viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
     QApplication::sendEvent(view_.viewport(), &wheel);
   }
   QScrollBar* VBar() { return view_.verticalScrollBar(); }

@@ -183,7 +183,7 @@ TEST_F(LogViewTest, MaxLinesKeepsTheNewestLinesAndTheCaretsText) {
     for (int i = 0; i < n; ++i, ++next) view_.AppendLine("line " + std::to_string(next));
     view_.FlushPending();
   };
-  append(90);  // within the slack: nothing leaves yet
+  append(90);                        // within the slack: nothing leaves yet
   EXPECT_EQ(view_.LineCount(), 91);  // 90 lines and the empty one after the last break
   EXPECT_EQ(first_line(), QStringLiteral("line 0"));
   append(1);  // one past it: back to exactly the newest 80

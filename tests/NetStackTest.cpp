@@ -95,11 +95,9 @@ TEST(NetStackAddresses, TextToAddressKeepsLowBytesAndNeedsFourFields) {
     TInAddr expected;
   };
   const Row rows[] = {
-      {"192.168.1.10", {192, 168, 1, 10}},
-      {"1.2.3.4.5", {1, 2, 3, 4}},  // past the fourth field is ignored
-      {"256.1.1.1", {0, 1, 1, 1}},  // low 8 bits
-      {"0.0.0.0", {0, 0, 0, 0}},
-      {"$7F.0.0.1", {127, 0, 0, 1}},
+      {"192.168.1.10", {192, 168, 1, 10}}, {"1.2.3.4.5", {1, 2, 3, 4}},  // past the fourth field is ignored
+      {"256.1.1.1", {0, 1, 1, 1}},                                       // low 8 bits
+      {"0.0.0.0", {0, 0, 0, 0}},           {"$7F.0.0.1", {127, 0, 0, 1}},
   };
   for (const Row& row : rows) EXPECT_EQ(stack.TextToAddress(row.text), row.expected) << row.text;
   for (const char* bad : {"1.2.3", "", "a.b.c.d", "1..2.3", "1.2.3.4x"}) {
@@ -246,7 +244,8 @@ TEST_F(NetStackTest, FailuresMapToWindowsCodesPerThread) {
 struct TBatch {
   explicit TBatch(int size) : memory(static_cast<std::size_t>(size) * ws2::kMaxRecvBatch) {
     for (int i = 0; i < ws2::kMaxRecvBatch; ++i) {
-      slots[static_cast<std::size_t>(i)].buf = memory.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(size);
+      slots[static_cast<std::size_t>(i)].buf =
+          memory.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(size);
       slots[static_cast<std::size_t>(i)].len = size;
     }
   }

@@ -97,7 +97,7 @@ TEST(NetThread, StopLoopLetsThePassInProgressFinishAndRunsEachHookOnce) {
   thread.ReleaseHeldPass();
   thread.WaitFor();
   EXPECT_TRUE(thread.Finished());
-  EXPECT_EQ(thread.passesStarted.load(), held);  // no pass after the stop
+  EXPECT_EQ(thread.passesStarted.load(), held);   // no pass after the stop
   EXPECT_EQ(thread.passesFinished.load(), held);  // and the held one completed
   EXPECT_EQ(thread.afterPasses.load(), 1);
   EXPECT_EQ(thread.releaseData.load(), 1);

@@ -24,9 +24,9 @@
 
 #include "NetStack.h"
 #include "NetSynchronize.h"
-#include "support/NetTestSupport.h"
 #include "NetUDPListenerThread.h"
 #include "NetUDPServer.h"
+#include "support/NetTestSupport.h"
 
 namespace quenza {
 namespace {
@@ -467,7 +467,8 @@ TEST_F(NetUDPServerTest, SeveralSendersInOneBatchKeepTheirAddresses) {
   for (int k = 0; k < 8; ++k) senders.push_back(std::make_unique<TPosixSocket>());
   // Taking turns, so every batch mixes senders.
   for (int i = 0; i < 50; ++i) {
-    for (int k = 0; k < 8; ++k) senders[static_cast<std::size_t>(k)]->SendTo(port, std::to_string(k) + ":" + std::to_string(i));
+    for (int k = 0; k < 8; ++k)
+      senders[static_cast<std::size_t>(k)]->SendTo(port, std::to_string(k) + ":" + std::to_string(i));
   }
   ASSERT_TRUE(HoldUntilTaken(400));
   ASSERT_TRUE(WaitForDeliveries(400));
@@ -614,7 +615,7 @@ TEST_F(NetUDPServerTest, DeliveryYieldsToTheEventLoopBetweenSlices) {
   EXPECT_TRUE(CheckSynchronize(5000));  // waits, if need be, for the listener to queue the slice
   const std::size_t firstSlice = received_.size();
   EXPECT_GT(firstSlice, 0u);
-  EXPECT_LT(firstSlice, 50u);      // it stopped before the end ...
+  EXPECT_LT(firstSlice, 50u);          // it stopped before the end ...
   EXPECT_EQ(wakesFromMain.load(), 1);  // ... and asked to come back
   ASSERT_TRUE(WaitForDeliveries(50));
   for (int i = 0; i < 50; ++i) EXPECT_EQ(received_[static_cast<std::size_t>(i)].data, "n" + std::to_string(i));

@@ -55,7 +55,8 @@ TEST(SettingsLocationRuleTest, BesideTheExecutableOnlyWhenItExistsOrTheFolderIsW
 TEST(SettingsLocationRuleTest, PerUserFileHasTheUsualNameWhateverTheExecutableIsCalled) {
   const TSettingsLocation got = ChooseSettingsLocation(TSettingsFacts{"/usr/bin/quenza-0.0.6", false, false, "", "/h"});
   EXPECT_EQ(got.file, "/h/.config/quenza/quenza.ini");
-  const TSettingsLocation beside = ChooseSettingsLocation(TSettingsFacts{"/usr/bin/quenza-0.0.6", false, true, "", "/h"});
+  const TSettingsLocation beside =
+      ChooseSettingsLocation(TSettingsFacts{"/usr/bin/quenza-0.0.6", false, true, "", "/h"});
   EXPECT_EQ(beside.file, "/usr/bin/quenza-0.0.ini");  // the extension rule, as it always was
 }
 

@@ -46,14 +46,28 @@ TEST(ParseSettingsIntTest, AcceptsDecimalHexAndSignsWithinRange) {
     bool ok;
     int32_t value;
   } rows[] = {
-      {"514", true, 514},        {"  42", true, 42},          {"+7", true, 7},
-      {"-1", true, -1},          {"0x1F", true, 31},          {"0X1f", true, 31},
-      {"$10", true, 16},         {"x10", true, 16},           {"-0x10", true, -16},
-      {"2147483647", true, 2147483647}, {"-2147483648", true, INT32_MIN},
-      {"2147483648", false, 0},  {"0xFFFFFFFF", false, 0},    {"", false, 0},
-      {"1e3", false, 0},         {"70000x", false, 0},        {"12 ", false, 0},
-      {"0x", false, 0},          {"$", false, 0},             {"-", false, 0},
-      {"True", false, 0},        {"0x10000000000", false, 0},
+      {"514", true, 514},
+      {"  42", true, 42},
+      {"+7", true, 7},
+      {"-1", true, -1},
+      {"0x1F", true, 31},
+      {"0X1f", true, 31},
+      {"$10", true, 16},
+      {"x10", true, 16},
+      {"-0x10", true, -16},
+      {"2147483647", true, 2147483647},
+      {"-2147483648", true, INT32_MIN},
+      {"2147483648", false, 0},
+      {"0xFFFFFFFF", false, 0},
+      {"", false, 0},
+      {"1e3", false, 0},
+      {"70000x", false, 0},
+      {"12 ", false, 0},
+      {"0x", false, 0},
+      {"$", false, 0},
+      {"-", false, 0},
+      {"True", false, 0},
+      {"0x10000000000", false, 0},
   };
   for (const Row& row : rows) {
     int32_t value = 0;
@@ -158,7 +172,8 @@ TEST_F(SettingsStoreTest, TrailingBlankSurvivesTheRunButNotTheNextLoad) {
 TEST_F(SettingsStoreTest, ManyKeysStayFindableAcrossHashBuckets) {
   TSettingsStore store(path_);
   for (int i = 0; i < 2000; ++i) store.WriteInt("S" + std::to_string(i % 7), "Key" + std::to_string(i), i);
-  for (int i = 0; i < 2000; ++i) EXPECT_EQ(store.ReadInt("s" + std::to_string(i % 7), "KEY" + std::to_string(i), -1), i);
+  for (int i = 0; i < 2000; ++i)
+    EXPECT_EQ(store.ReadInt("s" + std::to_string(i % 7), "KEY" + std::to_string(i), -1), i);
 }
 
 TEST_F(SettingsStoreTest, WriteBackReplacesTheFileWholeAndKeepsItsMode) {

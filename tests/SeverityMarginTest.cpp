@@ -38,9 +38,10 @@ TEST(SeverityOfLines, FromTheTagAndFromALoadedFilesLabelAndNoTraceInTheFile) {
   EXPECT_EQ(ReadAll(saved), "tagged error\r\nno tag\r\ntagged warning\r\n");
 
   // A file's lines take it from their labels, lone CR and LF breaks included.
-  const std::string file = "2024/01/02 10:00:00 10.0.0.1 [LOCAL3/ERROR] disk\r\n"
-                           "[MAIL/WARNING] w\rplain\n"
-                           "x [KERNEL/EMERGENCY] y [USER/DEBUG]\r\n";
+  const std::string file =
+      "2024/01/02 10:00:00 10.0.0.1 [LOCAL3/ERROR] disk\r\n"
+      "[MAIL/WARNING] w\rplain\n"
+      "x [KERNEL/EMERGENCY] y [USER/DEBUG]\r\n";
   const QString path = dir.filePath(QStringLiteral("labelled.log"));
   {
     QFile f(path);

@@ -4,9 +4,9 @@
 // once each, in order, and yield to the event loop when the main thread queues
 // them; then the spin back-off, a former bug.
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
-#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -15,8 +15,8 @@
 
 #include "NetSpinBackoff.h"
 #include "NetSynchronize.h"
-#include "support/NetTestSupport.h"
 #include "NetThread.h"
+#include "support/NetTestSupport.h"
 
 namespace quenza {
 namespace {

@@ -94,7 +94,7 @@ TEST(TAWKStr, ReplacementTableRowByRow) {
       {"a&b&", "aMbM"},
       {"plain", "plain"},
       {"", ""},
-      {Sj("ソ&"), Sj("ソ") + "M"},    // 0x5C as a trail byte is not a backslash
+      {Sj("ソ&"), Sj("ソ") + "M"},  // 0x5C as a trail byte is not a backslash
       {Sj("\\ソ"), Sj("ソ")},
       {"\\x8341", Sj("ア")},
   };
@@ -108,12 +108,9 @@ TEST(TAWKStr, ReplacementErrors) {
     const char* message;
   };
   const Row rows[] = {
-      {"ab\\", "\"\\\"の次には文字が必要です。"},
-      {"\\", "\"\\\"の次には文字が必要です。"},
-      {"\\x", "不正な１６進数コード表記です。"},
-      {"\\xq", "不正な１６進数コード表記です。"},
-      {"\\777777", "不正な８進数コード表記です。"},
-      {"a\x82", "不正な２バイト文字コードです。"},
+      {"ab\\", "\"\\\"の次には文字が必要です。"},   {"\\", "\"\\\"の次には文字が必要です。"},
+      {"\\x", "不正な１６進数コード表記です。"},    {"\\xq", "不正な１６進数コード表記です。"},
+      {"\\777777", "不正な８進数コード表記です。"}, {"a\x82", "不正な２バイト文字コードです。"},
   };
   for (const Row& row : rows) {
     try {
@@ -228,15 +225,14 @@ TEST(TAWKStr, FuzzyCharacterDictionary) {
   TAWKStr awk;
   awk.SetRegExp(Sj("ｶﾞ"));
   EXPECT_EQ(MatchOf(awk, Sj("が")).result, 0);  // off by default
-  awk.SetUseFuzzyCharDic(true);                  // re-assigns the pattern
+  awk.SetUseFuzzyCharDic(true);                 // re-assigns the pattern
   EXPECT_EQ(awk.RegExp(), Sj("ｶﾞ"));
   for (const char* text : {"xが", "xガ", "xか゛", "xカ゛", "xｶﾞ"})
     EXPECT_EQ(MatchOf(awk, Sj(text)), (MatchResult{2, 2, static_cast<int>(Sj(text).size()) - 1})) << text;
   EXPECT_EQ(MatchOf(awk, Sj("か")).result, 0);
 
   awk.SetRegExp("a");
-  for (const char* text : {"Ａ", "ａ", "A", "a"})
-    EXPECT_EQ(MatchOf(awk, Sj(text)).result, 1) << text;
+  for (const char* text : {"Ａ", "ａ", "A", "a"}) EXPECT_EQ(MatchOf(awk, Sj(text)).result, 1) << text;
   awk.SetRegExp("[a]");  // brackets are not widened
   EXPECT_EQ(MatchOf(awk, "A").result, 0);
   EXPECT_EQ(MatchOf(awk, Sj("ａ")).result, 0);

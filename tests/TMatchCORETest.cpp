@@ -54,39 +54,21 @@ TEST(TMatchCORE, LeftmostLongest) {
 
 TEST(TMatchCORE, AnchorsInAndOutOfAnchoringPosition) {
   ExpectRows({
-      {"^abc", CRLF, "abc", 1, 3},
-      {"^abc", CRLF, "x\nabc", 3, 3},
-      {"^abc", CRLF, "x\rabc", 0, 0},
-      {"^a|^b", CRLF, "x\nb", 3, 1},
-      {"^a|^b", CRLF, "xb", 0, 0},
-      {"(^a)b", CRLF, "cab", 0, 0},
-      {"(^a)b", CRLF, "c\nab", 3, 2},
-      {"a^b", CRLF, "xa^b", 2, 3},  // not at the start: the literal '^'
-      {"x*^", CRLF, "xx^", 1, 3},
-      {"^*", CRLF, "^^a", 1, 2},
-      {"()^a", CRLF, "^a", 1, 2},
-      {"^", CRLF, "abc", 1, 0},
-      {"^$", CRLF, "abc", 0, 0},
-      {"^$", CRLF, "a\n", 3, 0},
-      {"c$", CRLF, "abc\r\n", 3, 1},
-      {"c$", LF, "abc\r\n", 0, 0},
-      {"c$", LF, "abc\n", 3, 1},
-      {"c$", CRLF, "abc\nd", 0, 0},
-      {"c$", CRLF, "abc", 3, 1},
-      {"$", CRLF, "abc", 4, 0},
-      {"$", CRLF, "ab\rc\r", 3, 0},
-      {"$", LF, "ab\rc", 5, 0},
-      {"$", CRLF, "", 1, 0},
-      {"a$b", CRLF, "a$b", 1, 3},
-      {"$*", CRLF, "$$x", 1, 2},
-      {"a*$", CRLF, "baa", 2, 2},
-      {"a*$", CRLF, "b", 2, 0},
-      {"^a*", CRLF, "ba", 1, 0},
+      {"^abc", CRLF, "abc", 1, 3},    {"^abc", CRLF, "x\nabc", 3, 3}, {"^abc", CRLF, "x\rabc", 0, 0},
+      {"^a|^b", CRLF, "x\nb", 3, 1},  {"^a|^b", CRLF, "xb", 0, 0},    {"(^a)b", CRLF, "cab", 0, 0},
+      {"(^a)b", CRLF, "c\nab", 3, 2}, {"a^b", CRLF, "xa^b", 2, 3},  // not at the start: the literal '^'
+      {"x*^", CRLF, "xx^", 1, 3},     {"^*", CRLF, "^^a", 1, 2},      {"()^a", CRLF, "^a", 1, 2},
+      {"^", CRLF, "abc", 1, 0},       {"^$", CRLF, "abc", 0, 0},      {"^$", CRLF, "a\n", 3, 0},
+      {"c$", CRLF, "abc\r\n", 3, 1},  {"c$", LF, "abc\r\n", 0, 0},    {"c$", LF, "abc\n", 3, 1},
+      {"c$", CRLF, "abc\nd", 0, 0},   {"c$", CRLF, "abc", 3, 1},      {"$", CRLF, "abc", 4, 0},
+      {"$", CRLF, "ab\rc\r", 3, 0},   {"$", LF, "ab\rc", 5, 0},       {"$", CRLF, "", 1, 0},
+      {"a$b", CRLF, "a$b", 1, 3},     {"$*", CRLF, "$$x", 1, 2},      {"a*$", CRLF, "baa", 2, 2},
+      {"a*$", CRLF, "b", 2, 0},       {"^a*", CRLF, "ba", 1, 0},
   });
 }
 
 TEST(TMatchCORE, DoubleByteCharactersAreWhole) {
-  const std::string a = Sj("ア");  // 0x83 0x41: trail byte 'A'
+  const std::string a = Sj("ア");   // 0x83 0x41: trail byte 'A'
   const std::string so = Sj("ソ");  // 0x83 0x5C: trail byte '\'
   ExpectRows({
       {"A", CRLF, a, 0, 0},

@@ -16,12 +16,12 @@ TEST(TextCodecTest, DecodesJapaneseAndAscii) {
 TEST(TextCodecTest, InvalidBytesAndNulRoundTripThroughEscapes) {
   const std::string cases[] = {
       std::string("a\0b", 3),
-      "\x81",              // lead byte at the very end
-      "\x81\x20xyz",       // lead byte with a bad trail byte
+      "\x81",         // lead byte at the very end
+      "\x81\x20xyz",  // lead byte with a bad trail byte
       "\x80\xa0\xfd\xfe\xff",
       "\xe0",
       "\x88\x9f\x81",
-      "\xf0\x40",          // user-defined area
+      "\xf0\x40",  // user-defined area
   };
   for (const std::string& bytes : cases) {
     QString text = DecodeSjis(bytes);

@@ -4,10 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QToolButton>
 
 #include "Application.h"
@@ -101,7 +101,8 @@ TEST_F(Unit1CaptureTest, DatagramErrorDialogDoesNotStopCapture) {
   ExpectCaptureOff();
   // The error stays in the status bar after End log.
   EXPECT_TRUE(form_->CaptureStatusLabel()->isVisible());
-  EXPECT_TRUE(form_->CaptureStatusLabel()->text().contains(QStringLiteral("エラー 1"))) << form_->CaptureStatusLabel()->text().toStdString();
+  EXPECT_TRUE(form_->CaptureStatusLabel()->text().contains(QStringLiteral("エラー 1")))
+      << form_->CaptureStatusLabel()->text().toStdString();
   dialog->buttons()[0]->click();
   Pump(20);
   EXPECT_EQ(form_->DatagramErrorDialog(), nullptr);
@@ -170,9 +171,10 @@ TEST_F(Unit1CaptureTest, FailedStartGoesToTheErrorReportAndBeginLogStaysOn) {
   ASSERT_EQ(Asked().size(), 1u);
   // The networking layer's text, then the advice line with the port, closed by the report's full stop.
   const std::string& text = Asked()[0].text;
-  EXPECT_EQ(text.rfind("Could not bind socket. Address and port are already in use.\nポート " + std::to_string(port_) + " ",
-                       0),
-            0u)
+  EXPECT_EQ(
+      text.rfind("Could not bind socket. Address and port are already in use.\nポート " + std::to_string(port_) + " ",
+                 0),
+      0u)
       << text;
   EXPECT_EQ(text.substr(text.size() - 1), ".");
   EXPECT_EQ(Asked()[0].title, "Quenza");
@@ -190,7 +192,8 @@ TEST_F(Unit1CaptureTest, PortOutsideRangeGetsTheReportsFullStop) {
   Answer({TModalResult::mrOk});
   form_->BeginLog1Click();
   ASSERT_EQ(Asked().size(), 1u);
-  EXPECT_EQ(Asked()[0].text, ErrorReportText("ポート番号 70000 は使用できません。1 から 65535 の範囲で指定してください。"));
+  EXPECT_EQ(Asked()[0].text,
+            ErrorReportText("ポート番号 70000 は使用できません。1 から 65535 の範囲で指定してください。"));
   ExpectCaptureOff();
 }
 

@@ -110,7 +110,12 @@ struct DiscardRow {
 std::vector<DiscardRow> DiscardRows() {
   return {
       {"unmodified text", [](TLogView& v) { v.SetText("kept\r\n"); }, false},
-      {"modified text", [](TLogView& v) { v.SetText("x"); v.SetModified(true); }, true},
+      {"modified text",
+       [](TLogView& v) {
+         v.SetText("x");
+         v.SetModified(true);
+       },
+       true},
       {"edited and emptied again",
        [](TLogView& v) {
          v.setFocus();
@@ -119,7 +124,12 @@ std::vector<DiscardRow> DiscardRows() {
          v.DoClearSelection();
        },
        false},
-      {"only line breaks", [](TLogView& v) { v.SetText("\r\n\r\n"); v.SetModified(true); }, true},
+      {"only line breaks",
+       [](TLogView& v) {
+         v.SetText("\r\n\r\n");
+         v.SetModified(true);
+       },
+       true},
       {"filled only by capture", [](TLogView& v) { v.AppendLine("<13>captured"); }, true},
   };
 }
@@ -433,7 +443,7 @@ TEST_F(Unit1FileCommandsTest, SettingsDialogOkWritesWhatWasChosen) {
             "[SYSLOG]\r\nPort=10514\r\nCharcode=1\r\nEnableDate=1\r\nEnableIP=0\r\n"
             "EnablePriority=1\r\nDateFormat=yy/m/d h:m:s\r\nDetectUTF8=1\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
-  EXPECT_TRUE(form_->findChildren<TForm2*>().isEmpty());  // released after use
+  EXPECT_TRUE(form_->findChildren<TForm2*>().isEmpty());                    // released after use
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(SettingsPath())));  // nothing on disk yet
 }
 

@@ -181,8 +181,8 @@ TEST_F(Unit1Test, MenusToolBarAndPopupMatchTheDesign) {
   EXPECT_FALSE(form->WordWrap1->isChecked());
 
   QStringList hints;
-  for (QToolButton* b : {form->tbNew1, form->tbOpen1, form->tbSave1, form->tbBeginLog1, form->tbEndLog1,
-                         form->tbUndo1, form->tbCut1, form->tbCopy1, form->tbPaste1}) {
+  for (QToolButton* b : {form->tbNew1, form->tbOpen1, form->tbSave1, form->tbBeginLog1, form->tbEndLog1, form->tbUndo1,
+                         form->tbCut1, form->tbCopy1, form->tbPaste1}) {
     hints << b->toolTip();
     EXPECT_FALSE(b->icon().isNull());
     EXPECT_FALSE(b->icon().pixmap(16, 16).isNull());

@@ -174,7 +174,7 @@ TEST_F(Unit1ViewCommandsTest, FilterBarAndItsStatusSection) {
   QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
   ASSERT_TRUE(form->FilterBar1->isVisible());
   EXPECT_TRUE(form->FilterBar1->HostEdit->isEnabled());  // the default options show the address
-  form->FilterBar1->SeverityBox->setCurrentIndex(4);      // ERROR
+  form->FilterBar1->SeverityBox->setCurrentIndex(4);     // ERROR
   EXPECT_EQ(form->FilterBar1->SeverityBox->currentText(), QStringLiteral("ERROR"));
   QTest::keyClick(form->FilterBar1->TextEdit, Qt::Key_Return);
   WaitIdle(*form);

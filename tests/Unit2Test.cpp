@@ -2,8 +2,8 @@
 // typing and clamping, the radio group's index rules, the preview, and what
 // OK writes. Runs on the offscreen platform with stores in a temporary folder.
 #include <QApplication>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,7 +103,8 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
 
 TEST_F(Unit2Test, SecondTabEditsLogFilesAndTheViewsLimit) {
   // A folder name in Shift_JIS, as every settings value.
-  TSettingsStore store = StoreWith("[LOGFILE]\r\nEnable=1\r\nFolder=/var/log/\x83\x8d\x83\x4f\r\n[VIEW]\r\nMaxLines=500000\r\n");
+  TSettingsStore store =
+      StoreWith("[LOGFILE]\r\nEnable=1\r\nFolder=/var/log/\x83\x8d\x83\x4f\r\n[VIEW]\r\nMaxLines=500000\r\n");
   TForm2 form;
   form.ReadSettings(store);
   EXPECT_TRUE(form.CheckBox5->isChecked());
@@ -174,8 +175,10 @@ TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {
   // Shift_JIS "年" (0x94 0x4E) and a byte that is no Shift_JIS at all (0xA0
   // as a trail position after 0x81 is invalid) must both survive the round trip.
   const std::string format = "yyyy\x94\x4E\"\x81\x20\"mm";
-  TSettingsStore store = StoreWith("[SYSLOG]\r\nPort=8514\r\nCharcode=1\r\nEnableDate=0\r\nEnableIP=-1\r\n"
-                                   "EnablePriority=0\r\nDateFormat=" + format + "\r\n");
+  TSettingsStore store = StoreWith(
+      "[SYSLOG]\r\nPort=8514\r\nCharcode=1\r\nEnableDate=0\r\nEnableIP=-1\r\n"
+      "EnablePriority=0\r\nDateFormat=" +
+      format + "\r\n");
   TForm2 form;
   form.ReadSettings(store);
   EXPECT_EQ(form.SpinEdit1->Value(), 8514);
@@ -238,7 +241,7 @@ TEST_F(Unit2Test, PortBoxCorrectsItsTextWhenLeft) {
     const char* shown_after;
   };
   const std::vector<Row> rows = {
-      {"70000", "65535"}, {"", "1"}, {"0", "1"}, {"-5", "1"}, {"+80", "80"},
+      {"70000", "65535"}, {"", "1"},  {"0", "1"},      {"-5", "1"},        {"+80", "80"},
       {"1.5", "1"},       {"-", "1"}, {"00080", "80"}, {"65535", "65535"},
   };
   TForm2 form;
@@ -274,7 +277,10 @@ TEST_F(Unit2Test, ArrowsStepByOneWithinTheRange) {
     int result;
   };
   const std::vector<Row> rows = {
-      {514, Qt::Key_Up, 515}, {514, Qt::Key_Down, 513}, {65535, Qt::Key_Up, 65535}, {1, Qt::Key_Down, 1},
+      {514, Qt::Key_Up, 515},
+      {514, Qt::Key_Down, 513},
+      {65535, Qt::Key_Up, 65535},
+      {1, Qt::Key_Down, 1},
   };
   TForm2 form;
   ShowActive(form);
@@ -330,7 +336,9 @@ TEST_F(Unit2Test, AccessKeysMoveTheFocus) {
   TForm2 form;
   ShowActive(form);
   const std::vector<std::pair<Qt::Key, QWidget*>> rows = {
-      {Qt::Key_D, form.ComboBox1}, {Qt::Key_S, form.SpinEdit1}, {Qt::Key_C, form.RadioGroup1->Button(0)},
+      {Qt::Key_D, form.ComboBox1},
+      {Qt::Key_S, form.SpinEdit1},
+      {Qt::Key_C, form.RadioGroup1->Button(0)},
   };
   for (const auto& [key, target] : rows) {
     SCOPED_TRACE(key);
@@ -348,8 +356,14 @@ TEST_F(Unit2Test, TabVisitsTheControlsInOrder) {
   TForm2 form;
   ShowActive(form);
   form.SpinEdit1->setFocus();
-  const std::vector<QWidget*> order = {form.RadioGroup1->Button(0), form.CheckBox1, form.CheckBox2, form.CheckBox3,
-                                       form.ComboBox1,              form.Button1,   form.Button2,   form.SpinEdit1};
+  const std::vector<QWidget*> order = {form.RadioGroup1->Button(0),
+                                       form.CheckBox1,
+                                       form.CheckBox2,
+                                       form.CheckBox3,
+                                       form.ComboBox1,
+                                       form.Button1,
+                                       form.Button2,
+                                       form.SpinEdit1};
   for (QWidget* expected : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), expected) << expected->metaObject()->className();
@@ -384,16 +398,22 @@ TEST_F(Unit2Test, PreviewFollowsTheFormat) {
 TEST_F(Unit2Test, EveryCaptionFitsItsControl) {
   TForm2 form;
   ShowActive(form);
-  const std::vector<QWidget*> on_tab = {form.Label1,    form.SpinEdit1, form.RadioGroup1, form.CheckBox1, form.CheckBox2,
-                                        form.CheckBox3, form.Label2,    form.ComboBox1,   form.Label3};
+  const std::vector<QWidget*> on_tab = {form.Label1,    form.SpinEdit1, form.RadioGroup1,
+                                        form.CheckBox1, form.CheckBox2, form.CheckBox3,
+                                        form.Label2,    form.ComboBox1, form.Label3};
   for (QWidget* control : on_tab) {
     SCOPED_TRACE(control->metaObject()->className());
     EXPECT_TRUE(form.TabSheet1->rect().contains(control->geometry()));
   }
   // Labels and boxes ask for what their caption needs; push buttons ask for a
   // style minimum beyond it, so theirs is measured from the text.
-  const std::vector<QWidget*> captioned = {form.Label1, form.Label2, form.CheckBox1, form.CheckBox2, form.CheckBox3,
-                                           form.RadioGroup1->Button(0), form.RadioGroup1->Button(1),
+  const std::vector<QWidget*> captioned = {form.Label1,
+                                           form.Label2,
+                                           form.CheckBox1,
+                                           form.CheckBox2,
+                                           form.CheckBox3,
+                                           form.RadioGroup1->Button(0),
+                                           form.RadioGroup1->Button(1),
                                            form.RadioGroup1->Button(2)};
   for (QWidget* control : captioned) {
     SCOPED_TRACE(control->metaObject()->className());

@@ -36,9 +36,7 @@ class Unit3Test : public testing::Test {
     // A fixed date text keeps the lines comparable.
     Ini().WriteText("SYSLOG", "DateFormat", "\"D\"");
   }
-  void TearDown() override {
-    module_.reset();
-  }
+  void TearDown() override { module_.reset(); }
   TSettingsStore& Ini() { return *host_.store; }
 
   void Send(const std::string& bytes) { sender_.SendTo(port_, bytes); }
@@ -93,7 +91,8 @@ TEST_F(Unit3Test, DefaultDateFormatAndEmptyFormatDiffer) {
   Ini().WriteText("SYSLOG", "DateFormat", "");
   // An empty format is the formatter's "c": short date and long time.
   const std::string empty_format = Receive("<13>x");
-  EXPECT_TRUE(std::regex_match(empty_format, std::regex(R"(\d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M 127\.0\.0\.1 \[USER/NOTICE\] x)")))
+  EXPECT_TRUE(std::regex_match(
+      empty_format, std::regex(R"(\d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M 127\.0\.0\.1 \[USER/NOTICE\] x)")))
       << empty_format;
   host_.store = std::make_unique<TSettingsStore>("");  // no DateFormat key at all
   const std::string missing = Receive("<13>x");
@@ -123,7 +122,7 @@ TEST_F(Unit3Test, FacilityAndSeverityCorners) {
       {"<><1a><13>m", "<><1a>[USER/NOTICE] m"},
       {"host: <13>msg", "host: [USER/NOTICE] msg"},
       {"<13>a <14>b", "[USER/NOTICE] a <14>b"},
-      {"<192>m", "<192>m"},             // no facility has a name: left as it came
+      {"<192>m", "<192>m"},                // no facility has a name: left as it came
       {"no tag at all", "no tag at all"},  // no label invented
       {"<13>   ", "[USER/NOTICE]"},
       {"\t \x01 ", ""},
@@ -200,7 +199,8 @@ TEST_F(Unit3Test, Utf8DatagramsAreDetected) {
   EXPECT_EQ(Receive("<13>\xc6\xfc\xcb\xdc\xb8\xec"), "[USER/NOTICE] " + sjis);
   // Characters code page 932 lacks are written out and counted.
   const size_t before = module_->UnmappableCharacters();
-  EXPECT_EQ(Receive(reinterpret_cast<const char*>(u8"<13>日本 😀 é")), "[USER/NOTICE] \x93\xfa\x96\x7b <U+1F600> <U+00E9>");
+  EXPECT_EQ(Receive(reinterpret_cast<const char*>(u8"<13>日本 😀 é")),
+            "[USER/NOTICE] \x93\xfa\x96\x7b <U+1F600> <U+00E9>");
   EXPECT_EQ(module_->UnmappableCharacters(), before + 2);
   // Off: the bytes pass as they came, as before detection existed.
   Ini().WriteFlag("SYSLOG", "DetectUTF8", false);
@@ -241,7 +241,7 @@ TEST_F(Unit3Test, CommandsFollowStartAndStop) {
   EXPECT_EQ(DataModule3, nullptr);
   EXPECT_EQ(host_.commandsActive, false);
   EXPECT_TRUE(Lines().empty());  // start and stop leave the view alone
-  StartCapture();  // and again
+  StartCapture();                // and again
   EXPECT_EQ(Receive("<13>x"), "D 127.0.0.1 [USER/NOTICE] x");
 }
 
@@ -360,10 +360,10 @@ TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {
   blocker.reset();
   // The networking layer's text, then one line of advice naming the port.
   ASSERT_EQ(host_.reports.size(), 1u);
-  EXPECT_EQ(host_.reports[0].rfind("Could not bind socket. Address and port are already in use.\nポート " +
-                                       std::to_string(port_) + " ",
-                                   0),
-            0u)
+  EXPECT_EQ(
+      host_.reports[0].rfind(
+          "Could not bind socket. Address and port are already in use.\nポート " + std::to_string(port_) + " ", 0),
+      0u)
       << host_.reports[0];
   EXPECT_EQ(std::count(host_.reports[0].begin(), host_.reports[0].end(), '\n'), 1);
   EXPECT_FALSE(host_.commandsActive.has_value());
@@ -379,7 +379,7 @@ TEST_F(Unit3Test, PortOutsideRangeIsRefused) {
     host_.reports.clear();
     module_ = std::make_unique<TDataModule3>(host_);
     EXPECT_EQ(host_.reports, std::vector<std::string>{"ポート番号 " + std::to_string(port) +
-                                                       " は使用できません。1 から 65535 の範囲で指定してください。"});
+                                                      " は使用できません。1 から 65535 の範囲で指定してください。"});
     EXPECT_FALSE(module_->NetUDPServer1->Active());
     module_.reset();
   }

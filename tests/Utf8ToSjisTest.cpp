@@ -156,8 +156,15 @@ TEST(IsUtf8Text, Rules) {
       {"byte FF", Utf8(0x3042) + "\xFF", false},
       {"lone continuation byte", Utf8(0x3042) + "\x80", false},
       {"truncated E3 81 at the end", Utf8(0x3042) + "\xE3\x81", false},
-      {"truncated E3 81 before ASCII", "\xE3\x81" "a" + Utf8(0x3042), false},
-      {"continuation missing in four bytes", "\xF0\x9F\x98" "a"s, false},
+      {"truncated E3 81 before ASCII",
+       "\xE3\x81"
+       "a" +
+           Utf8(0x3042),
+       false},
+      {"continuation missing in four bytes",
+       "\xF0\x9F\x98"
+       "a"s,
+       false},
       {"Shift_JIS kana", "\x82\xA0\x82\xA2"s, false},
       {"EUC-JP kana", "\xA4\xA2\xA4\xA4"s, false},
       {"ISO-2022-JP", "\x1B$B\x24\x22\x1B(B"s, false},
@@ -239,7 +246,7 @@ TEST(Utf8ToSjis, AgreesWithSystemConverterOnEveryCodePoint) {
     (marker ? marked : mapped)++;
   }
   EXPECT_EQ(failures, 0);
-  EXPECT_GT(mapped, 9000);   // ASCII, kana, kanji, symbols, NEC and IBM extensions, user area
+  EXPECT_GT(mapped, 9000);  // ASCII, kana, kanji, symbols, NEC and IBM extensions, user area
   EXPECT_GT(marked, 1000000);
 }
 
@@ -300,8 +307,7 @@ TEST(Utf8ToSjis, MarkersAndByteOrderMarks) {
       {"byte-order mark before an RFC 5424 message",
        "<165>1 2003-10-11T22:14:15.003Z host app - ID47 - " + kBom + Utf8(0x65E5) + Utf8(0x672C),
        "<165>1 2003-10-11T22:14:15.003Z host app - ID47 - " + nihon},
-      {"byte-order marks anywhere", kBom + kBom + "a" + kBom + Utf8(0x65E5) + kBom + Utf8(0x672C) + kBom,
-       "a" + nihon},
+      {"byte-order marks anywhere", kBom + kBom + "a" + kBom + Utf8(0x65E5) + kBom + Utf8(0x672C) + kBom, "a" + nihon},
       {"byte-order mark alone", kBom, ""s},
       // Ill-formed bytes, one marker each; what follows them is read afresh.
       {"overlong C0 AF", "\xC0\xAF"s, "<0xC0><0xAF>", 0, 2},
@@ -456,8 +462,7 @@ TEST(JapaneseSentences, LegacyEncodingsAreNotTakenForUtf8) {
       eucShortDetected += Detect(s.euc);
     }
   }
-  std::printf("EUC-JP sentences of 1 to 4 Japanese characters taken for UTF-8: %d of %d\n", eucShortDetected,
-              eucShort);
+  std::printf("EUC-JP sentences of 1 to 4 Japanese characters taken for UTF-8: %d of %d\n", eucShortDetected, eucShort);
 }
 
 // A large sample built from the generated character pool, with runs of one
@@ -532,8 +537,7 @@ TEST(JapaneseSentences, FalseUtf8RateByLength) {
   PoolSample sample;
   std::mt19937 lengths(7);
   std::string sjis, euc;
-  std::printf("Japanese characters | EUC-JP taken for UTF-8 | Shift_JIS taken for UTF-8 (of %d texts each)\n",
-              kTexts);
+  std::printf("Japanese characters | EUC-JP taken for UTF-8 | Shift_JIS taken for UTF-8 (of %d texts each)\n", kTexts);
   for (const auto& b : buckets) {
     int eucHits = 0, sjisHits = 0;
     for (int i = 0; i < kTexts; ++i) {

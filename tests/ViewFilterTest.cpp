@@ -168,7 +168,8 @@ TEST_F(ViewFilterTest, CountsStayRightAfterDeletionsAndANewText) {
 
 TEST_F(ViewFilterTest, ClearingKeepsTheCaretsLineOnTheScreen) {
   std::string text;
-  for (int i = 0; i < 3000; ++i) text += std::string(i % 10 == 0 ? "[USER/ERROR]" : "[USER/INFO]") + " line " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 3000; ++i)
+    text += std::string(i % 10 == 0 ? "[USER/ERROR]" : "[USER/INFO]") + " line " + std::to_string(i) + "\r\n";
   view_.SetText(text);
   view_.SetFollow(false);
   Apply(Severity(3));

@@ -153,7 +153,8 @@ TEST_F(ViewFindTest, FoundMatchPausesFollowingAndHiddenLinesArePassedOver) {
 
 TEST_F(ViewFindTest, LongSearchRunsInSlicesAndCanBeStopped) {
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += "abcdefghij abcdefghij abcdefghij abcdefghij abcdefghij " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 20000; ++i)
+    text += "abcdefghij abcdefghij abcdefghij abcdefghij abcdefghij " + std::to_string(i) + "\r\n";
   view_.SetText(text);
   // Every start position runs to the end of its line before failing.
   finder_->Start(".*q.*z", {false, true, false}, false);

@@ -108,7 +108,8 @@ TEST(JisToSjis, ModesAndEscapes) {
       {"one character", toDouble + "\x24\x22" + toSingle, "\x82\xA0"s},
       {"old JIS escape selects double-byte", esc + "$@" + "\x30\x21", "\x88\x9F"s},
       {"ESC ( J and ESC ( I select single-byte", toDouble + "\x24\x22" + esc + "(Ja" + toDouble + esc + "(I1",
-       "\x82\xA0" "a1"s},
+       "\x82\xA0"
+       "a1"s},
       {"starts in single-byte mode", "\x24\x22"s, "\x24\x22"s},
       {"single-byte mode passes SO, SI, NUL and 8-bit bytes", "\x0E\x0F\0\x80\xFE"s, "\x0E\x0F\0\x80\xFE"s},
       {"other intermediate keeps the mode and is consumed", "a" + esc + ")Bb", "ab"s},

@@ -51,14 +51,14 @@ TEST(CharEquivalenceDic, HasAllRowsInOrder) {
 
 TEST(CharEquivalenceDic, QuotedAndEmptyMembersAsListed) {
   const TREDictionary& dic = CharEquivalenceDic();
-  EXPECT_EQ(dic[36], (Members{"\x81\x40", " "}));             // row 37
-  EXPECT_EQ(dic[38], (Members{"\"", "\x81\x68"}));            // row 39
+  EXPECT_EQ(dic[36], (Members{"\x81\x40", " "}));                     // row 37
+  EXPECT_EQ(dic[38], (Members{"\"", "\x81\x68"}));                    // row 39
   EXPECT_EQ(dic[48], (Members{"\x81\x5B", "\x81\x60", "\xB0", ""}));  // row 49
   EXPECT_EQ(dic[49], (Members{"-", "\x81\x5B", "\x81\x7C", "\x81\x60", "\xB0"}));
-  EXPECT_EQ(dic[60], (Members{"\\", "\x81\x8F"}));            // row 61
-  EXPECT_EQ(dic[67], (Members{"~", "\x81\x50"}));             // row 68
+  EXPECT_EQ(dic[60], (Members{"\\", "\x81\x8F"}));                     // row 61
+  EXPECT_EQ(dic[67], (Members{"~", "\x81\x50"}));                      // row 68
   EXPECT_EQ(dic[68], (Members{",", "\xA4", "\x81\x41", "\x81\x43"}));  // row 69
-  EXPECT_EQ(dic[43], (Members{"'", "\x81\x66"}));             // row 44
+  EXPECT_EQ(dic[43], (Members{"'", "\x81\x66"}));                      // row 44
 }
 
 }  // namespace

@@ -22,7 +22,9 @@ std::vector<std::uint16_t> Codes(std::string_view text) {
 // --- decoding --------------------------------------------------------------
 
 TEST(sjRegExpChars, ReadsSingleAndDoubleByteCharacters) {
-  const std::string text = "a" + Sj("ア") + "\xB1" "z";  // ア is 0x83 0x41, ｱ is 0xB1
+  const std::string text = "a" + Sj("ア") +
+                           "\xB1"
+                           "z";  // ア is 0x83 0x41, ｱ is 0xB1
   EXPECT_EQ(Codes(text), (std::vector<std::uint16_t>{'a', 0x8341, 0xB1, 'z'}));
 }
 
@@ -90,11 +92,10 @@ struct EscapeRow {
 
 TEST(sjRegExpChars, EscapeForms) {
   const EscapeRow rows[] = {
-      {"b", 8, 2},         {"r", 13, 2},          {"n", 10, 2},         {"t", 9, 2},
-      {"x41", 0x41, 4},    {"x4aZ", 0x4A, 4},     {"xFfFf", 0xFFFF, 6}, {"x12345", 0x1234, 6},
-      {"101", 0x41, 4},    {"0", 0, 2},           {"177777", 0xFFFF, 7},
-      {"18", 1, 2},        {".", '.', 2},         {"\\", '\\', 2},      {"-", '-', 2},
-      {"q", 'q', 2},
+      {"b", 8, 2},      {"r", 13, 2},      {"n", 10, 2},          {"t", 9, 2},
+      {"x41", 0x41, 4}, {"x4aZ", 0x4A, 4}, {"xFfFf", 0xFFFF, 6},  {"x12345", 0x1234, 6},
+      {"101", 0x41, 4}, {"0", 0, 2},       {"177777", 0xFFFF, 7}, {"18", 1, 2},
+      {".", '.', 2},    {"\\", '\\', 2},   {"-", '-', 2},         {"q", 'q', 2},
   };
   for (const EscapeRow& row : rows) {
     std::size_t pos = 1;

@@ -32,10 +32,10 @@ TEST(TRE_NFA, AnchorsOnlyLeavingStartOrEnteringFinal) {
     bool head, tail;
   };
   const Row rows[] = {
-      {"^a|^b", true, false}, {"(^a)b", true, false}, {"^", true, false},   {"^|a", true, false},
-      {"^?a", true, false},   {"a^b", false, false},  {"()^a", false, false}, {"x*^", false, false},
-      {"^*", false, false},   {"(^a)*", false, false}, {"c$", false, true},  {"(a|b$)", false, true},
-      {"a$b", false, false},  {"$*", false, false},   {"(a$)*", false, false}, {"^$", true, true},
+      {"^a|^b", true, false}, {"(^a)b", true, false},  {"^", true, false},      {"^|a", true, false},
+      {"^?a", true, false},   {"a^b", false, false},   {"()^a", false, false},  {"x*^", false, false},
+      {"^*", false, false},   {"(^a)*", false, false}, {"c$", false, true},     {"(a|b$)", false, true},
+      {"a$b", false, false},  {"$*", false, false},    {"(a$)*", false, false}, {"^$", true, true},
       {"^a$|b", true, true},  {"a", false, false},
   };
   for (const Row& row : rows) {
@@ -66,8 +66,8 @@ TEST(TRE_NFA, NestedPlusDoesNotDoubleThePatternPerLevel) {
 }
 
 TEST(TRE_DFA, TransitionsSortedDisjointAndDeterministic) {
-  for (const char* pattern : {"[a-z]|[c-f]x", "(a|b)*abb", ".[^b]", "x([X-a]z|^y)", "[\\x00-\\xFFFF]+",
-                              "(a|ab)(c|bcd)", "a+b+|c?"}) {
+  for (const char* pattern :
+       {"[a-z]|[c-f]x", "(a|b)*abb", ".[^b]", "x([X-a]z|^y)", "[\\x00-\\xFFFF]+", "(a|ab)(c|bcd)", "a+b+|c?"}) {
     const Compiled c(pattern);
     // Every reachable state, built as the walk reaches it.
     for (int s = 0; s < c.dfa->StateCountForTesting(); ++s) {
@@ -122,7 +122,10 @@ TEST(TRE_DFA, StatesAreBuiltOnlyAsTheyAreReached) {
 // after each step the states must agree on being final and on moving on the
 // line-tail code, however often the small cache is dropped.
 TEST(TRE_DFA, DroppingTheCacheChangesNoStep) {
-  const std::string text = "abaabbbaaabab\x83\x61" "aa" + std::string(40, 'b') + "ab" + std::string(30, 'x') + "a";
+  const std::string text =
+      "abaabbbaaabab\x83\x61"
+      "aa" +
+      std::string(40, 'b') + "ab" + std::string(30, 'x') + "a";
   for (const char* pattern : {".*a..........", ".*a(a|b|.)...$", ".*\x83\x61.....", "x*"}) {
     const Compiled big(pattern);
     const Compiled small(pattern);
@@ -132,7 +135,8 @@ TEST(TRE_DFA, DroppingTheCacheChangesNoStep) {
     for (std::size_t k = 0; k < text.size() && b != TRE_DFA::kNone; ++k) {
       const auto byte = static_cast<unsigned char>(text[k]);
       std::uint16_t code = byte;
-      if (byte == 0x83 && k + 1 < text.size()) code = static_cast<std::uint16_t>(byte << 8 | static_cast<unsigned char>(text[++k]));
+      if (byte == 0x83 && k + 1 < text.size())
+        code = static_cast<std::uint16_t>(byte << 8 | static_cast<unsigned char>(text[++k]));
       b = big.dfa->NextState(b, code);
       s = small.dfa->NextState(s, code);
       ASSERT_EQ(b == TRE_DFA::kNone, s == TRE_DFA::kNone) << pattern << " at " << k;

@@ -35,10 +35,10 @@ enum class Kind { Char, Dot, Bracket, Group, Union, Concat, Star, Plus, Quest, H
 
 struct Node {
   Kind kind;
-  std::uint16_t code = 0;                                 // Char
-  bool negated = false;                                   // Bracket
+  std::uint16_t code = 0;                                      // Char
+  bool negated = false;                                        // Bracket
   std::vector<std::pair<std::uint16_t, std::uint16_t>> items;  // Bracket
-  std::vector<NodePtr> kids;  // Group 1, Union terms, Concat factors, postfix 1
+  std::vector<NodePtr> kids;                                   // Group 1, Union terms, Concat factors, postfix 1
 };
 
 NodePtr Make(Kind kind) {
@@ -49,20 +49,28 @@ NodePtr Make(Kind kind) {
 
 std::string CharText(std::uint16_t code) {
   switch (code) {
-    case '\r': return "\\r";
-    case '\n': return "\\n";
-    case kWide: return kWideText;
-    default: return std::string(1, static_cast<char>(code));
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case kWide:
+      return kWideText;
+    default:
+      return std::string(1, static_cast<char>(code));
   }
 }
 
 std::string Print(const Node& n) {
   std::string s;
   switch (n.kind) {
-    case Kind::Char: return CharText(n.code);
-    case Kind::Dot: return ".";
-    case Kind::Head: return "^";
-    case Kind::Tail: return "$";
+    case Kind::Char:
+      return CharText(n.code);
+    case Kind::Dot:
+      return ".";
+    case Kind::Head:
+      return "^";
+    case Kind::Tail:
+      return "$";
     case Kind::Bracket:
       s = n.negated ? "[^" : "[";
       for (const auto& [low, high] : n.items) {
@@ -70,16 +78,20 @@ std::string Print(const Node& n) {
         if (high != low) s += "-" + CharText(high);
       }
       return s + "]";
-    case Kind::Group: return "(" + Print(*n.kids[0]) + ")";
+    case Kind::Group:
+      return "(" + Print(*n.kids[0]) + ")";
     case Kind::Union:
       for (std::size_t k = 0; k < n.kids.size(); ++k) s += (k ? "|" : "") + Print(*n.kids[k]);
       return s;
     case Kind::Concat:
       for (const NodePtr& kid : n.kids) s += Print(*kid);
       return s;
-    case Kind::Star: return Print(*n.kids[0]) + "*";
-    case Kind::Plus: return Print(*n.kids[0]) + "+";
-    case Kind::Quest: return Print(*n.kids[0]) + "?";
+    case Kind::Star:
+      return Print(*n.kids[0]) + "*";
+    case Kind::Plus:
+      return Print(*n.kids[0]) + "+";
+    case Kind::Quest:
+      return Print(*n.kids[0]) + "?";
   }
   return s;
 }
@@ -132,10 +144,23 @@ class Generator {
   NodePtr Factor(int depth) {
     NodePtr p = Primary(depth);
     switch (Pick(6)) {
-      case 0: { NodePtr s = Make(Kind::Star); s->kids.push_back(std::move(p)); return s; }
-      case 1: { NodePtr s = Make(Kind::Plus); s->kids.push_back(std::move(p)); return s; }
-      case 2: { NodePtr s = Make(Kind::Quest); s->kids.push_back(std::move(p)); return s; }
-      default: return p;
+      case 0: {
+        NodePtr s = Make(Kind::Star);
+        s->kids.push_back(std::move(p));
+        return s;
+      }
+      case 1: {
+        NodePtr s = Make(Kind::Plus);
+        s->kids.push_back(std::move(p));
+        return s;
+      }
+      case 2: {
+        NodePtr s = Make(Kind::Quest);
+        s->kids.push_back(std::move(p));
+        return s;
+      }
+      default:
+        return p;
     }
   }
 
@@ -299,9 +324,12 @@ enum class Engine { AsItComes, TinyCache, NFASimulation };  // see the top
 
 const char* EngineName(Engine engine) {
   switch (engine) {
-    case Engine::AsItComes: return "as it comes";
-    case Engine::TinyCache: return "DFA only, tiny cache";
-    case Engine::NFASimulation: return "NFA simulation";
+    case Engine::AsItComes:
+      return "as it comes";
+    case Engine::TinyCache:
+      return "DFA only, tiny cache";
+    case Engine::NFASimulation:
+      return "NFA simulation";
   }
   return "";
 }
@@ -369,7 +397,11 @@ TEST(sjRegExpDifferential, DFASearchMatchesTheBacktrackingReference) {
 // the reference can follow; with and without anchors around it.
 TEST(sjRegExpDifferential, FormerBugsDotStarAThenDots) {
   std::mt19937 rng(18);
-  std::vector<std::string> texts = {"", "a", "ab", std::string(41, 'a'), std::string(60, 'b'),
+  std::vector<std::string> texts = {"",
+                                    "a",
+                                    "ab",
+                                    std::string(41, 'a'),
+                                    std::string(60, 'b'),
                                     "b" + std::string(40, 'x') + "a" + std::string(21, 'y')};
   const std::string alphabet[] = {"a", "b", "a", "\n", "\r", kWideText};
   for (int n = 0; n < 24; ++n) {

@@ -54,8 +54,7 @@ std::vector<Range> CodeSet(const TRENode* node) {
 
 void ExpectDisjoint(const TREParseTree& tree, const std::string& pattern) {
   const std::vector<Range> ranges = LeafRanges(tree);
-  for (std::size_t k = 1; k < ranges.size(); ++k)
-    EXPECT_GT(ranges[k].first, ranges[k - 1].second) << pattern;
+  for (std::size_t k = 1; k < ranges.size(); ++k) EXPECT_GT(ranges[k].first, ranges[k - 1].second) << pattern;
 }
 
 struct Parsed {
@@ -69,9 +68,8 @@ const std::vector<Range> kAny = {{0x01, 0x09}, {0x0B, 0x0C}, {0x0E, 0xFCFC}};
 // --- the grammar ---------------------------------------------------------------
 
 TEST(TREParser, AcceptedForms) {
-  const char* accepted[] = {"",       "()",    "a|",     "|a",    "a||b",   "(a|b)*c", "[a-]",
-                            "[-a]",   "\\.",   "a.b",    "^a$",   "a^b",    "x*^",     "^*",
-                            "[\\]]",  "a+b?",  "((a))",  "[^a]*", "\\xFFFF", "(|)",    "$$"};
+  const char* accepted[] = {"",    "()",  "a|", "|a",    "a||b", "(a|b)*c", "[a-]",  "[-a]",    "\\.", "a.b", "^a$",
+                            "a^b", "x*^", "^*", "[\\]]", "a+b?", "((a))",   "[^a]*", "\\xFFFF", "(|)", "$$"};
   for (const char* pattern : accepted) {
     TREParser parser(pattern);
     EXPECT_NO_THROW(parser.Parse()) << pattern;

@@ -77,13 +77,11 @@ TEST(TREPreProcessor, RowOrderMemberRulesAndRunLimits) {
   pre.SynonymDics().push_back(&dic);
   pre.SetUseSynonymDic(true);
   const FuzzyRow rows[] = {
-      {"ab", "(ab|Q)"},  // row 2 matches before row 3 is tried
-      {"ba", "(b)(a|1)"},  // "ab" may not run past the end of the text
-      {"qa", "q(a|1)"},
-      {"z", "(|z)"},  // an empty member never matches, but stays an alternative
-      {"c*d", "c*d"},  // a run of characters ends at an operator
-      {"c[d]", "c[d]"},
-      {"cd", "(cd|D)"},
+      {"ab", "(ab|Q)"},                   // row 2 matches before row 3 is tried
+      {"ba", "(b)(a|1)"},                 // "ab" may not run past the end of the text
+      {"qa", "q(a|1)"},   {"z", "(|z)"},  // an empty member never matches, but stays an alternative
+      {"c*d", "c*d"},                     // a run of characters ends at an operator
+      {"c[d]", "c[d]"},   {"cd", "(cd|D)"},
   };
   for (const FuzzyRow& row : rows) {
     pre.SetText(row.pattern);

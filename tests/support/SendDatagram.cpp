@@ -72,8 +72,7 @@ int Send(const char* port_text, const char* file) {
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   to.sin_port = htons(static_cast<uint16_t>(port));
-  const ssize_t sent =
-      sendto(s.fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  const ssize_t sent = sendto(s.fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
   if (sent < 0) return Fail("sendto");
   if (static_cast<size_t>(sent) != payload.size()) {
     std::fprintf(stderr, "SendDatagram: sent %zd of %zu bytes\n", sent, payload.size());
