@@ -25,22 +25,6 @@ fi
 
 e2e_start
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "$xvfb_pid" ] && ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "the X server has exited: $(cat "$work/xvfb.log")" >&2
-  fi
-  if [ -n "${DISPLAY:-}" ]; then
-    import -window root "${shot:-/tmp/e2e_capture.png}.failure.png" 2>/dev/null || true
-  fi
-  if [ -s "$work/quenza.log" ]; then
-    echo "--- program output" >&2
-    cat "$work/quenza.log" >&2
-  fi
-  exit 1
-}
-
-
 # Saves with Ctrl+S and reads the file back (UTF-8, no CR) into $work/saved.txt,
 # until every expected line is there. A datagram may still be on its way to
 # the view when the key arrives, so an incomplete file is saved again.

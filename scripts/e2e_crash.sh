@@ -18,13 +18,6 @@ require_tools Xvfb xdotool iconv
 
 e2e_start
 
-fail() {
-  echo "FAIL: $*" >&2
-  [ -s "$work/quenza.log" ] && { echo "--- program output" >&2; cat "$work/quenza.log" >&2; }
-  exit 1
-}
-
-
 start_xvfb 1024x768x24
 mkdir "$work/bin"
 cp "$exe" "$work/bin/quenza"

@@ -16,14 +16,6 @@ require_tools Xvfb xdotool xprop import
 
 e2e_start
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "${DISPLAY:-}" ]; then import -window root "$work/failure.png" 2>/dev/null && \
-    cp "$work/failure.png" "${shot:-/tmp/e2e_desktop}.failure.png" 2>/dev/null || true; fi
-  exit 1
-}
-
-
 screen_w=1024
 screen_h=768
 start_xvfb "${screen_w}x${screen_h}x24"

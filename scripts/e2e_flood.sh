@@ -31,22 +31,6 @@ flood=200000
 
 e2e_start
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "$xvfb_pid" ] && ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "the X server has exited: $(cat "$work/xvfb.log")" >&2
-  fi
-  if [ -n "${DISPLAY:-}" ]; then
-    import -window root "${shot:-/tmp/e2e_flood.png}.failure.png" 2>/dev/null || true
-  fi
-  if [ -s "$work/quenza.log" ]; then
-    echo "--- program output" >&2
-    cat "$work/quenza.log" >&2
-  fi
-  exit 1
-}
-
-
 # The status bar: the bottom strip of the main window, as an image.
 status_bar_shot() {
   local X Y WIDTH HEIGHT WINDOW SCREEN

@@ -1,6 +1,6 @@
 # Shared by the end-to-end scripts, which source it first, then call
-# require_tools and e2e_start and define fail(). Drives the real program in a
-# private X server with xdotool, as a person would.
+# require_tools and e2e_start. Drives the real program in a private X server
+# with xdotool, as a person would.
 
 # Exits 77 (skipped) when one of the named tools is missing.
 require_tools() {
@@ -32,6 +32,27 @@ e2e_cleanup() {
     fi
   done
   rm -rf "$work"
+}
+
+# Ends the run as failed, with what helps to see why: whether the X server
+# died, a screenshot (beside $shot, else in /tmp under the script's name), the
+# last saved text and the program's output.
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "${xvfb_pid:-}" ] && ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "the X server has exited: $(cat "$work/xvfb.log" 2>/dev/null)" >&2
+  fi
+  if [ -n "${DISPLAY:-}" ]; then
+    import -window root "${shot:-/tmp/$(basename "$0" .sh).png}.failure.png" 2>/dev/null || true
+  fi
+  local file
+  for file in saved.txt quenza.log; do
+    if [ -s "$work/$file" ]; then
+      echo "--- $file" >&2
+      cat "$work/$file" >&2
+    fi
+  done
+  exit 1
 }
 
 # Waits up to $1 seconds for the command after it to succeed.
@@ -82,7 +103,7 @@ start_xvfb() {
 # Driving the program: it runs from $work/bin/quenza (a copy, with its settings
 # file beside it), its output in $work/quenza.log; $port is the port capture
 # uses. start_program sets $app_pid and $main (the main window), quit_program
-# clears $app_pid. Failures go through the script's fail().
+# clears $app_pid. Failures go through fail().
 
 window_shown() { find_window "$1" >/dev/null; }
 window_gone() { ! find_window "$1" >/dev/null; }

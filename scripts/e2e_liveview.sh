@@ -20,23 +20,6 @@ require_tools Xvfb xdotool import iconv
 
 e2e_start
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "${DISPLAY:-}" ]; then
-    import -window root "${shot:-/tmp/e2e_liveview.png}.failure.png" 2>/dev/null || true
-  fi
-  if [ -s "$work/saved.txt" ]; then
-    echo "--- last saved text" >&2
-    cat "$work/saved.txt" >&2
-  fi
-  if [ -s "$work/quenza.log" ]; then
-    echo "--- program output" >&2
-    cat "$work/quenza.log" >&2
-  fi
-  exit 1
-}
-
-
 window_shown() { find_window "$1" >/dev/null; }
 window_gone() { ! find_window "$1" >/dev/null; }
 focus_main() { xdotool windowfocus --sync "$main"; }

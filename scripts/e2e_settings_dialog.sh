@@ -15,14 +15,6 @@ require_tools Xvfb xdotool import
 
 e2e_start
 
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -n "${DISPLAY:-}" ]; then import -window root "$work/failure.png" 2>/dev/null && \
-    cp "$work/failure.png" "${shot:-/tmp/e2e_settings_dialog}.failure.png" 2>/dev/null || true; fi
-  exit 1
-}
-
-
 start_xvfb 1024x768x24
 cp "$exe" "$work/quenza"
 ini="$work/quenza.ini"
