@@ -713,40 +713,75 @@ TEST_F(NetUDPServerTest, AHandlerThatDeactivatesFindsTheRestDeliveredAfterIt) {
   EXPECT_EQ(received_.back().data, "again");
 }
 
+// A threaded handler that stops on the datagram "hold" until released, so
+// that what comes meanwhile piles up in the socket's own queue; every other
+// datagram goes to `rest`.
+class THoldingHandler {
+ public:
+  explicit THoldingHandler(std::function<void(const std::string&)> rest = {}) : rest_(std::move(rest)) {}
+
+  void Handle(TNetMemoryStream& data) {
+    const std::string text(data.Bytes());
+    if (text != "hold") {
+      if (rest_) rest_(text);
+      return;
+    }
+    holding_ = true;
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [&] { return release_; });
+  }
+  bool Holding() const { return holding_; }
+  void Release() {
+    {
+      std::lock_guard lock(mutex_);
+      release_ = true;
+    }
+    cv_.notify_all();
+  }
+
+ private:
+  std::function<void(const std::string&)> rest_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool release_ = false;
+  std::atomic<bool> holding_{false};
+};
+
+struct TOverflowed {
+  int port = 0;
+  int fd = -1;
+};
+
+// Activates with `hold` as the handler, shrinks the binding's socket queue to
+// 4 KiB, holds the listener on "hold" while 200 datagrams of 100 bytes
+// overflow it, then releases: 201 datagrams were sent.
+TOverflowed OverflowSocketQueue(TNetUDPServer& server, THoldingHandler& hold, TPosixSocket& sender) {
+  server.SetThreadedEvent(true);
+  server.OnUDPRead = [&hold](TNetUDPServer&, TNetMemoryStream& data, TNetSocketHandle&) { hold.Handle(data); };
+  server.SetActive(true);
+  const int port = server.Bindings()[0].Port();
+  const int fd = static_cast<int>(server.Bindings()[0].Socket());
+  const int small = 4096;
+  EXPECT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+  sender.SendTo(port, "hold");
+  EXPECT_TRUE(HoldUntil([&] { return hold.Holding(); }));
+  const std::string filler(100, 'f');
+  for (int i = 0; i < 200; ++i) sender.SendTo(port, filler);
+  hold.Release();
+  return {port, fd};
+}
+
 // The listener is held inside a threaded handler while the socket's own small
 // queue overflows; the system's count arrives with the next datagram.
 TEST_F(NetUDPServerTest, KernelDropsAreCountedPerBindingAndSummed) {
-  server_->SetThreadedEvent(true);
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool release = false;
-  std::atomic<bool> holding{false};
   std::atomic<int> lastSeen{0};
+  THoldingHandler hold([&](const std::string& text) {
+    if (text.rfind("last", 0) == 0) ++lastSeen;
+  });
   TEndCapture end{server_};
-  server_->OnUDPRead = [&](TNetUDPServer&, TNetMemoryStream& data, TNetSocketHandle&) {
-    const std::string text(data.Bytes());
-    if (text == "hold") {
-      holding = true;
-      std::unique_lock lock(mutex);
-      cv.wait(lock, [&] { return release; });
-    } else if (text.rfind("last", 0) == 0) {
-      ++lastSeen;
-    }
-  };
-  const int port = Activate();
-  const int fd = static_cast<int>(server_->Bindings()[0].Socket());
-  const int small = 4096;
-  ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
   TPosixSocket sender;
-  sender.SendTo(port, "hold");
-  ASSERT_TRUE(HoldUntil([&] { return holding.load(); }));
-  const std::string filler(100, 'f');
-  for (int i = 0; i < 200; ++i) sender.SendTo(port, filler);
-  {
-    std::lock_guard lock(mutex);
-    release = true;
-  }
-  cv.notify_all();
+  const auto [port, fd] = OverflowSocketQueue(*server_, hold, sender);
+  ASSERT_FALSE(HasFailure());
   // Once the listener has emptied the socket's queue there is room again.
   ASSERT_TRUE(HoldUntil([&] {
     int pending = 0;
@@ -774,32 +809,11 @@ TEST_F(NetUDPServerTest, KernelDropsAreCountedPerBindingAndSummed) {
 // Former bugs: drops after the last datagram taken went uncounted until
 // another datagram arrived to carry the system's count.
 TEST_F(NetUDPServerTest, KernelDropsAreCountedWithoutALaterDatagram) {
-  server_->SetThreadedEvent(true);
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool release = false;
-  std::atomic<bool> holding{false};
+  THoldingHandler hold;
   TEndCapture end{server_};
-  server_->OnUDPRead = [&](TNetUDPServer&, TNetMemoryStream& data, TNetSocketHandle&) {
-    if (std::string(data.Bytes()) != "hold") return;
-    holding = true;
-    std::unique_lock lock(mutex);
-    cv.wait(lock, [&] { return release; });
-  };
-  const int port = Activate();
-  const int fd = static_cast<int>(server_->Bindings()[0].Socket());
-  const int small = 4096;
-  ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
   TPosixSocket sender;
-  sender.SendTo(port, "hold");
-  ASSERT_TRUE(HoldUntil([&] { return holding.load(); }));
-  const std::string filler(100, 'f');
-  for (int i = 0; i < 200; ++i) sender.SendTo(port, filler);
-  {
-    std::lock_guard lock(mutex);
-    release = true;
-  }
-  cv.notify_all();
+  OverflowSocketQueue(*server_, hold, sender);
+  ASSERT_FALSE(HasFailure());
   // Nothing more is sent: the listener empties the queue, and the counts add up.
   ASSERT_TRUE(HoldUntil([&] {
     const TNetUDPServerCounters c = server_->Counters();
