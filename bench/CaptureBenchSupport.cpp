@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -24,7 +25,9 @@
 #include <fstream>
 #include <thread>
 
+#include "Application.h"
 #include "LogView.h"
+#include "MessageDialogs.h"
 #include "NetMemoryStream.h"
 #include "NetSocketHandle.h"
 #include "Unit1.h"
@@ -295,6 +298,15 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
     result.sender_ok = false;
   }
   return result;
+}
+
+void PrepareApplication(TApplication& application, const QString& folder) {
+  application.SetTitle("Quenza");
+  TESTING_ONLY_SetMessageAnswerer([](const TMessageRequest& r) {
+    std::fprintf(stderr, "dialog: %s\n", r.text.c_str());
+    return TModalResult::mrOk;
+  });
+  application.TESTING_ONLY_SetExeName(QDir(folder).filePath(QStringLiteral("quenza")));
 }
 
 }  // namespace quenza::bench

@@ -21,8 +21,11 @@
 
 #include "NetUDPServer.h"
 
+class QString;
+
 namespace quenza {
 
+class TApplication;
 class TForm1;
 
 namespace bench {
@@ -106,6 +109,11 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options);
 
 // Lines in the view, not counting the empty one after a final line break.
 long LinesInView(TForm1& form);
+
+// The application as a benchmark runs it: titled, its executable (and so its
+// settings file) in `folder`, and every dialog written to stderr and answered
+// OK, since offscreen nobody could answer it.
+void PrepareApplication(TApplication& application, const QString& folder);
 
 }  // namespace bench
 }  // namespace quenza

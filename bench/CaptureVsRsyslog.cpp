@@ -53,7 +53,6 @@
 #include "Application.h"
 #include "CaptureBenchSupport.h"
 #include "LogView.h"
-#include "MessageDialogs.h"
 #include "Unit1.h"
 
 extern char** environ;
@@ -649,14 +648,8 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication qt(argc, argv);
   TApplication application;
-  application.SetTitle("Quenza");
-  // A dialog would wait for ever offscreen: report it and go on.
-  TESTING_ONLY_SetMessageAnswerer([](const TMessageRequest& r) {
-    std::fprintf(stderr, "dialog: %s\n", r.text.c_str());
-    return TModalResult::mrOk;
-  });
   QTemporaryDir dir;
-  application.TESTING_ONLY_SetExeName(dir.filePath(QStringLiteral("quenza")));
+  bench::PrepareApplication(application, dir.path());
   {
     // Default options but the port.
     std::ofstream ini(dir.filePath(QStringLiteral("quenza.ini")).toStdString(), std::ios::binary);

@@ -27,7 +27,6 @@
 #include "CaptureBenchSupport.h"
 #include "DateTimeFormat.h"
 #include "LogView.h"
-#include "MessageDialogs.h"
 #include "NetMemoryStream.h"
 #include "NetSocketHandle.h"
 #include "NetUDPServer.h"
@@ -142,14 +141,8 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication qt(argc, argv);
   quenza::TApplication application;
-  application.SetTitle("Quenza");
-  // A dialog would wait for ever offscreen: report it and go on.
-  quenza::TESTING_ONLY_SetMessageAnswerer([](const quenza::TMessageRequest& r) {
-    std::fprintf(stderr, "dialog: %s\n", r.text.c_str());
-    return quenza::TModalResult::mrOk;
-  });
   QTemporaryDir dir;
-  application.TESTING_ONLY_SetExeName(dir.filePath(QStringLiteral("quenza")));
+  quenza::bench::PrepareApplication(application, dir.path());
   {
     std::ofstream ini(dir.filePath(QStringLiteral("quenza.ini")).toStdString(), std::ios::binary);
     ini << "[SYSLOG]\r\nPort=" << quenza::bench::FreeUdpPort()

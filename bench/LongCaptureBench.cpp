@@ -56,7 +56,6 @@
 #include "DateTimeFormat.h"
 #include "LogFileOptions.h"
 #include "LogView.h"
-#include "MessageDialogs.h"
 #include "SettingsStore.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -579,15 +578,9 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication qt(argc, argv);
   TApplication application;
-  application.SetTitle("Quenza");
-  // A dialog would wait for ever offscreen: report it and go on.
-  TESTING_ONLY_SetMessageAnswerer([](const TMessageRequest& r) {
-    std::fprintf(stderr, "dialog: %s\n", r.text.c_str());
-    return TModalResult::mrOk;
-  });
   QTemporaryDir dir;
   const std::filesystem::path folder = dir.path().toStdString();
-  application.TESTING_ONLY_SetExeName(dir.filePath(QStringLiteral("quenza")));
+  bench::PrepareApplication(application, dir.path());
   {
     // The options capture runs with, the line limit and the files, as a user
     // would have written them.
