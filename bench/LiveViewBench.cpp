@@ -5,14 +5,13 @@
 // window's answer time. Reports the longest and the 99th percentile delay.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTextBlock>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -250,12 +249,3 @@ BENCHMARK(BM_FilterHostAndSeverity)->Iterations(1)->Unit(benchmark::kMillisecond
 
 }  // namespace
 }  // namespace quenza
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

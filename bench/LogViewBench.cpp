@@ -10,10 +10,9 @@
 
 #include <malloc.h>
 #include <unistd.h>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -33,19 +32,34 @@ long ResidentBytes() {
 
 enum class TAppendWay { kPlain, kColoured, kColouredFiltered };
 
+// The severity margin, and the filter, as `way` asks; the view owns them.
+void Dress(quenza::TLogView& view, TAppendWay way) {
+  if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
+  if (way == TAppendWay::kColouredFiltered) {
+    quenza::TLineCriteria criteria;
+    criteria.maxSeverity = 4;
+    criteria.text = "9";
+    (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
+  }
+}
+
+// Line `i`: numbered in its first seven characters, with a severity unless plain.
+void AppendNumbered(quenza::TLogView& view, std::string& line, int i, TAppendWay way) {
+  line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
+  if (way == TAppendWay::kPlain) {
+    view.AppendLine(line);
+  } else {
+    view.AppendLine(line, i % 8);
+  }
+}
+
 void AppendMillionLines(benchmark::State& state, TAppendWay way) {
   constexpr int kLines = 1000000;
   constexpr int kBlock = 100000;
   for (auto _ : state) {
     quenza::TLogView view;
     view.resize(800, 600);
-    if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
-    if (way == TAppendWay::kColouredFiltered) {
-      quenza::TLineCriteria criteria;
-      criteria.maxSeverity = 4;
-      criteria.text = "9";
-      (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
-    }
+    Dress(view, way);
     view.show();
     QCoreApplication::processEvents();
     std::string line(100, 'x');
@@ -55,12 +69,7 @@ void AppendMillionLines(benchmark::State& state, TAppendWay way) {
     block.start();
     double first = 0, last = 0;
     for (int i = 1; i <= kLines; ++i) {
-      line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
-      if (way == TAppendWay::kPlain) {
-        view.AppendLine(line);
-      } else {
-        view.AppendLine(line, i % 8);
-      }
+      AppendNumbered(view, line, i, way);
       QCoreApplication::processEvents();
       if (i % kBlock == 0) {
         const double rate = kBlock * 1000.0 / std::max<qint64>(1, block.elapsed());
@@ -99,23 +108,12 @@ void HeapPerLine(benchmark::State& state, TAppendWay way) {
     quenza::TLogView view;
     view.resize(800, 600);
     view.show();
-    if (way != TAppendWay::kPlain) new quenza::TSeverityMargin(view);
-    if (way == TAppendWay::kColouredFiltered) {
-      quenza::TLineCriteria criteria;
-      criteria.maxSeverity = 4;
-      criteria.text = "9";
-      (new quenza::TViewFilter(view))->Apply(std::make_unique<quenza::TLineFilter>(criteria));
-    }
+    Dress(view, way);
     std::string line(100, 'x');
     malloc_trim(0);
     const size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
     for (int i = 1; i <= kLines; ++i) {
-      line.replace(0, 7, std::to_string(1000000 + i).substr(0, 7));
-      if (way == TAppendWay::kPlain) {
-        view.AppendLine(line);
-      } else {
-        view.AppendLine(line, i % 8);
-      }
+      AppendNumbered(view, line, i, way);
       if (i % 1000 == 0) {
         view.FlushPending();
         QCoreApplication::processEvents();
@@ -140,12 +138,3 @@ void BM_HeapPerLineColouredFiltered(benchmark::State& state) { HeapPerLine(state
 BENCHMARK(BM_HeapPerLineColouredFiltered)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
