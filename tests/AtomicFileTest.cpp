@@ -13,6 +13,7 @@
 
 #include "FileError.h"
 #include "support/FileSizeLimit.h"
+#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
@@ -31,10 +32,6 @@ class AtomicFileTest : public testing::Test {
     fs::remove_all(dir_);
   }
   std::string Path(const char* name) const { return (dir_ / name).string(); }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   static void Write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
   }
@@ -53,7 +50,7 @@ TEST_F(AtomicFileTest, ReplacesTheWholeFileAndKeepsItsMode) {
   Write(path, "a much longer old text");
   chmod(path.c_str(), 0640);
   WriteFileAtomically(path, std::string("new\0bytes", 9));
-  EXPECT_EQ(Read(path), std::string("new\0bytes", 9));
+  EXPECT_EQ(FileBytes(path), std::string("new\0bytes", 9));
   EXPECT_EQ(Mode(path), 0640u);
   EXPECT_EQ(Entries(), 1u);
 }
@@ -76,7 +73,7 @@ TEST_F(AtomicFileTest, LinksAreWrittenThroughToTheirTarget) {
   WriteFileAtomically(Path("link2"), "new");
   EXPECT_TRUE(fs::is_symlink(dir_ / "link1"));
   EXPECT_TRUE(fs::is_symlink(dir_ / "link2"));
-  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(FileBytes(target), "new");
   EXPECT_EQ(Mode(target), 0600u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "real"), {}), 1);
 }
@@ -85,7 +82,7 @@ TEST_F(AtomicFileTest, DanglingLinkCreatesItsTarget) {
   fs::create_symlink("made.log", dir_ / "dangling");
   WriteFileAtomically(Path("dangling"), "x");
   EXPECT_TRUE(fs::is_symlink(dir_ / "dangling"));
-  EXPECT_EQ(Read(Path("made.log")), "x");
+  EXPECT_EQ(FileBytes(Path("made.log")), "x");
 }
 
 TEST_F(AtomicFileTest, MissingFolderIsACreateError) {
@@ -114,7 +111,7 @@ TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   }
   full_disk.Lift();
   EXPECT_TRUE(write_error);
-  EXPECT_EQ(Read(path), "old contents");
+  EXPECT_EQ(FileBytes(path), "old contents");
   EXPECT_EQ(Entries(), 1u);
 }
 

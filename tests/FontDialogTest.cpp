@@ -146,9 +146,7 @@ TEST_F(FontDialogTest, TypedFaceMustExistAndIsMatchedAsTyped) {
 
 TEST_F(FontDialogTest, FontCommandThroughTheRealDialogStoresTheViewsFaceWithTheNewSize) {
   if (!Known(ListFontFamilies(), "IPAGothic")) GTEST_SKIP() << "IPAGothic is not installed";
-  auto form = std::make_unique<TForm1>();
-  form->show();
-  Pump(20);
+  auto form = OpenMainWindow();
   // The person at the dialog changes only the size, then presses OK.
   bool answered = false;
   QTimer::singleShot(0, [&] {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/FileSizeLimit.h"
+#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
@@ -35,10 +36,7 @@ class LogFileWriterTest : public testing::Test {
     if (fs::exists(folder_)) fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
     fs::remove_all(root_);
   }
-  std::string Read(const char* name) const {
-    std::ifstream in(folder_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Read(const char* name) const { return FileBytes(folder_ / name); }
   // Waits until `done` holds, for the writer's retries.
   template <typename Done>
   static bool Eventually(Done done) {

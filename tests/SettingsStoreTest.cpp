@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "Exception.h"
+#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
@@ -29,12 +30,7 @@ class SettingsStoreTest : public testing::Test {
     fs::remove_all(dir_);
   }
   void WriteFile(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::string ReadFile() {
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string ReadFile() { return FileBytes(path_); }
 
   fs::path dir_;
   std::string path_;

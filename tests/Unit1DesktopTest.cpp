@@ -18,16 +18,10 @@
 #include "SettingsStore.h"
 #include "Unit1.h"
 #include "support/AppFixture.h"
+#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Sets an environment variable for one test and puts the old value back.
 class TScopedEnv {
@@ -56,26 +50,19 @@ class TScopedEnv {
 };
 
 class Unit1DesktopTest : public AppFixture {
- protected:
-  std::unique_ptr<TForm1> Open() {
-    auto form = std::make_unique<TForm1>();
-    form->show();
-    Pump(20);
-    return form;
-  }
 };
 
 TEST_F(Unit1DesktopTest, WindowStoredFarOffTheScreenOpensOnItWithItsSize) {
   std::ofstream(SettingsPath(), std::ios::binary) << "[POS]\r\nTop=3000\r\nLeft=5000\r\nHeight=400\r\nWidth=600\r\n";
-  auto form = Open();
+  auto form = OpenMainWindow();
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   const QRect title(form->pos(), QSize(form->width(), 30));
   EXPECT_TRUE(screen.contains(title)) << form->x() << "," << form->y();
   EXPECT_EQ(form->size(), QSize(600, 400));
   // Closing stores where it really was.
   EXPECT_TRUE(form->close());
-  EXPECT_NE(Read(SettingsPath()).find("Left=" + std::to_string(form->x()) + "\r\n"), std::string::npos);
-  EXPECT_EQ(Read(SettingsPath()).find("Left=5000"), std::string::npos);
+  EXPECT_NE(FileBytes(SettingsPath()).find("Left=" + std::to_string(form->x()) + "\r\n"), std::string::npos);
+  EXPECT_EQ(FileBytes(SettingsPath()).find("Left=5000"), std::string::npos);
 }
 
 TEST_F(Unit1DesktopTest, InstalledCopyKeepsItsSettingsInTheConfigFolder) {
@@ -87,7 +74,7 @@ TEST_F(Unit1DesktopTest, InstalledCopyKeepsItsSettingsInTheConfigFolder) {
   EXPECT_EQ(ProgramSettingsLocation().file, file);
   EXPECT_EQ(ProgramSettingsLocation().folder, config + "/quenza");
   {
-    auto form = Open();
+    auto form = OpenMainWindow();
     EXPECT_EQ(form->IniFile->FileName(), file);
     form->IniFile->WriteInt("SYSLOG", "Port", 5514);
     form->move(150, 160);
@@ -95,8 +82,8 @@ TEST_F(Unit1DesktopTest, InstalledCopyKeepsItsSettingsInTheConfigFolder) {
     EXPECT_TRUE(Asked().empty()) << Asked().front().text;
   }
   // Folder and file made at the first close; the setting is there at the next start.
-  EXPECT_NE(Read(file).find("[SYSLOG]\r\nPort=5514\r\n"), std::string::npos) << Read(file);
-  auto form = Open();
+  EXPECT_NE(FileBytes(file).find("[SYSLOG]\r\nPort=5514\r\n"), std::string::npos) << FileBytes(file);
+  auto form = OpenMainWindow();
   EXPECT_EQ(form->IniFile->ReadInt("SYSLOG", "Port", 0), 5514);
   EXPECT_EQ(form->pos(), QPoint(150, 160));
 }
@@ -104,7 +91,7 @@ TEST_F(Unit1DesktopTest, InstalledCopyKeepsItsSettingsInTheConfigFolder) {
 TEST_F(Unit1DesktopTest, PortableCopyKeepsItsSettingsBesideIt) {
   const std::string config = dir_->filePath(QStringLiteral("config")).toStdString();
   TScopedEnv xdg("XDG_CONFIG_HOME", config.c_str());
-  auto form = Open();
+  auto form = OpenMainWindow();
   EXPECT_EQ(form->IniFile->FileName(), SettingsPath());
   EXPECT_TRUE(form->close());
   EXPECT_TRUE(QFile::exists(QString::fromStdString(SettingsPath())));
@@ -116,7 +103,7 @@ TEST_F(Unit1DesktopTest, ConfigFolderThatCannotBeMadeIsReported) {
   const std::string blocker = dir_->filePath(QStringLiteral("plain-file")).toStdString();
   std::ofstream(blocker) << "x";
   TScopedEnv xdg("XDG_CONFIG_HOME", blocker.c_str());
-  auto form = Open();
+  auto form = OpenMainWindow();
   Answer({TModalResult::mrOk});
   EXPECT_TRUE(form->close());
   ASSERT_EQ(Asked().size(), 1u);
@@ -124,7 +111,7 @@ TEST_F(Unit1DesktopTest, ConfigFolderThatCannotBeMadeIsReported) {
 }
 
 TEST_F(Unit1DesktopTest, WindowCarriesTheProgramsIcon) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   const QIcon icon = form->windowIcon();
   ASSERT_FALSE(icon.isNull());
   const QImage image = icon.pixmap(64, 64).toImage();

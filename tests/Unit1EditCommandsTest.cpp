@@ -22,11 +22,7 @@ class Unit1EditCommandsTest : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    form_ = std::make_unique<TForm1>();
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    form_->Memo1->setFocus();
-    Pump(20);
+    form_ = OpenMainWindow();
   }
   void TearDown() override {
     TESTING_ONLY_SetFontChooser({});
@@ -111,9 +107,7 @@ TEST_F(Unit1EditCommandsTest, FontIsStoredAndAppliedAtNextStart) {
   EXPECT_EQ(form_->IniFile->ReadText("FONT", "Name", ""), "IPAGothic");
   EXPECT_EQ(form_->IniFile->ReadInt("FONT", "Charset", -1), FontCharsetOf(form_->Memo1->font()));
   EXPECT_TRUE(form_->close());
-  form_ = std::make_unique<TForm1>();
-  form_->show();
-  Pump(20);
+  form_ = OpenMainWindow();
   EXPECT_EQ(form_->Memo1->font().pointSize(), 14);
   EXPECT_EQ(form_->Memo1->font().family(), QStringLiteral("IPAGothic"));
 

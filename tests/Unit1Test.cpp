@@ -16,30 +16,20 @@
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "support/AppFixture.h"
+#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
 
 class Unit1Test : public AppFixture {
  protected:
-  std::unique_ptr<TForm1> Open() {
-    auto form = std::make_unique<TForm1>();
-    form->show();
-    Pump(20);
-    return form;
-  }
-  std::string ReadSettings() {
-    std::ifstream in(SettingsPath(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string ReadSettings() { return FileBytes(SettingsPath()); }
   void WriteSettings(const std::string& text) { std::ofstream(SettingsPath(), std::ios::binary) << text; }
 };
 
 TEST_F(Unit1Test, FirstStartUsesDesignedGeometryAndCloseWritesPos) {
   {
-    auto form = Open();
+    auto form = OpenMainWindow();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Quenza"));
     EXPECT_EQ(form->pos(), QPoint(228, 227));
     EXPECT_EQ(form->size(), QSize(600, 400));
@@ -52,24 +42,24 @@ TEST_F(Unit1Test, FirstStartUsesDesignedGeometryAndCloseWritesPos) {
 
 TEST_F(Unit1Test, SecondStartOpensWhereTheFirstClosedAndRaisesTinySizes) {
   {
-    auto form = Open();
+    auto form = OpenMainWindow();
     form->move(100, 120);
     form->resize(700, 500);
     form->close();
   }
   {
-    auto form = Open();
+    auto form = OpenMainWindow();
     EXPECT_EQ(form->pos(), QPoint(100, 120));
     EXPECT_EQ(form->size(), QSize(700, 500));
   }
   WriteSettings("[POS]\r\nWidth=100\r\nHeight=50\r\n");
-  auto form = Open();
+  auto form = OpenMainWindow();
   EXPECT_EQ(form->width(), 300);
   EXPECT_EQ(form->height(), 300);
 }
 
 TEST_F(Unit1Test, EditedThenEmptiedViewClosesWithoutQuestion) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   form->Memo1->setFocus();
   QTest::keyClicks(form->Memo1, "abc");
   EXPECT_TRUE(form->Memo1->Modified());
@@ -79,7 +69,7 @@ TEST_F(Unit1Test, EditedThenEmptiedViewClosesWithoutQuestion) {
 }
 
 TEST_F(Unit1Test, AppendedLineAsksAndNoKeepsWindowOpen) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   form->Memo1->AppendLine("captured");
   Answer({TModalResult::mrNo});
   EXPECT_FALSE(form->close());
@@ -94,7 +84,7 @@ TEST_F(Unit1Test, AppendedLineAsksAndNoKeepsWindowOpen) {
 }
 
 TEST_F(Unit1Test, ViewOfOnlyLineBreaksStillAsks) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   form->Memo1->setFocus();
   QTest::keyClick(form->Memo1, Qt::Key_Return);
   Answer({TModalResult::mrYes});
@@ -105,7 +95,7 @@ TEST_F(Unit1Test, ReadOnlySettingsFileWarnsAndKeepsItsContent) {
   WriteSettings("[POS]\r\nTop=10\r\n");
   chmod(SettingsPath().c_str(), 0444);
   {
-    auto form = Open();
+    auto form = OpenMainWindow();
     form->move(300, 300);
     Answer({TModalResult::mrOk});
     EXPECT_TRUE(form->close());
@@ -119,7 +109,7 @@ TEST_F(Unit1Test, ReadOnlySettingsFileWarnsAndKeepsItsContent) {
 TEST_F(Unit1Test, UnreadableSettingsFileIsReportedAndLeftAlone) {
   QDir().mkpath(QString::fromStdString(SettingsPath()));  // a folder where the file should be
   Answer({TModalResult::mrOk});
-  auto form = Open();
+  auto form = OpenMainWindow();
   ASSERT_EQ(Asked().size(), 1u);
   EXPECT_EQ(Asked()[0].title, "Quenza");
   EXPECT_EQ(Asked()[0].type, TMsgDlgType::mtError);
@@ -130,7 +120,7 @@ TEST_F(Unit1Test, UnreadableSettingsFileIsReportedAndLeftAlone) {
 
 TEST_F(Unit1Test, PaintAppliesStoredFontAndWrap) {
   WriteSettings("[FONT]\r\nSize=14\r\nName=IPAGothic\r\nCharset=0\r\n[EDIT]\r\nWordWrap=1\r\nScrollBar=2\r\n");
-  auto form = Open();
+  auto form = OpenMainWindow();
   form->FormPaint();
   EXPECT_EQ(form->Memo1->font().pointSize(), 14);
   EXPECT_EQ(form->Memo1->font().family(), QStringLiteral("IPAGothic"));
@@ -141,7 +131,7 @@ TEST_F(Unit1Test, PaintAppliesStoredFontAndWrap) {
 }
 
 TEST_F(Unit1Test, DefaultViewIsNineBoldlessPointsWithoutWrapAndBothBars) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   form->FormPaint();
   EXPECT_EQ(form->Memo1->font().pointSize(), 9);
   EXPECT_EQ(form->Memo1->font().family(), QString::fromUtf8("ＭＳ ゴシック"));
@@ -152,7 +142,7 @@ TEST_F(Unit1Test, DefaultViewIsNineBoldlessPointsWithoutWrapAndBothBars) {
 }
 
 TEST_F(Unit1Test, MenusToolBarAndPopupMatchTheDesign) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   QStringList titles;
   for (QAction* a : form->menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, (QStringList{QString::fromUtf8("ファイル(&F)"), QString::fromUtf8("編集(&E)"),

@@ -31,14 +31,6 @@ namespace {
 
 class Unit1ViewCommandsTest : public AppFixture {
  protected:
-  std::unique_ptr<TForm1> Open() {
-    auto form = std::make_unique<TForm1>();
-    form->show();
-    QApplication::setActiveWindow(form.get());
-    form->Memo1->setFocus();
-    Pump(20);
-    return form;
-  }
   static void WaitIdle(TForm1& form) {
     for (int i = 0; i < 2000 && (form.Finder1->Busy() || form.LineFilter1->Busy()); ++i) Pump(5);
     ASSERT_FALSE(form.Finder1->Busy());
@@ -47,7 +39,7 @@ class Unit1ViewCommandsTest : public AppFixture {
 };
 
 TEST_F(Unit1ViewCommandsTest, ItemsHaveTheirKeysAndDefaults) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   EXPECT_EQ(form->Find1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
   EXPECT_EQ(form->FindNext1->shortcut(), QKeySequence(Qt::Key_F3));
   EXPECT_EQ(form->FindPrevious1->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
@@ -66,7 +58,7 @@ TEST_F(Unit1ViewCommandsTest, ItemsHaveTheirKeysAndDefaults) {
 
 TEST_F(Unit1ViewCommandsTest, ViewOptionsAreReadAtCreationAndWrittenWhenSwitched) {
   std::ofstream(SettingsPath(), std::ios::binary) << "[VIEW]\r\nFollow=0\r\nSeverityColors=0\r\n";
-  auto form = Open();
+  auto form = OpenMainWindow();
   EXPECT_FALSE(form->Follow1->isChecked());
   EXPECT_FALSE(form->Memo1->Follow());
   EXPECT_FALSE(form->SeverityColors1->isChecked());
@@ -83,7 +75,7 @@ TEST_F(Unit1ViewCommandsTest, ViewOptionsAreReadAtCreationAndWrittenWhenSwitched
 }
 
 TEST_F(Unit1ViewCommandsTest, ScrollLockPausesAndTheCheckMarkFollowsTheView) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   for (int i = 0; i < 300; ++i) form->AppendLine("line " + std::to_string(i), 6);
   form->Memo1->FlushPending();
   QTest::keyClick(form->Memo1, Qt::Key_ScrollLock);
@@ -107,7 +99,7 @@ TEST_F(Unit1ViewCommandsTest, ScrollLockPausesAndTheCheckMarkFollowsTheView) {
 }
 
 TEST_F(Unit1ViewCommandsTest, FindBarSaysWhatCameOfTheSearch) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   form->Memo1->SetText("first error\r\nsecond\r\nthird error\r\n");
   QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
   ASSERT_TRUE(form->FindBar1->isVisible());
@@ -150,7 +142,7 @@ TEST_F(Unit1ViewCommandsTest, FindBarSaysWhatCameOfTheSearch) {
 }
 
 TEST_F(Unit1ViewCommandsTest, EscapeStopsASearchWhereverTheFocusIs) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   std::string text;
   for (int i = 0; i < 30000; ++i) text += "abcdefghij abcdefghij abcdefghij abcdefghij abcdefghij\r\n";
   form->Memo1->SetText(text);
@@ -168,7 +160,7 @@ TEST_F(Unit1ViewCommandsTest, EscapeStopsASearchWhereverTheFocusIs) {
 }
 
 TEST_F(Unit1ViewCommandsTest, FilterBarAndItsStatusSection) {
-  auto form = Open();
+  auto form = OpenMainWindow();
   const int severities[] = {3, 6, 0, 7, 3};
   for (int s : severities) form->AppendLine("line", s);
   QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);

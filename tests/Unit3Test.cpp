@@ -24,6 +24,7 @@
 #include "SettingsStore.h"
 #include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
+#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
@@ -348,8 +349,7 @@ TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
   for (const auto& entry : std::filesystem::directory_iterator(host_.logFolder)) files.push_back(entry.path());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_NE(files[0].find("/quenza-"), std::string::npos);
-  std::ifstream in(files[0], std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+  EXPECT_EQ(FileBytes(files[0]), expected);
   std::filesystem::remove_all(folder);
 }
 

@@ -1,9 +1,11 @@
 #include "support/AppFixture.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 
 #include "Application.h"
+#include "LogView.h"
+#include "Unit1.h"
 
 namespace quenza {
 
@@ -38,6 +40,15 @@ void AppFixture::Pump(int ms) {
   QElapsedTimer t;
   t.start();
   while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+std::unique_ptr<TForm1> AppFixture::OpenMainWindow() {
+  auto form = std::make_unique<TForm1>();
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->Memo1->setFocus();
+  Pump(20);
+  return form;
 }
 
 }  // namespace quenza

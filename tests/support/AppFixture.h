@@ -16,6 +16,7 @@
 namespace quenza {
 
 class TApplication;
+class TForm1;
 
 class AppFixture : public testing::Test {
  protected:
@@ -31,6 +32,9 @@ class AppFixture : public testing::Test {
   const std::vector<TMessageRequest>& Asked() const { return asked_; }
   // Runs the event loop for a while.
   static void Pump(int ms = 50);
+  // The main window, shown and active with the focus in the view, as a
+  // user's window is, its start-up events run.
+  static std::unique_ptr<TForm1> OpenMainWindow();
 
   std::unique_ptr<QTemporaryDir> dir_;
   std::unique_ptr<TApplication> app_;
