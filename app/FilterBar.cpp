@@ -42,15 +42,8 @@ TFilterBar::TFilterBar(QWidget* parent)
   ApplyButton = NewButton(QStringLiteral("FilterApplyButton1"), "適用(&W)", "この条件で絞り込む (Enter)");
   ClearButton = NewButton(QStringLiteral("FilterClearButton1"), "解除(&L)", "絞り込みを解除してすべての行を表示する");
 
-  for (QWidget* w : std::initializer_list<QWidget*>{severity_caption, SeverityBox, host_caption, HostEdit, text_caption,
-                                                    TextEdit, MatchCaseBox, RegExpBox, FuzzyBox, ApplyButton,
-                                                    ClearButton, StopButton, CloseButton(), MessageLabel}) {
-    addWidget(w);
-  }
-  // Tab goes as the bar reads, left to right.
-  QWidget* order[] = {SeverityBox, HostEdit,    TextEdit,    MatchCaseBox, RegExpBox,
-                      FuzzyBox,    ApplyButton, ClearButton, StopButton,   CloseButton()};
-  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  AddInOrder({severity_caption, SeverityBox, host_caption, HostEdit, text_caption, TextEdit, MatchCaseBox, RegExpBox,
+              FuzzyBox, ApplyButton, ClearButton, StopButton, CloseButton(), MessageLabel});
   connect(SeverityBox, &QComboBox::activated, this, GuardedSlot([this](int) { emit ApplyRequested(); }));
   connect(HostEdit, &QLineEdit::returnPressed, this, GuardedSlot([this] { emit ApplyRequested(); }));
   connect(TextEdit, &QLineEdit::returnPressed, this, GuardedSlot([this] { emit ApplyRequested(); }));

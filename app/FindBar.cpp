@@ -19,14 +19,8 @@ TFindBar::TFindBar(QWidget* parent)
   caption->setBuddy(TextEdit);
   NextButton = NewButton(QStringLiteral("FindNextButton1"), "次を検索(&N)", "次を検索 (F3)");
   PreviousButton = NewButton(QStringLiteral("FindPreviousButton1"), "前を検索(&P)", "前を検索 (Shift+F3)");
-  for (QWidget* w : std::initializer_list<QWidget*>{caption, TextEdit, MatchCaseBox, RegExpBox, FuzzyBox, NextButton,
-                                                    PreviousButton, StopButton, CloseButton(), MessageLabel}) {
-    addWidget(w);
-  }
-  // Tab goes as the bar reads, left to right.
-  QWidget* order[] = {TextEdit,   MatchCaseBox,   RegExpBox,  FuzzyBox,
-                      NextButton, PreviousButton, StopButton, CloseButton()};
-  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  AddInOrder({caption, TextEdit, MatchCaseBox, RegExpBox, FuzzyBox, NextButton, PreviousButton, StopButton,
+              CloseButton(), MessageLabel});
   connect(TextEdit, &QLineEdit::returnPressed, this,
           GuardedSlot([this] { emit FindRequested(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); }));
   connect(NextButton, &QToolButton::clicked, this, GuardedSlot([this] { emit FindRequested(false); }));

@@ -160,8 +160,7 @@ TLineMatcher::TLineMatcher(std::string_view text, const TSearchOptions& options)
   awk_->SetUseFuzzyCharDic(options.fuzzy);
   awk_->SetRegExp(pattern);
   int start = 0, length = 0;
-  // An empty text that still points somewhere: the library hands its start to memchr.
-  if (awk_->Match(std::string_view(""), start, length) > 0) {
+  if (awk_->Match(std::string_view(), start, length) > 0) {
     throw EPatternRefused("空の文字列に一致するパターンは使えません。");
   }
 }

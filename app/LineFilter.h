@@ -1,10 +1,7 @@
 // Matching one log line (Shift_JIS bytes) the way the find and filter bars
-// ask for it, without Qt. The pattern library has no case-insensitive mode and
-// builds its whole automaton before the first search, so a pattern is
-// prepared here: letters with a case partner are widened to both cases when
-// case does not matter, and the automaton's states are counted, with a cap,
-// before the library is allowed to build it; a pattern needing more is
-// refused instead of freezing the window. The rule a reader would miss: the
+// ask for it, without Qt. The pattern library has no case-insensitive mode,
+// so a pattern is prepared here: letters with a case partner are widened to
+// both cases when case does not matter. The rule a reader would miss: the
 // library takes the start of any text it is given for a line head, so the
 // rest of a line after a match is searched behind one CR, a byte no line of
 // the view holds and no '^' can pass.
@@ -27,6 +24,7 @@ struct TSearchOptions {
   bool matchCase = false;
   bool regularExpression = false;  // off: the text is searched as it is written
   bool fuzzy = false;              // the character-equivalence dictionary; letters then match either case
+  bool operator==(const TSearchOptions&) const = default;
 };
 
 // A well-formed pattern the program will not run.
@@ -43,8 +41,8 @@ std::string FoldCaseInPattern(std::string_view pattern);
 class TLineMatcher {
  public:
   // Raises ERegExpParser (with its position in `text`) for a malformed
-  // regular expression, EPatternRefused for one too large or one that
-  // matches the empty text (it would match everywhere and select nothing).
+  // regular expression, EPatternRefused for one that matches the empty text
+  // (it would match everywhere and select nothing).
   TLineMatcher(std::string_view text, const TSearchOptions& options);
   ~TLineMatcher();
   TLineMatcher(const TLineMatcher&) = delete;

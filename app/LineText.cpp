@@ -38,7 +38,7 @@ void EncodeLine(const QString& line, std::string& out) {
   }
   for (; i < n; ++i) high |= data[i];
   if (high & 0xFF80FF80FF80FF80ull) {
-    out = EncodeSjis(line);  // the codec's own rules for everything else
+    EncodeSjis(line, out);  // the codec's own rules for everything else
     return;
   }
   out.resize(n);

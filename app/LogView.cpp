@@ -149,9 +149,11 @@ void TLogView::AppendLine(std::string_view line, int severity) {
     at_line_start = doc->isEmpty() || (doc->blockCount() > 1 && doc->lastBlock().length() == 1);
   }
   const qint64 added = text.size() + 1;
-  if (static_cast<qint64>(doc->characterCount()) + pendingChars_ + added > kMaxCharacters) {
+  if (static_cast<qint64>(doc->characterCount()) + pending_.size() + added > kMaxCharacters) {
     throw Exception("RichEdit での行の挿入エラー");
   }
+  // Before the queue changes: a rule that raises leaves no line behind without its entry.
+  const bool hidden = arrivalRule_ && !arrivalRule_(severity, line);
   if (at_line_start) {
     pending_ += text;
     pending_ += QLatin1Char('\n');
@@ -159,8 +161,6 @@ void TLogView::AppendLine(std::string_view line, int severity) {
     pending_ += QLatin1Char('\n');
     pending_ += text;
   }
-  pendingChars_ += added;
-  const bool hidden = arrivalRule_ && !arrivalRule_(severity, line);
   pendingLines_.push_back(TPendingLine{static_cast<std::int8_t>(severity < 0 ? kNoSeverity : severity), hidden});
   if (pendingLines_.size() >= kMaxPendingLines) {
     FlushPending();
@@ -204,10 +204,8 @@ void TLogView::FlushPending() {
   }
   cursor.endEditBlock();
   doc->setUndoRedoEnabled(true);
-  const int count = static_cast<int>(pendingLines_.size());
   // Emptied, not released: the next lines reuse the room.
   pending_.truncate(0);
-  pendingChars_ = 0;
   pendingLines_.clear();
   if (follow_) {
     setTextCursor(cursor);  // caret after the new text, selection gone
@@ -227,7 +225,7 @@ void TLogView::FlushPending() {
     hbar->setValue(h);
   }
   doc->setModified(true);
-  emit LinesAppended(count, hidden);
+  emit LinesAppended(hidden);
 }
 
 void TLogView::SetMaxLines(int lines) { maxLines_ = lines > 0 ? lines : 0; }
@@ -235,8 +233,7 @@ void TLogView::SetMaxLines(int lines) { maxLines_ = lines > 0 ? lines : 0; }
 int TLogView::TrimToMaxLines() {
   QTextDocument* doc = document();
   if (maxLines_ <= 0) return 0;
-  // The text ends with a line break: its empty last block is no line.
-  const int lines = doc->blockCount() - (doc->lastBlock().length() == 1 ? 1 : 0);
+  const int lines = TextLines();
   // Lines go an eighth of the limit at a time. The document copies all of
   // its text into a fresh buffer once enough of it was removed, and near some
   // sizes that copy came with every removal: a line then cost as much as the
@@ -315,7 +312,6 @@ std::string TLogView::Text() {
 
 void TLogView::SetText(std::string_view text) {
   pending_.truncate(0);
-  pendingChars_ = 0;
   pendingLines_.clear();
   setPlainText(DecodeSjisText(text));
   MarkLabelledLines(text);
@@ -323,8 +319,7 @@ void TLogView::SetText(std::string_view text) {
 }
 
 void TLogView::Clear() {
-  pending_.clear();
-  pendingChars_ = 0;
+  pending_.truncate(0);
   pendingLines_.clear();
   clear();
   emit TextReplaced();

@@ -27,7 +27,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
-#include <QStringList>
+#include <QKeySequence>
 #include <QTextBlock>
 #include <QTimer>
 #include <algorithm>
@@ -98,6 +98,11 @@ class TLogView : public QPlainTextEdit {
   void Clear();
   bool IsEmpty();
   int LineCount();
+  // The lines of the text as it stands (queued ones aside); the empty last
+  // line after a final break is none.
+  int TextLines() const {
+    return document()->blockCount() - (document()->lastBlock().length() == 1 ? 1 : 0);
+  }
 
   bool Modified();
   void SetModified(bool modified);
@@ -147,8 +152,8 @@ class TLogView : public QPlainTextEdit {
  signals:
   void PopupRequested(const QPoint& globalPos);
   void FollowChanged(bool on);
-  // After a flush: `count` lines went in, `hidden` of them hidden by the arrival rule.
-  void LinesAppended(int count, int hidden);
+  // After a flush: how many of the new lines the arrival rule hid.
+  void LinesAppended(int hidden);
   // The whole text was replaced or emptied.
   void TextReplaced();
 
@@ -168,7 +173,6 @@ class TLogView : public QPlainTextEdit {
   QList<QKeySequence> editShortcuts_;
   std::function<void()> beforeEditShortcut_;
   QString pending_;  // lines in view form ('\n' breaks), not yet inserted
-  qint64 pendingChars_ = 0;
   std::vector<TPendingLine> pendingLines_;  // one per queued line
   TLineRule arrivalRule_;
   TLineColour lineColour_;

@@ -58,6 +58,16 @@ QToolButton* TSearchBar::NewButton(const QString& name, const char* text, const 
   return b;
 }
 
+void TSearchBar::AddInOrder(std::initializer_list<QWidget*> widgets) {
+  QWidget* previous = nullptr;
+  for (QWidget* w : widgets) {
+    addWidget(w);
+    if (w->focusPolicy() == Qt::NoFocus) continue;  // captions, the message line
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
+}
+
 TSearchOptions TSearchBar::Options() const {
   TSearchOptions options;
   options.matchCase = MatchCaseBox->isChecked();

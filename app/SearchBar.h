@@ -51,6 +51,8 @@ class TSearchBar : public QToolBar {
              const char* stopTip, const char* closeTip, QWidget* parent);
 
   QToolButton* NewButton(const QString& name, const char* text, const char* tip);
+  // Adds `widgets` left to right; Tab goes in that order through those that take the focus.
+  void AddInOrder(std::initializer_list<QWidget*> widgets);
   QToolButton* CloseButton() const { return closeButton_; }
 
  private:

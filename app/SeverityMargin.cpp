@@ -13,13 +13,10 @@ namespace quenza {
 TSeverityMargin::TSeverityMargin(TLogView& view) : QWidget(&view), view_(view) {
   setObjectName(QStringLiteral("SeverityMargin1"));
   setAttribute(Qt::WA_OpaquePaintEvent);
-  view_.SetLeftMargin(kWidth);
   view_.installEventFilter(this);
   view_.viewport()->installEventFilter(this);
   connect(&view_, &QPlainTextEdit::updateRequest, this,
           GuardedSlot([this](const QRect& rect, int dy) { ViewUpdated(rect, dy); }));
-  Place();
-  show();
   SetColoured(true);
 }
 

@@ -89,6 +89,12 @@ QString DecodeSjis(std::string_view bytes) {
 
 std::string EncodeSjis(const QString& text) {
   std::string out;
+  EncodeSjis(text, out);
+  return out;
+}
+
+void EncodeSjis(const QString& text, std::string& out) {
+  out.clear();
   out.reserve(static_cast<size_t>(text.size()));
   const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
   const qsizetype n = text.size();
@@ -129,7 +135,6 @@ std::string EncodeSjis(const QString& text) {
     }
     i = j;
   }
-  return out;
 }
 
 QString DecodeSjisText(std::string_view bytes) {

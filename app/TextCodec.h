@@ -14,6 +14,8 @@ namespace quenza {
 QString DecodeSjis(std::string_view bytes);
 // Characters CP932 cannot hold become "?".
 std::string EncodeSjis(const QString& text);
+// The same into `out`, reusing its room.
+void EncodeSjis(const QString& text, std::string& out);
 
 // The same for multi-line text: CR LF, lone CR and lone LF become '\n' when
 // decoding; '\n' (and the editor's paragraph separator) becomes CR LF when

@@ -2,7 +2,8 @@
 // panel holds the current file. Command handlers are split by concern:
 // Unit1.cpp (window life and layout), Unit1FileCommands.cpp (New, Open, Save,
 // Save As, the settings dialog), Unit1EditCommands.cpp (edit, view, capture,
-// help), Unit1ViewCommands.cpp (find, filter, follow, colours).
+// help), Unit1ViewCommands.cpp (find, filter, follow, colours),
+// Unit1Capture.cpp (the receiver's host: line append, capture status).
 #pragma once
 
 #include <QMainWindow>

@@ -4,7 +4,6 @@
 // section VIEW). Searches and filter passes run in slices; Escape stops them
 // wherever the focus is.
 #include <QAction>
-#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>

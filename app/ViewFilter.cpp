@@ -34,7 +34,7 @@ int HostWordIndex(const TSettingsStore& store) {
 TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view) {
   timer_.setInterval(0);
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { RunSlice(); }));
-  connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this](int /*count*/, int hidden) {
+  connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this](int hidden) {
     hidden_ += hidden;
     arrivedHidden_ += hidden;
     if (Active()) emit CountsChanged();
@@ -48,10 +48,7 @@ TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view) {
 // first): leave it alone. Its rule holds what it needs.
 TViewFilter::~TViewFilter() = default;
 
-int TViewFilter::TotalLines() const {
-  const QTextDocument* doc = view_.document();
-  return doc->blockCount() - (doc->lastBlock().length() <= 1 ? 1 : 0);
-}
+int TViewFilter::TotalLines() const { return view_.TextLines(); }
 
 void TViewFilter::Apply(std::unique_ptr<TLineFilter> filter) {
   // Queued lines are judged by the rule that was current when they came;

@@ -13,10 +13,6 @@ namespace {
 
 constexpr int kSliceMs = 20;  // input and paint get their turn at least this often
 
-bool SameOptions(const TSearchOptions& a, const TSearchOptions& b) {
-  return a.matchCase == b.matchCase && a.regularExpression == b.regularExpression && a.fuzzy == b.fuzzy;
-}
-
 }  // namespace
 
 TViewFinder::TViewFinder(TLogView& view) : QObject(&view), view_(view) {
@@ -27,8 +23,7 @@ TViewFinder::TViewFinder(TLogView& view) : QObject(&view), view_(view) {
 TViewFinder::~TViewFinder() = default;
 
 void TViewFinder::Start(const std::string& text, const TSearchOptions& options, bool backward) {
-  if (!matcher_ || text != matcherText_ || !SameOptions(options, matcherOptions_)) {
-    matcher_.reset();
+  if (!matcher_ || text != matcherText_ || options != matcherOptions_) {
     matcher_ = std::make_unique<TLineMatcher>(text, options);  // raises before anything changes
     matcherText_ = text;
     matcherOptions_ = options;
