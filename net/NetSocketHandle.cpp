@@ -83,7 +83,11 @@ void TNetSocketHandle::StoreRemote(std::string address, int port) {
 
 void TNetSocketHandle::NoteKernelDropCount(std::uint32_t count) noexcept {
   // The system's count is 32 bits and may wrap; the difference does not care.
+  // The count comes two ways, with a datagram (as it stood when that was
+  // queued) and asked for when the socket is empty, so one may arrive behind
+  // the other: a count not ahead of the last is old news.
   const std::uint32_t added = count - lastDropCount_;
+  if (static_cast<std::int32_t>(added) <= 0) return;
   lastDropCount_ = count;
   kernelDrops_.fetch_add(added, std::memory_order_relaxed);
 }

@@ -88,7 +88,8 @@ class TNetSocketHandle {
 
   // Datagrams the system dropped on this socket for want of queue room, since
   // it was opened, as far as the listener has heard: the system reports its
-  // count with the next datagram that arrives. Readable from any thread.
+  // count with the next datagram that arrives, and when asked once the socket
+  // is empty. Readable from any thread.
   std::uint64_t KernelDrops() const noexcept { return kernelDrops_.load(std::memory_order_relaxed); }
   // The listener: the socket's running count as the system last reported it.
   void NoteKernelDropCount(std::uint32_t count) noexcept;

@@ -806,6 +806,26 @@ TEST_F(NetUDPServerTest, KernelDropsAreCountedPerBindingAndSummed) {
   EXPECT_EQ(c.droppedQueueFull + c.tooLarge, 0u);
 }
 
+// Former bugs: a count that came with a datagram queued before the socket was
+// last asked is behind the asked one; taking the difference wrapped the 32-bit
+// count and added four billion drops. Forward steps, across the wrap too, add up.
+TEST(NetSocketHandleDrops, ALateCountNeverGoesBackAndTheWrapStillCounts) {
+  TNetSocketHandle binding;
+  binding.NoteKernelDropCount(5);
+  binding.NoteKernelDropCount(7);  // asked with the socket empty
+  binding.NoteKernelDropCount(6);  // with a datagram queued in between
+  EXPECT_EQ(binding.KernelDrops(), 7u);
+  binding.NoteKernelDropCount(7);
+  EXPECT_EQ(binding.KernelDrops(), 7u);
+  binding.NoteKernelDropCount(0xFFFFFFFEu);  // a late count of half the range and more reads as old
+  EXPECT_EQ(binding.KernelDrops(), 7u);
+  binding.NoteKernelDropCount(0x7FFFFFF0u);
+  binding.NoteKernelDropCount(0xFFFFFF00u);
+  EXPECT_EQ(binding.KernelDrops(), 0xFFFFFF00u);
+  binding.NoteKernelDropCount(3u);  // past the wrap: 0x100 to it, 3 after
+  EXPECT_EQ(binding.KernelDrops(), 0xFFFFFF00ull + 0x103u);
+}
+
 // Former bugs: drops after the last datagram taken went uncounted until
 // another datagram arrived to carry the system's count.
 TEST_F(NetUDPServerTest, KernelDropsAreCountedWithoutALaterDatagram) {
