@@ -117,11 +117,6 @@ std::size_t TNetReceiveQueue::Bytes() const {
   return bytes_;
 }
 
-TNetReceiveQueueLimits TNetReceiveQueue::Limits() const {
-  std::lock_guard lock(mutex_);
-  return limits_;
-}
-
 void TNetReceiveQueue::SetLimits(TNetReceiveQueueLimits limits) {
   std::lock_guard lock(mutex_);
   limits_ = limits;

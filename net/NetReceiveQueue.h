@@ -90,7 +90,6 @@ class TNetReceiveQueue {
   void ResetTotals();
   std::size_t Count() const;
   std::size_t Bytes() const;  // payload bytes waiting
-  TNetReceiveQueueLimits Limits() const;
   // Applies to datagrams pushed from now on.
   void SetLimits(TNetReceiveQueueLimits limits);
 

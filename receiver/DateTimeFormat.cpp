@@ -25,10 +25,6 @@ constexpr int kLangChinese = 0x04;
 constexpr int kLangJapanese = 0x11;
 constexpr int kSubLangTraditional = 0x01;
 
-bool StartsNoCase(std::string_view text, std::size_t at, std::string_view upperPattern) {
-  return StartsWithIgnoringAsciiCase(text, at, upperPattern);
-}
-
 // Tokens counted as runs of their starter byte (case-sensitive runs).
 bool TakesRun(char token) {
   switch (token) {
@@ -285,7 +281,7 @@ bool TFormatter::TwelveHourMarkerAhead(std::string_view format, std::size_t from
     } else if (c == 'h' || c == 'H') {
       return false;
     } else if (!inQuotes && (c == 'a' || c == 'A')) {
-      return StartsNoCase(format, i, "AM/PM") || StartsNoCase(format, i, "A/P") || StartsNoCase(format, i, "AMPM");
+      return StartsWithIgnoringAsciiCase(format, i, "AM/PM") || StartsWithIgnoringAsciiCase(format, i, "A/P") || StartsWithIgnoringAsciiCase(format, i, "AMPM");
     }
     ++i;
   }
@@ -309,27 +305,27 @@ std::size_t TFormatter::PutQuoted(std::string_view format, std::size_t from, cha
 // "a" or "A" at `at`; returns the position after what it consumed.
 std::size_t TFormatter::PutAToken(std::string_view format, std::size_t at, bool& twelveHour) {
   const bool afternoon = v_.Hour >= 12;
-  if (StartsNoCase(format, at, "AM/PM")) {
+  if (StartsWithIgnoringAsciiCase(format, at, "AM/PM")) {
     out_.PutByte(format[at + (afternoon ? 3 : 0)]);
     out_.PutByte(format[at + (afternoon ? 4 : 1)]);
     twelveHour = true;
     return at + 5;
   }
-  if (StartsNoCase(format, at, "A/P")) {
+  if (StartsWithIgnoringAsciiCase(format, at, "A/P")) {
     out_.PutByte(format[at + (afternoon ? 2 : 0)]);
     twelveHour = true;
     return at + 3;
   }
-  if (StartsNoCase(format, at, "AMPM")) {
+  if (StartsWithIgnoringAsciiCase(format, at, "AMPM")) {
     out_.PutText(afternoon ? s_.PmText : s_.AmText);
     twelveHour = true;
     return at + 4;
   }
-  if (StartsNoCase(format, at, "AAAA")) {
+  if (StartsWithIgnoringAsciiCase(format, at, "AAAA")) {
     out_.PutText(NameAt(s_.DayNames, Weekday()));
     return at + 4;
   }
-  if (StartsNoCase(format, at, "AAA")) {
+  if (StartsWithIgnoringAsciiCase(format, at, "AAA")) {
     out_.PutText(NameAt(s_.DayAbbrevs, Weekday()));
     return at + 3;
   }

@@ -1,7 +1,6 @@
 #include "LogFileWriter.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -169,7 +168,7 @@ std::size_t TLogFileWriter::WriteBatches(std::vector<TBatch>& batches, std::stri
       CloseFile(fd_ >= 0);  // yesterday's file is complete: sync it
       if (!OpenDay(batch.day, error)) return i;
     }
-    path = folder_ + "/" + FileNameFor({batch.day / 10000, batch.day / 100 % 100, batch.day % 100, 0, 0, 0, 0});
+    path = openPath_;
     const off_t start = lseek(fd_, 0, SEEK_END);
     const char* data = batch.bytes.data();
     std::size_t left = batch.bytes.size();
@@ -196,6 +195,7 @@ bool TLogFileWriter::OpenDay(int day, std::string& error) {
     fd_ = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
       openDay_ = day;
+      openPath_ = path;
       return true;
     }
     const int err = errno;

@@ -16,7 +16,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -47,8 +46,6 @@ class TLogFileWriter {
   ~TLogFileWriter();
   TLogFileWriter(const TLogFileWriter&) = delete;
   TLogFileWriter& operator=(const TLogFileWriter&) = delete;
-
-  const std::string& Folder() const { return folder_; }
 
   // Queues one line (without its line break) for the file of `arrival`'s date.
   void Append(std::string_view line, const TDateTimeValue& arrival);
@@ -100,6 +97,7 @@ class TLogFileWriter {
   // The writer thread's own.
   int fd_ = -1;
   int openDay_ = 0;
+  std::string openPath_;  // the open file's
 
   std::thread thread_;
 };

@@ -30,13 +30,6 @@ namespace options = syslog_options;
 
 constexpr const char* kTagPattern = "<[0-9]+>";
 
-// The tag's digits as a 32-bit number; leading zeros are fine.
-int32_t TagNumber(const std::string& digits) {
-  int32_t value = 0;
-  if (!ParseInt32(digits, kDigitsOnlySyntax, value)) throw Exception("'" + digits + "' は整数ではありません");
-  return value;
-}
-
 }  // namespace
 
 TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
@@ -44,6 +37,8 @@ TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
   AWKStr1->SetLineSeparator(mcls_CRLF);
   AWKStr1->SetUseFuzzyCharDic(false);
   AWKStr1->SetUseSynonymDic(false);
+  // The only pattern it ever searches for: set once, not for every datagram.
+  AWKStr1->SetRegExp(kTagPattern);
   NetUDPServer1 = std::make_unique<TNetUDPServer>();
   NetUDPServer1->SetName("NetUDPServer1");
   NetUDPServer1->SetDefaultPort(options::Port.def);
@@ -166,46 +161,40 @@ TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string&
         break;
     }
   }
-  AWKStr1->SetRegExp(kTagPattern);
   // One search finds the first tag; replacing it by hand at the place found
   // is what Sub would do, without searching a second time.
   int start = 0, length = 0;
   if (AWKStr1->Match(text, start, length) > 0) {
     const size_t tag = static_cast<size_t>(start - 1);
     const std::string digits = text.substr(tag + 1, static_cast<size_t>(length - 2));
+    int32_t pri = 0;  // leading zeros are fine
+    const bool parsed = ParseInt32(digits, kDigitsOnlySyntax, pri);
+    // No facility has a name past 23: such a tag gives no severity and, shown, stays as it came.
+    const bool named = parsed && pri / 8 < static_cast<int32_t>(FacilityNames.size());
+    if (named) severity = pri % 8;
     if (!o.enablePriority) {
-      // Removed unread: a number too large for a priority is no error here.
-      int32_t pri = 0;
-      if (ParseInt32(digits, kDigitsOnlySyntax, pri) && pri / 8 < static_cast<int32_t>(FacilityNames.size())) {
-        severity = pri % 8;
-      }
+      // Removed whatever it holds: a number too large for a priority is no error here.
       text.erase(tag, static_cast<size_t>(length));
-    } else {
-      const int32_t pri = TagNumber(digits);
-      // No facility has a name past 23: such a tag stays as it came.
-      if (pri / 8 < static_cast<int32_t>(FacilityNames.size())) {
-        severity = pri % 8;
-        text.replace(tag, static_cast<size_t>(length),
-                     "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ");
-      }
+    } else if (!parsed) {
+      throw Exception("'" + digits + "' は整数ではありません");
+    } else if (named) {
+      text.replace(tag, static_cast<size_t>(length), "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ");
     }
   }
   // Date, address, text: put together once.
-  std::string line;
-  std::string stamp;
-  if (o.enableDate) stamp = FormatDateTimeText(o.dateFormat, arrival);
-  line.reserve(stamp.size() + remote_ip.size() + text.size() + 2);
-  if (o.enableDate) {
-    line += stamp;
-    line += ' ';
-  }
+  std::string line = o.enableDate ? FormatDateTimeText(o.dateFormat, arrival) : std::string();
+  line.reserve(line.size() + remote_ip.size() + text.size() + 2);
+  if (o.enableDate) line += ' ';
   if (o.enableIP) {
     line += remote_ip;
     line += ' ';
   }
   line += text;
+  // Trimmed in place: many senders end every message with a line break.
   const std::string_view trimmed = TrimControls(line);
-  if (trimmed.size() != line.size()) line = std::string(trimmed);
+  const size_t front = static_cast<size_t>(trimmed.data() - line.data());
+  line.resize(front + trimmed.size());
+  line.erase(0, front);
   return TDisplayLine{std::move(line), severity};
 }
 

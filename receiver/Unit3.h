@@ -44,10 +44,6 @@ class TDataModule3 {
   // this moment, with the severity of its priority tag.
   TDisplayLine BuildDisplayLine(std::string text, const std::string& remote_ip, const TDateTimeValue& arrival);
 
-  // Lines appended, and datagrams that gave an error instead, since the start.
-  std::uint64_t LinesShown() const { return linesShown_; }
-  std::uint64_t LineErrors() const { return lineErrors_; }
-
   // Everything the status bar tells about this capture, now.
   TCaptureStatus Status() const;
 
