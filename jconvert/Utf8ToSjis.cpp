@@ -198,12 +198,14 @@ std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts) {
   };
 
   while (in < end) {
-    const unsigned char b = *in;
-    if (b < 0x80) {
-      *out++ = static_cast<char>(b);
-      ++in;
+    if (*in < 0x80) {  // a run of ASCII at once; the room for it is there
+      const unsigned char* ascii = SkipAscii(in, end);
+      std::memcpy(out, in, static_cast<std::size_t>(ascii - in));
+      out += ascii - in;
+      in = ascii;
       continue;
     }
+    const unsigned char b = *in;
     char32_t c;
     const int length = DecodeMultiByte(in, end, c);
     if (length == 0) {

@@ -64,10 +64,12 @@ void TRE_DFA::Build() {
   FindOrAdd();  // the initial state, index 0 for good
 
   initialMovesOnByte_.fill(false);
+  initialMovesOnWide_ = false;
   for (int q : Members(states_.front())) {
     for (const TRE_NFAMove& move : NFAMoves(q)) {
       for (int c = std::max<int>(move.low, 1); c <= std::min<int>(move.high, 255); ++c)
         initialMovesOnByte_[static_cast<std::size_t>(c)] = true;
+      initialMovesOnWide_ = initialMovesOnWide_ || move.high >= 256;
     }
   }
   for (int b = 0; b < 256; ++b)

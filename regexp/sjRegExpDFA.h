@@ -92,6 +92,8 @@ class TRE_DFA {
   // initial state moves, at every Shift_JIS lead byte, whose character is
   // read whole elsewhere, and at NUL, where the text ends).
   bool InitialMovesOnByte(unsigned char b) const { return initialMovesOnByte_[b]; }
+  // Whether it moves on any double-byte code; most patterns start with ASCII.
+  bool InitialMovesOnWide() const { return initialMovesOnWide_; }
   bool SkipStopsAtByte(unsigned char b) const { return skipStopsAtByte_[b]; }
 
   // The NFA underneath, for searches that simulate it directly.
@@ -104,6 +106,7 @@ class TRE_DFA {
   std::span<const int> NFAEmptyMoves(int q) const {
     return std::span(emptyMoves_).subspan(emptyStart_[q], emptyStart_[q + 1] - emptyStart_[q]);
   }
+  bool NFAMovesOnLineTail(int q) const { return nfaMovesOnLineTail_[static_cast<std::size_t>(q)]; }
 
   // States built since Build, dropped ones included: what searches have
   // spent on subset construction.
@@ -161,6 +164,7 @@ class TRE_DFA {
   std::uint16_t lineTailCode_ = 0;
   std::size_t cacheBytes_ = kCacheBytes;
   std::array<bool, 256> initialMovesOnByte_{};
+  bool initialMovesOnWide_ = false;
   std::array<bool, 256> skipStopsAtByte_{};
 
   // The cache.

@@ -91,10 +91,6 @@ std::optional<TMatchSpan> SimulateNFA(const TRE_DFA& dfa, std::string_view text,
   now.reserve(nfaStates);
   next.reserve(nfaStates);
   std::vector<int> headTargets;  // where the initial state goes on the line-head code
-  std::vector<bool> movesOnTail(nfaStates, false);
-  for (std::size_t q = 0; q < nfaStates; ++q)
-    for (const TRE_NFAMove& move : dfa.NFAMoves(static_cast<int>(q)))
-      movesOnTail[q] = movesOnTail[q] || move.Has(dfa.LineTailCode());
   if (anchored && dfa.BeginsWithLineHead()) {
     add(now, dfa.NFAStart(), 0);
     for (const Thread& t : now)
@@ -119,7 +115,7 @@ std::optional<TMatchSpan> SimulateNFA(const TRE_DFA& dfa, std::string_view text,
     }
     const bool atLineTail = anchored && (c == 0 || core.IsLineTail(c));
     for (const Thread& t : now) {
-      if (t.state == dfa.NFAFinal() || (atLineTail && movesOnTail[static_cast<std::size_t>(t.state)])) {
+      if (t.state == dfa.NFAFinal() || (atLineTail && dfa.NFAMovesOnLineTail(t.state))) {
         if (!best || t.start < best->start)
           best = TMatchSpan{t.start, at};
         else
@@ -213,7 +209,9 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view text) const {
         const auto b = static_cast<unsigned char>(text[probe]);
         std::size_t next = probe;
         const std::uint16_t c = NextChar(text, next);
-        if (c == b ? dfa.InitialMovesOnByte(b) : dfa.NextState(initial, c) != TRE_DFA::kNone) break;
+        if (c == b ? dfa.InitialMovesOnByte(b)
+                   : dfa.InitialMovesOnWide() && dfa.NextState(initial, c) != TRE_DFA::kNone)
+          break;
         probe = next;
       }
       s = probe;

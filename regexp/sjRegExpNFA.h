@@ -39,7 +39,7 @@ class TRE_NFA {
   void Build();
 
   int StateCount() const { return static_cast<int>(states_.size()); }
-  // Transitions of a state, oldest first (walk backwards for newest first).
+  // Transitions of a state.
   const std::vector<TRE_NFATransition>& Transitions(int state) const { return states_[state]; }
   int StartIndex() const { return 0; }
   int FinalIndex() const { return 1; }
