@@ -128,14 +128,27 @@ start_program() {
   main=$focused
 }
 
+# A key sent while the focus is still on its way back from a closing dialog
+# can go nowhere on a loaded machine: the window is focused again and the key
+# sent again, which does nothing once the command has run.
 begin_log() {
-  xdotool key --clearmodifiers ctrl+b
-  wait_for 20 port_bound || fail "capture did not start on port $port"
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool windowfocus --sync "$main"
+    xdotool key --clearmodifiers ctrl+b
+    wait_for 7 port_bound && return 0
+  done
+  fail "capture did not start on port $port"
 }
 
 end_log() {
-  xdotool key --clearmodifiers ctrl+e
-  wait_for 20 port_free || fail "capture did not stop"
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool windowfocus --sync "$main"
+    xdotool key --clearmodifiers ctrl+e
+    wait_for 7 port_free && return 0
+  done
+  fail "capture did not stop"
 }
 
 # Ctrl+Q; the unsaved-text question, if any, is answered Yes with Enter.
