@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -59,8 +58,7 @@ void TForm1::UpdateCaptureCommands(bool active) {
 std::string TForm1::LogFolderPath() {
   const QString folder = DecodeSjis(logfile_options::Folder.Read(*IniFile));
   if (!folder.isEmpty()) return QFile::encodeName(folder).toStdString();
-  const QString settings = QFile::decodeName(QByteArray::fromStdString(IniFile->FileName()));
-  return QFile::encodeName(QFileInfo(settings).absolutePath() + QStringLiteral("/logs")).toStdString();
+  return logfile_options::DefaultFolder(IniFile->FileName());
 }
 
 void TForm1::KeepPainting() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }

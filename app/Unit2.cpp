@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -176,7 +178,13 @@ void TForm2::ComboBox1Select() {
 }
 
 void TForm2::Button3Click() {
-  if (std::optional<QString> folder = ExecuteFolderDialog(this, Edit1->text())) Edit1->setText(*folder);
+  // With no folder set, the dialog opens where the files go by default, or
+  // beside the settings file while that folder is still to be made.
+  QString initial = Edit1->text();
+  if (initial.isEmpty()) {
+    initial = QFileInfo(defaultLogFolder_).isDir() ? defaultLogFolder_ : QFileInfo(defaultLogFolder_).path();
+  }
+  if (std::optional<QString> folder = ExecuteFolderDialog(this, initial)) Edit1->setText(*folder);
 }
 
 void TForm2::CheckBox5Click() {
@@ -196,6 +204,7 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox4->setChecked(options::DetectUTF8.Read(store));
   CheckBox5->setChecked(logfile_options::Enable.Read(store));
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
+  defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
   SpinEdit2->SetValue(view_options::MaxLines.Read(store));
 }
 

@@ -62,7 +62,8 @@ class TForm2 : public QDialog {
 
   // Refreshes the preview Label3 from the clock and the format in ComboBox1.
   void ComboBox1Select();
-  // The folder button: the standard folder dialog, starting at the folder shown.
+  // The folder button: the standard folder dialog, starting at the folder
+  // shown, or where an empty one puts the files.
   void Button3Click();
   // The folder row is usable only while log files are on.
   void CheckBox5Click();
@@ -72,6 +73,9 @@ class TForm2 : public QDialog {
   // Writes every key, changed or not: the six SYSLOG keys in their fixed
   // order, then the second tab's.
   void WriteSettings(TSettingsStore& store) const;
+
+ private:
+  QString defaultLogFolder_;  // where an empty folder puts the files
 };
 
 // Test seam: replaces the clock the preview reads. Returns the previous clock;

@@ -2,6 +2,9 @@
 // capture starts, like the port.
 #pragma once
 
+#include <string>
+
+#include "FilePath.h"
 #include "SettingsOption.h"
 
 namespace quenza::logfile_options {
@@ -12,5 +15,8 @@ inline constexpr TFlagOption Enable{kSection, "Enable", false};
 // A folder path (Shift_JIS, as every settings value); empty: "logs" beside
 // the settings file.
 inline constexpr TTextOption Folder{kSection, "Folder", ""};
+
+// The folder an empty Folder means, for the settings file at `settingsFile`.
+inline std::string DefaultFolder(const std::string& settingsFile) { return FolderOf(settingsFile) + "/logs"; }
 
 }  // namespace quenza::logfile_options

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -149,6 +150,28 @@ TEST_F(Unit2Test, SecondTabEditsLogFilesAndTheViewsLimit) {
   // A nine-digit limit fits the box.
   form.SpinEdit2->SetValue(999999999);
   EXPECT_EQ(form.SpinEdit2->Value(), 999999999);
+}
+
+// With no folder set, the folder dialog opens where the files would go: the
+// "logs" folder beside the settings file, or that file's folder until "logs"
+// is made.
+TEST_F(Unit2Test, FolderButtonWithNoFolderStartsWhereTheFilesGo) {
+  TSettingsStore store = StoreWith("[LOGFILE]\r\nEnable=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  ASSERT_TRUE(form.Edit1->text().isEmpty());
+  QString asked_at;
+  const TFolderChooser previous = TESTING_ONLY_SetFolderChooser([&](const QString& initial) {
+    asked_at = initial;
+    return std::optional<QString>();
+  });
+  form.Button3->click();
+  EXPECT_EQ(asked_at, dir_.path());
+  ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("logs")));
+  form.Button3->click();
+  EXPECT_EQ(asked_at, dir_.path() + QStringLiteral("/logs"));
+  EXPECT_TRUE(form.Edit1->text().isEmpty());  // cancelled: still the default
+  TESTING_ONLY_SetFolderChooser(previous);
 }
 
 TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
