@@ -5,6 +5,9 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
+# The copy under PREFIX goes through sudo when PREFIX is not ours to write;
+# the build never does, so build/ stays the user's.
+SUDO ?= $(shell [ -w "$(PREFIX)" ] || [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: setup configure run test tsan fuzz install uninstall deb clean
 
@@ -44,13 +47,13 @@ fuzz:
 install:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --target quenza quenza_manpages -j $(JOBS)
-	cmake --install $(BUILD)
+	$(SUDO) cmake --install $(BUILD)
 
 # Removes what the last install put in place (its manifest lists every file).
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
-	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
-	rm -f $(BUILD)/install_manifest.txt
+	$(SUDO) xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+	$(SUDO) rm -f $(BUILD)/install_manifest.txt
 
 # The Debian package, built for /usr in a folder of its own without tests or
 # benchmarks: build-deb/quenza_<version>_<arch>.deb.

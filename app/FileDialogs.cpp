@@ -93,7 +93,7 @@ std::vector<TFileFilter> ParseFileFilter(const QString& filter) {
   return filters;
 }
 
-void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request) {
+void UseToolkitFileDialog(QFileDialog& dialog) {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setProxyModel(new TLocalDateProxyModel(&dialog));  // the dialog owns it from now on
   // Wide enough for a whole date and time, which the toolkit's default width cuts.
@@ -103,6 +103,10 @@ void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request)
         TLocalDateProxyModel::kDateColumn,
         details->fontMetrics().horizontalAdvance(widest) + 3 * details->fontMetrics().averageCharWidth());
   }
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request) {
+  UseToolkitFileDialog(dialog);
   if (!request.folder.isEmpty()) dialog.setDirectory(request.folder);
   dialog.setWindowTitle(request.title);
   QStringList filters;

@@ -53,10 +53,13 @@ struct TFileDialogAnswer {
 QString ExecuteOpenDialog(QWidget* parent, const QString& current_file = QString());
 QString ExecuteSaveDialog(QWidget* parent, const QString& current_file = QString());
 
-// Sets up a toolkit dialog for `request`; the real dialogs go through it. The
-// toolkit's own dialog is always used, never the desktop's, so it is Japanese
-// whatever the desktop's language (dates too).
+// Sets up a toolkit dialog for `request` (UseToolkitFileDialog, then the
+// folder, title and filters); the real dialogs go through it.
 void ConfigureFileDialog(QFileDialog& dialog, const TFileDialogRequest& request);
+
+// The toolkit's own dialog, never the desktop's, so its texts come from the
+// program's Japanese translation, with dates by the program's locale.
+void UseToolkitFileDialog(QFileDialog& dialog);
 
 // Test seam: while set, no dialog is shown and the answerer stands for the
 // person at the dialog. Returns the previous answerer; pass an empty function

@@ -28,11 +28,10 @@ bool CoversBasicLatin(FcPattern* font) {
   return true;
 }
 
-}  // namespace
+// Mono, dual width and character cell are fixed pitch.
+bool IsFixedPitchSpacing(int spacing) { return spacing == FC_DUAL || spacing == FC_MONO || spacing == FC_CHARCELL; }
 
-bool IsFixedPitchSpacing(int spacing) {
-  return spacing == kSpacingDual || spacing == kSpacingMono || spacing == kSpacingCharCell;
-}
+}  // namespace
 
 TFontFamilies ListFontFamilies() {
   TFontFamilies families;
@@ -45,7 +44,7 @@ TFontFamilies ListFontFamilies() {
   for (int i = 0; i < fonts->nfont; ++i) {
     FcPattern* font = fonts->fonts[i];
     if (!CoversBasicLatin(font)) continue;
-    int spacing = kSpacingProportional;
+    int spacing = FC_PROPORTIONAL;
     FcPatternGetInteger(font, FC_SPACING, 0, &spacing);  // absent: proportional
     std::set<std::string>& into = IsFixedPitchSpacing(spacing) ? families.fixed : families.proportional;
     FcChar8* name = nullptr;

@@ -9,16 +9,6 @@
 
 namespace quenza {
 
-// fontconfig's spacing values (FC_PROPORTIONAL .. FC_CHARCELL).
-inline constexpr int kSpacingProportional = 0;
-inline constexpr int kSpacingDual = 90;
-inline constexpr int kSpacingMono = 100;
-inline constexpr int kSpacingCharCell = 110;
-
-// True for a font of this spacing in a fixed-pitch list: mono, dual width
-// and character cell. A font without a spacing value is proportional.
-bool IsFixedPitchSpacing(int spacing);
-
 struct TFontFamilies {
   std::set<std::string> fixed;         // every name of a family with a fixed-pitch face
   std::set<std::string> proportional;  // every name of a family with a proportional face

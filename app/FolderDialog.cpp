@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <utility>
 
+#include "FileDialogs.h"
+
 namespace quenza {
 namespace {
 
@@ -15,11 +17,10 @@ TFolderChooser& Chooser() {
 
 std::optional<QString> ExecuteFolderDialog(QWidget* parent, const QString& initial) {
   if (Chooser()) return Chooser()(initial);
-  // Qt's own dialog, so its texts come from the program's Japanese translation.
   QFileDialog dialog(parent, QStringLiteral("フォルダーの参照"), initial);
+  UseToolkitFileDialog(dialog);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();
 }

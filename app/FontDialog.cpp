@@ -33,13 +33,6 @@ TFontChooser& Chooser() {
   return chooser;
 }
 
-// The point size of `font`, converting a pixel size at 96 dots per inch as
-// the Font command does.
-int PointsOf(const QFont& font) {
-  if (font.pointSize() > 0) return font.pointSize();
-  return font.pixelSize() > 0 ? (font.pixelSize() * 72 + 48) / 96 : 9;
-}
-
 // The Japanese name of the common styles, as the system's dialog shows them.
 QString StyleCaption(const QString& style) {
   const QString s = style.toLower();
@@ -188,8 +181,7 @@ QFont TFontDialog::SelectedFont() const {
 void TFontDialog::accept() {
   const int row = FindText(FaceList1, FaceEdit1->text().trimmed(), Qt::MatchFixedString);
   if (row < 0) {
-    MessageDlg(Ui("フォント \"").toStdString() + FaceEdit1->text().toStdString() +
-                   Ui("\" はありません。\n一覧からフォントを選んでください。").toStdString(),
+    MessageDlg("フォント \"" + FaceEdit1->text().toStdString() + "\" はありません。\n一覧からフォントを選んでください。",
                TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     FaceEdit1->setFocus();
     FaceEdit1->selectAll();
@@ -198,8 +190,8 @@ void TFontDialog::accept() {
   FaceList1->setCurrentRow(row);
   const int size = SizeEdit1->text().toInt();
   if (size < 1 || size > kLargestSize) {
-    MessageDlg(Ui("サイズには 1 から 1638 までの数値を指定してください。").toStdString(), TMsgDlgType::mtWarning,
-               TMsgDlgButtons::mbOK);
+    MessageDlg("サイズには 1 から " + std::to_string(kLargestSize) + " までの数値を指定してください。",
+               TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     SizeEdit1->setFocus();
     SizeEdit1->selectAll();
     return;
@@ -297,6 +289,11 @@ std::optional<QFont> ExecuteFontDialog(QWidget* parent, const QFont& initial) {
   TFontDialog dialog(initial, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.SelectedFont();
+}
+
+int PointsOf(const QFont& font) {
+  if (font.pointSize() > 0) return font.pointSize();
+  return font.pixelSize() > 0 ? (font.pixelSize() * 72 + 48) / 96 : 9;
 }
 
 int FontCharsetOf(const QFont& font) {

@@ -69,6 +69,9 @@ class TFontDialog : public QDialog {
 // The chosen font, or nothing when the user cancels.
 std::optional<QFont> ExecuteFontDialog(QWidget* parent, const QFont& initial);
 
+// The point size of `font`, a pixel size converted at 96 dots per inch.
+int PointsOf(const QFont& font);
+
 // The Windows character-set number for `font`: 128 (Shift_JIS) when it covers
 // Japanese, 0 otherwise.
 int FontCharsetOf(const QFont& font);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "FileError.h"
+#include "FilePath.h"
 
 namespace quenza {
 
@@ -16,13 +17,6 @@ namespace {
 
 constexpr const char kFolderName[] = "quenza";
 constexpr const char kFileName[] = "quenza.ini";
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 std::string Join(std::string folder, const std::string& name) {
   if (folder.empty() || folder.back() != '/') folder += '/';

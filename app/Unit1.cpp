@@ -17,6 +17,7 @@
 
 #include "Application.h"
 #include "FileAttributes.h"
+#include "FontDialog.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "ScreenPlacement.h"
@@ -258,7 +259,7 @@ void TForm1::FormPaint() {
   if (!IniFile || applyingViewSettings_) return;
   applyingViewSettings_ = true;
   QFont font = Memo1->font();
-  const int current_points = font.pointSize() > 0 ? font.pointSize() : (font.pixelSize() * 72 + 48) / 96;
+  const int current_points = PointsOf(font);
   Memo1->SetFontCharset(IniFile->ReadInt("FONT", "Charset", Memo1->FontCharset()));
   const int size = IniFile->ReadInt("FONT", "Size", current_points);
   const QString name = DecodeSjis(IniFile->ReadText("FONT", "Name", EncodeSjis(font.family())));

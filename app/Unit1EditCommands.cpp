@@ -77,8 +77,7 @@ void TForm1::Font1Click() {
   Memo1->setFont(*chosen);
   Memo1->SetFontCharset(FontCharsetOf(*chosen));
   IniFile->WriteInt("FONT", "Charset", Memo1->FontCharset());
-  IniFile->WriteInt("FONT", "Size",
-                    chosen->pointSize() > 0 ? chosen->pointSize() : (chosen->pixelSize() * 72 + 48) / 96);
+  IniFile->WriteInt("FONT", "Size", PointsOf(*chosen));
   IniFile->WriteText("FONT", "Name", EncodeSjis(chosen->family()));
 }
 

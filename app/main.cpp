@@ -10,12 +10,12 @@
 
 #include "Application.h"
 #include "CommandLine.h"
+#include "FilePath.h"
 #include "Unit1.h"
 
 int main(int argc, char* argv[]) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  std::string program = argc > 0 ? argv[0] : "quenza";
-  program.erase(0, program.find_last_of('/') + 1);
+  const std::string program = quenza::FileNameOf(argc > 0 ? argv[0] : "quenza");
   const quenza::TCommandLine command = quenza::ParseCommandLine(args);
   switch (command.action) {
     case quenza::TCommandAction::caHelp:

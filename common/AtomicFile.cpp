@@ -9,19 +9,12 @@
 #include <cstring>
 
 #include "FileError.h"
+#include "FilePath.h"
 
 namespace quenza {
 namespace {
 
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
-
-std::string Reason(int err) { return std::strerror(err); }
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // Opens a fresh file beside `target`; the kernel applies the umask to 0666.
 int CreateCompanion(const std::string& target, std::string& name) {
@@ -35,8 +28,8 @@ int CreateCompanion(const std::string& target, std::string& name) {
   return -1;
 }
 
-}  // namespace
-
+// `path` with its chain of symbolic links followed to the first name that is
+// no link: for a dangling link, the name it points at.
 std::string ResolveFileLinks(const std::string& path) {
   std::string current = path;
   for (int hop = 0; hop < kMaxLinkHops; ++hop) {
@@ -51,13 +44,15 @@ std::string ResolveFileLinks(const std::string& path) {
   return current;
 }
 
+}  // namespace
+
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::string target = ResolveFileLinks(path);
   struct stat st {};
   const bool existed = stat(target.c_str(), &st) == 0;
   std::string temp;
   const int fd = CreateCompanion(target, temp);
-  if (fd < 0) throw EFileCreateError(path, Reason(errno));
+  if (fd < 0) throw EFileCreateError(path, std::strerror(errno));
   int err = 0;
   const char* data = bytes.data();
   std::size_t left = bytes.size();
@@ -77,7 +72,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (err == 0 && rename(temp.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
     unlink(temp.c_str());
-    throw EFileWriteError(path, Reason(err));
+    throw EFileWriteError(path, std::strerror(err));
   }
   // The rename itself lives in the folder: sync it too, so a crash right
   // after a save keeps the new file. A folder that refuses is no failure.

@@ -15,9 +15,4 @@ namespace quenza {
 // old file is untouched and no temporary file is left.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// `path` with every symbolic link along its last component followed; the
-// path itself when it is no link or the link is dangling into a folder that
-// exists.
-std::string ResolveFileLinks(const std::string& path);
-
 }  // namespace quenza

@@ -1,5 +1,7 @@
 #include "CaptureStatus.h"
 
+#include "FilePath.h"
+
 namespace quenza {
 namespace {
 
@@ -10,11 +12,6 @@ void Add(std::string& text, const char* label, std::uint64_t n) {
   text += label;
   text += ' ';
   text += GroupedNumber(n);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace

@@ -6,18 +6,23 @@
 #   bash scripts/setup.sh bench  also rsyslog, which bench/CaptureVsRsyslog runs
 #                                as its own private rsyslogd (a system service the
 #                                package may start is never used by it)
+#   bash scripts/setup.sh fuzz bench   both
 set -euo pipefail
 
 packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfontconfig-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
   xvfb xauth imagemagick x11-apps x11-utils xdotool bsdutils
   dpkg-dev file desktop-file-utils appstream iproute2)
-if [ "${1:-}" = fuzz ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
-if [ "${1:-}" = bench ]; then
-  packages+=(rsyslog)
-fi
+for extra in "$@"; do
+  case $extra in
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    bench) packages+=(rsyslog) ;;
+    *)
+      echo "setup.sh: unknown extra '$extra' (fuzz, bench)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

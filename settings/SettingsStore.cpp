@@ -1,8 +1,7 @@
 // The settings store. Lines are trimmed of every byte up to 32 at load, names
 // compare after ASCII upper-casing (double-byte characters stay whole), and
 // lookups go through 256-bucket hash indexes (h = rotl(h, 2) ^ byte) that are
-// rebuilt lazily after a change, since the receiver reads several keys for
-// every datagram.
+// rebuilt on the first lookup after a key is added.
 #include "SettingsStore.h"
 
 #include <fcntl.h>
@@ -14,7 +13,6 @@
 #include <cstring>
 
 #include "AtomicFile.h"
-#include "Exception.h"
 #include "FileError.h"
 #include "IntegerText.h"
 #include "ShiftJisText.h"
@@ -32,8 +30,6 @@ std::string_view KeyOf(std::string_view line) {
   size_t eq = line.find('=');
   return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
 }
-
-std::string SystemMessage(int err) { return std::strerror(err); }
 
 // One count for every store of the process, so no two stores, and no two
 // states of one store, share a generation.
@@ -76,7 +72,7 @@ void TSettingsStore::Load() {
     close(fd);
   }
   if (err != 0) {
-    loadError_ = "ファイル \"" + path_ + "\". " + SystemMessage(err) + " は開けません";
+    loadError_ = "ファイル \"" + path_ + "\". " + std::strerror(err) + " は開けません";
     return;
   }
   // A NUL byte ends the text.
@@ -177,11 +173,11 @@ void TSettingsStore::WriteText(std::string_view section, std::string_view key, s
   entry += value;
   int i = FindEntry(*s, key);
   if (i >= 0) {
-    s->lines[i] = std::move(entry);
+    s->lines[i] = std::move(entry);  // the same key in the same place: the index stays right
   } else {
     s->lines.push_back(std::move(entry));
+    s->keyIndexValid = false;
   }
-  s->keyIndexValid = false;
 }
 
 void TSettingsStore::WriteInt(std::string_view section, std::string_view key, int32_t value) {

@@ -12,8 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "FileError.h"
-#include "support/FileSizeLimit.h"
+#include "FilePath.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 
 namespace quenza {
 namespace {
@@ -44,6 +45,16 @@ class AtomicFileTest : public testing::Test {
 
   fs::path dir_;
 };
+
+TEST(FilePath, FolderAndNameOfEveryShapeOfPath) {
+  EXPECT_EQ(FolderOf("quenza.ini"), ".");
+  EXPECT_EQ(FolderOf("/quenza.ini"), "/");
+  EXPECT_EQ(FolderOf("/home/u/.config/quenza/quenza.ini"), "/home/u/.config/quenza");
+  EXPECT_EQ(FolderOf("logs/"), "logs");
+  EXPECT_EQ(FileNameOf("/usr/bin/quenza"), "quenza");
+  EXPECT_EQ(FileNameOf("quenza"), "quenza");
+  EXPECT_EQ(FileNameOf("logs/"), "");
+}
 
 TEST_F(AtomicFileTest, ReplacesTheWholeFileAndKeepsItsMode) {
   const std::string path = Path("a.log");

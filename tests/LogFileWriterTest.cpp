@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/FileSizeLimit.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 
 namespace quenza {
 namespace {

@@ -22,9 +22,9 @@
 #include "DateTimeFormat.h"
 #include "NetSynchronize.h"
 #include "SettingsStore.h"
+#include "support/FileBytes.h"
 #include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
-#include "support/FileBytes.h"
 
 namespace quenza {
 namespace {
