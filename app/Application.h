@@ -36,8 +36,10 @@ class TApplication : public QObject {
   // knows nothing of Qt); modules go in reverse order of creation.
   template <typename T>
   T* AddModule(std::unique_ptr<T> module) {
-    T* raw = module.release();
-    modules_.emplace_back(raw, [](void* p) { delete static_cast<T*>(p); });
+    T* raw = module.get();
+    // Made owned before it goes in: a failed insert still deletes it.
+    modules_.emplace_back(nullptr, [](void* p) { delete static_cast<T*>(p); });
+    modules_.back().reset(module.release());
     return raw;
   }
   // Destroys one module now (End log); nothing happens for an unknown one.

@@ -54,12 +54,7 @@ void TRE_NFA::GenerateStateList(const TRENode* node, int from, int to) {
         // p+ away from the start: no anchor inside p can anchor in either
         // copy, so one copy with a loop reads the same language, and nested
         // '+' no longer doubles the automaton once per level.
-        const int c = NewState();
-        const int d = NewState();
-        Add(from, kEmptyLabel, c);
-        GenerateStateList(node->left, c, d);
-        Add(d, kEmptyLabel, c);
-        Add(d, kEmptyLabel, to);
+        GenerateLoop(node->left, from, to, false);
         return;
       }
       const int c = NewState();
@@ -71,15 +66,9 @@ void TRE_NFA::GenerateStateList(const TRENode* node, int from, int to) {
       GenerateStateList(node->left, from, to);
       GenerateStateList(node->right, from, to);
       return;
-    case opStar: {
-      const int c = NewState();
-      const int d = NewState();
-      Add(from, kEmptyLabel, c);
-      GenerateStateList(node->left, c, d);
-      Add(d, kEmptyLabel, c);
-      Add(c, kEmptyLabel, to);
+    case opStar:
+      GenerateLoop(node->left, from, to, true);
       return;
-    }
     case opEmpty:
       Add(from, kEmptyLabel, to);
       return;
@@ -87,6 +76,15 @@ void TRE_NFA::GenerateStateList(const TRENode* node, int from, int to) {
       return;  // no way from `from` to `to`
   }
   throw Exception("This cannot happen in TRE_NFA.GenerateStateList");
+}
+
+void TRE_NFA::GenerateLoop(const TRENode* body, int from, int to, bool skippable) {
+  const int c = NewState();
+  const int d = NewState();
+  Add(from, kEmptyLabel, c);
+  GenerateStateList(body, c, d);
+  Add(d, kEmptyLabel, c);
+  Add(skippable ? c : d, kEmptyLabel, to);
 }
 
 }  // namespace quenza

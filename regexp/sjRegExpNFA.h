@@ -52,6 +52,9 @@ class TRE_NFA {
   int NewState();
   void Add(int from, std::uint32_t label, int to);
   void GenerateStateList(const TRENode* node, int from, int to);
+  // body in a loop between from and to: run at least once, or also not at all
+  // when `skippable` (p* against p+).
+  void GenerateLoop(const TRENode* body, int from, int to, bool skippable);
 
   const TREParser& parser_;
   std::uint16_t lineTailCode_;
