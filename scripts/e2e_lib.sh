@@ -128,28 +128,23 @@ start_program() {
   main=$focused
 }
 
-# A key sent while the focus is still on its way back from a closing dialog
-# can go nowhere on a loaded machine: the window is focused again and the key
-# sent again, which does nothing once the command has run.
-begin_log() {
-  local attempt
+# Sends key $1 to the main window until the command after it succeeds (7 s
+# each time, three times). A key sent while the focus is still on its way back
+# from a closing dialog can go nowhere on a loaded machine; sent again once the
+# command has run, the key does nothing.
+press_until() {
+  local key=$1 attempt
+  shift
   for attempt in 1 2 3; do
     xdotool windowfocus --sync "$main"
-    xdotool key --clearmodifiers ctrl+b
-    wait_for 7 port_bound && return 0
+    xdotool key --clearmodifiers "$key"
+    wait_for 7 "$@" && return 0
   done
-  fail "capture did not start on port $port"
+  return 1
 }
 
-end_log() {
-  local attempt
-  for attempt in 1 2 3; do
-    xdotool windowfocus --sync "$main"
-    xdotool key --clearmodifiers ctrl+e
-    wait_for 7 port_free && return 0
-  done
-  fail "capture did not stop"
-}
+begin_log() { press_until ctrl+b port_bound || fail "capture did not start on port $port"; }
+end_log() { press_until ctrl+e port_free || fail "capture did not stop"; }
 
 # Ctrl+Q; the unsaved-text question, if any, is answered Yes with Enter.
 quit_program() {
