@@ -1,6 +1,7 @@
 // The receiver's per-datagram use of the pattern component: the pattern
 // assigned again (a cache hit), Match, then Sub, on a typical line; and
-// Match on a full-size datagram in which no tag occurs. Then the shape that
+// Match on a full-size datagram in which no tag occurs; a word absent from a
+// Japanese line, as find and filter meet it. Then the shape that
 // once made the automaton explode, ".*a" and k dots: compile and Match on a
 // full-size line, for every k up to 40, on three texts: log words (an 'a'
 // now and then), the same without any 'a' (no match anywhere), and random
@@ -52,6 +53,21 @@ void BM_MatchNoTag8192(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 8192);
 }
 BENCHMARK(BM_MatchNoTag8192);
+
+// A find or filter pass over a Japanese line that does not hold the word:
+// every start position with a double-byte character is tried.
+void BM_FindAbsentWordInJapaneseLine(benchmark::State& state) {
+  TAWKStr awk;
+  awk.SetRegExp("timeout");
+  // "2026/12/08 10:00:00 192.0.2.1 [USER/INFO] " and "ログを受信しました。" (Shift_JIS) to 160 bytes.
+  std::string line = "2026/12/08 10:00:00 192.0.2.1 [USER/INFO] ";
+  while (line.size() < 160) line += "\x83\x8D\x83\x4F\x82\xF0\x8E\xF3\x90\x4D\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";
+  for (auto _ : state) {
+    int start = 0, length = 0;
+    benchmark::DoNotOptimize(awk.Match(line, start, length));
+  }
+}
+BENCHMARK(BM_FindAbsentWordInJapaneseLine);
 
 enum class BlowUpText { LogWords, NoA, RandomAB };
 
