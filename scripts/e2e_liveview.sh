@@ -20,12 +20,8 @@ require_tools Xvfb xdotool import iconv
 
 e2e_start
 
-window_shown() { find_window "$1" >/dev/null; }
-window_gone() { ! find_window "$1" >/dev/null; }
 focus_main() { xdotool windowfocus --sync "$main"; }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
-
-port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
 
 send() { printf '%s' "$1" | "$sender" "$port" || fail "send failed"; }
 
@@ -38,13 +34,8 @@ save() {
   while :; do
     focus_main
     key ctrl+s
-    if [ "$saved_once" = no ] && wait_for 10 window_shown 名前を付けて保存; then
-      xdotool windowfocus --sync "$(find_window 名前を付けて保存)"
-      xdotool key ctrl+a
-      xdotool type --delay 20 "$log"
-      sleep 0.3
-      xdotool key Return
-      wait_for 20 window_gone 名前を付けて保存 || fail "the Save As dialog did not close"
+    if [ "$saved_once" = no ]; then
+      answer_file_dialog 名前を付けて保存 "$log"
       saved_once=yes
     fi
     wait_for 10 test -s "$log" || true
@@ -67,14 +58,9 @@ port=$("$sender" --free-port) || fail "no free port"
 printf '[POS]\r\nTop=30\r\nLeft=20\r\nWidth=1200\r\nHeight=560\r\n[SYSLOG]\r\nPort=%s\r\n' "$port" >"$work/bin/quenza.ini"
 log="$work/live.log"
 
-"$work/bin/quenza" >>"$work/quenza.log" 2>&1 &
-app_pid=$!
-wait_for 30 window_shown Quenza || fail "main window did not appear"
-main=$(find_window Quenza)
-focus_main
+start_program
 sleep 0.5
-key ctrl+b
-wait_for 20 port_bound || fail "capture did not start on port $port"
+begin_log
 
 # Twelve lines; the word "target" in three of them, ERROR in three.
 send '<14>alpha target first info'        # USER/INFO
@@ -148,15 +134,7 @@ grep -q '^X[0-9]\{4\}/[0-9/]* [0-9:]* 127\.0\.0\.1 \[USER/INFO\] arrived while p
   fail "the line that arrived while following is not the last but one"
 [ "$(tail -n 1 "$work/saved.txt")" = "Y" ] || fail "Y did not land after the last line"
 
-key ctrl+e
-key ctrl+q
-if wait_for 3 window_shown 確認; then
-  xdotool windowfocus --sync "$(find_window 確認)"
-  xdotool key Return
-fi
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "program exited with status $status"
+end_log
+quit_program
 cat "$work/saved.txt"
 echo "PASS"
