@@ -14,6 +14,7 @@
 
 #include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
+#include "support/WaitUntil.h"
 
 namespace quenza {
 namespace {
@@ -37,16 +38,6 @@ class LogFileWriterTest : public testing::Test {
     fs::remove_all(root_);
   }
   std::string Read(const char* name) const { return FileBytes(folder_ / name); }
-  // Waits until `done` holds, for the writer's retries.
-  template <typename Done>
-  static bool Eventually(Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-  }
 
   fs::path root_, folder_;
 };
@@ -92,7 +83,7 @@ TEST_F(LogFileWriterTest, LinesAreWrittenWithinTheIntervalWithoutSync) {
   TLogFileWriter writer(folder_.string());
   writer.TESTING_ONLY_SetInterval(20);
   writer.Append("soon", kDay1);
-  EXPECT_TRUE(Eventually([&] { return Read("quenza-20261207.log") == "soon\r\n"; }));
+  EXPECT_TRUE(WaitUntil([&] { return Read("quenza-20261207.log") == "soon\r\n"; }));
 }
 
 // The folder cannot be made (a file stands in its place), then can: one
@@ -104,7 +95,7 @@ TEST_F(LogFileWriterTest, MissingFolderFailsOnceAndRecoversByItself) {
   writer.TESTING_ONLY_SetInterval(20);
   writer.Append("one", kDay1);
   writer.Append("two", kDay1);
-  ASSERT_TRUE(Eventually([&] { return writer.Status().failures >= 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer.Status().failures >= 2; }));
   const std::string failure = writer.TakeNewFailure();
   EXPECT_NE(failure.find(folder_.string()), std::string::npos) << failure;
   EXPECT_TRUE(writer.TakeNewFailure().empty());  // once per episode
@@ -116,7 +107,7 @@ TEST_F(LogFileWriterTest, MissingFolderFailsOnceAndRecoversByItself) {
 
   fs::remove(folder_);
   writer.Append("three", kDay1);
-  ASSERT_TRUE(Eventually([&] { return writer.Status().written == 3; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer.Status().written == 3; }));
   EXPECT_EQ(Read("quenza-20261207.log"), "one\r\ntwo\r\nthree\r\n");
   status = writer.Status();
   EXPECT_TRUE(status.lastError.empty());
@@ -135,13 +126,13 @@ TEST_F(LogFileWriterTest, FullDiskLeavesNoBrokenLineAndResumes) {
   ASSERT_TRUE(full_disk.Active());
   const std::string long_line(1000, 'x');
   for (int i = 0; i < 10; ++i) writer.Append(long_line, kDay1);
-  const bool failed = Eventually([&] { return writer.Status().failures >= 1; });
+  const bool failed = WaitUntil([&] { return writer.Status().failures >= 1; });
   const std::string while_full = Read("quenza-20261207.log");
   full_disk.Lift();
   ASSERT_TRUE(failed);
   EXPECT_EQ(while_full, "fits\r\n");
   EXPECT_FALSE(writer.TakeNewFailure().empty());
-  ASSERT_TRUE(Eventually([&] { return writer.Status().written == 11; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer.Status().written == 11; }));
   std::string expected = "fits\r\n";
   for (int i = 0; i < 10; ++i) expected += long_line + "\r\n";
   EXPECT_EQ(Read("quenza-20261207.log"), expected);
@@ -154,10 +145,10 @@ TEST_F(LogFileWriterTest, ReadOnlyFolderMadeWritableAgain) {
   TLogFileWriter writer(folder_.string());
   writer.TESTING_ONLY_SetInterval(20);
   writer.Append("kept", kDay1);
-  ASSERT_TRUE(Eventually([&] { return writer.Status().failures >= 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer.Status().failures >= 1; }));
   EXPECT_NE(writer.TakeNewFailure().find("quenza-20261207.log"), std::string::npos);
   fs::permissions(folder_, fs::perms::owner_all);
-  ASSERT_TRUE(Eventually([&] { return writer.Status().written == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return writer.Status().written == 1; }));
   EXPECT_EQ(Read("quenza-20261207.log"), "kept\r\n");
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "NetThread.h"
+#include "support/WaitUntil.h"
 
 namespace quenza {
 namespace {
@@ -37,7 +38,7 @@ class TCountingThread : public TNetThread {
     cv_.notify_all();
   }
   void WaitForPasses(int n) {
-    while (passesStarted.load() < n) std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(WaitUntil([&] { return passesStarted.load() >= n; }));
   }
 
  protected:
@@ -172,7 +173,7 @@ TEST(NetThread, DestroyingANeverStartedThreadEndsIt) {
   // The same thread started does run passes, so the count above could have moved.
   auto started = std::make_unique<TPassCounter>(passes);
   started->StartLoop();
-  while (passes.load() == 0) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return passes.load() > 0; }));
   started.reset();
   EXPECT_GT(passes.load(), 0);
 }

@@ -27,6 +27,7 @@
 #include "NetUDPListenerThread.h"
 #include "NetUDPServer.h"
 #include "support/NetTestSupport.h"
+#include "support/WaitUntil.h"
 
 namespace quenza {
 namespace {
@@ -40,17 +41,6 @@ bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limi
   while (!pred()) {
     if (Clock::now() > giveUp) return false;
     CheckSynchronize(10);
-  }
-  return true;
-}
-
-// Waits without running anything on this thread: the main thread is held, so
-// what the listener takes piles up in the receive queue.
-bool HoldUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = 20s) {
-  const auto giveUp = Clock::now() + limit;
-  while (!pred()) {
-    if (Clock::now() > giveUp) return false;
-    std::this_thread::sleep_for(1ms);
   }
   return true;
 }
@@ -109,7 +99,7 @@ class NetUDPServerTest : public ::testing::Test {
 
   // Every datagram sent so far has been taken from the socket, one way or another.
   bool HoldUntilTaken(std::uint64_t sent) {
-    return HoldUntil([&] {
+    return WaitUntil([&] {
       const TNetUDPServerCounters c = server_->Counters();
       return c.received + c.droppedQueueFull + c.tooLarge >= sent;
     });
@@ -254,7 +244,7 @@ TEST_F(NetUDPServerTest, DeactivatingWithADeliveryPendingRunsItAndEnds) {
     TPosixSocket sender;
     sender.SendTo(port, "pending");
     // The listener has queued the datagram and asked for the main thread; nobody drained.
-    ASSERT_TRUE(HoldUntil([&] { return queued.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return queued.load(); }));
     {
       TWatchdog watchdog("deactivation with a delivery pending");
       server_->SetActive(false);
@@ -305,7 +295,7 @@ TEST_F(NetUDPServerTest, ThreadedEventDeliversOnTheListener) {
   const int port = Activate();
   TPosixSocket sender;
   sender.SendTo(port, "threaded");
-  ASSERT_TRUE(HoldUntil([&] { return count.load() > 0; }, 5s));
+  ASSERT_TRUE(WaitUntil([&] { return count.load() > 0; }, 5s));
   ASSERT_EQ(count.load(), 1);
   EXPECT_NE(deliveredOn, std::this_thread::get_id());
   EXPECT_EQ(server_->Counters().delivered, 1u);
@@ -764,7 +754,7 @@ TOverflowed OverflowSocketQueue(TNetUDPServer& server, THoldingHandler& hold, TP
   const int small = 4096;
   EXPECT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
   sender.SendTo(port, "hold");
-  EXPECT_TRUE(HoldUntil([&] { return hold.Holding(); }));
+  EXPECT_TRUE(WaitUntil([&] { return hold.Holding(); }));
   const std::string filler(100, 'f');
   for (int i = 0; i < 200; ++i) sender.SendTo(port, filler);
   hold.Release();
@@ -783,7 +773,7 @@ TEST_F(NetUDPServerTest, KernelDropsAreCountedPerBindingAndSummed) {
   const auto [port, fd] = OverflowSocketQueue(*server_, hold, sender);
   ASSERT_FALSE(HasFailure());
   // Once the listener has emptied the socket's queue there is room again.
-  ASSERT_TRUE(HoldUntil([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     int pending = 0;
     return ::ioctl(fd, FIONREAD, &pending) == 0 && pending == 0;
   }));
@@ -792,10 +782,10 @@ TEST_F(NetUDPServerTest, KernelDropsAreCountedPerBindingAndSummed) {
   for (int attempt = 0; lastSeen.load() == 0 && attempt < 100; ++attempt) {
     sender.SendTo(port, "last" + std::to_string(attempt));
     ++sent;
-    HoldUntil([&] { return lastSeen.load() > 0; }, 100ms);
+    WaitUntil([&] { return lastSeen.load() > 0; }, 100ms);
   }
   ASSERT_GT(lastSeen.load(), 0);
-  HoldUntil([&] {
+  WaitUntil([&] {
     const TNetUDPServerCounters c = server_->Counters();
     return c.received + c.droppedByKernel >= static_cast<std::uint64_t>(sent);
   });
@@ -835,7 +825,7 @@ TEST_F(NetUDPServerTest, KernelDropsAreCountedWithoutALaterDatagram) {
   OverflowSocketQueue(*server_, hold, sender);
   ASSERT_FALSE(HasFailure());
   // Nothing more is sent: the listener empties the queue, and the counts add up.
-  ASSERT_TRUE(HoldUntil([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     const TNetUDPServerCounters c = server_->Counters();
     return c.received + c.droppedByKernel >= 201;
   }));

@@ -17,6 +17,7 @@
 #include "NetSynchronize.h"
 #include "NetThread.h"
 #include "support/NetTestSupport.h"
+#include "support/WaitUntil.h"
 
 namespace quenza {
 namespace {
@@ -99,7 +100,7 @@ TEST(Synchronize, WakeHookFiresFromTheWorkerAndCheckSynchronizeRunsTheCall) {
   });
   std::atomic<bool> ran{false};
   std::thread worker([&] { Synchronize([&] { ran = true; }); });
-  while (wakes.load() == 0) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return wakes.load() > 0; }));
   EXPECT_FALSE(ran.load());  // queued, not run, until the main thread drains
   EXPECT_TRUE(CheckSynchronize(0));
   worker.join();
@@ -127,7 +128,7 @@ TEST(Synchronize, WaitingForAWorkerBlockedInSynchronizeCompletes) {
   for (int round = 0; round < 20; ++round) {
     TSynchronizingThread thread;
     thread.StartLoop();
-    while (thread.queued.load() == 0) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(WaitUntil([&] { return thread.queued.load() > 0; }));
     // The worker is now blocked in Synchronize and nobody has drained yet.
     thread.StopLoop();
     {
@@ -142,7 +143,7 @@ TEST(Synchronize, WaitingForAWorkerBlockedInSynchronizeCompletes) {
 TEST(Synchronize, WaitForOffTheMainThreadJustWaits) {
   auto thread = std::make_unique<TSynchronizingThread>();
   thread->StartLoop();
-  while (thread->queued.load() == 0) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return thread->queued.load() > 0; }));
   thread->StopLoop();
   std::atomic<bool> ended{false};
   std::thread waiter([&] {

@@ -25,7 +25,7 @@ class Unit1CaptureTest : public AppFixture {
  protected:
   void SetUp() override {
     AppFixture::SetUp();
-    port_ = FreeUdpPort();
+    port_ = FreePort();
     form_ = app_->AddModule(std::make_unique<TForm1>());
     form_->show();
     form_->IniFile->WriteInt("SYSLOG", "Port", port_);

@@ -25,6 +25,7 @@
 #include "support/FileBytes.h"
 #include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
+#include "support/WaitUntil.h"
 
 namespace quenza {
 namespace {
@@ -32,7 +33,7 @@ namespace {
 class Unit3Test : public testing::Test {
  protected:
   void SetUp() override {
-    port_ = FreeUdpPort();
+    port_ = FreePort();
     Ini().WriteInt("SYSLOG", "Port", port_);
     // A fixed date text keeps the lines comparable.
     Ini().WriteText("SYSLOG", "DateFormat", "\"D\"");
@@ -53,6 +54,10 @@ class Unit3Test : public testing::Test {
     Send(datagram);
     auto lines = WaitLines(before + 1);
     return lines.size() > before ? lines.back() : std::string("<no line>");
+  }
+  // Waits, running no deliveries, until the listener has taken `count` datagrams.
+  bool WaitReceived(std::uint64_t count) {
+    return WaitUntil([&] { return module_->NetUDPServer1->Counters().received >= count; });
   }
   void StartCapture() {
     module_ = std::make_unique<TDataModule3>(host_);
@@ -249,8 +254,7 @@ TEST_F(Unit3Test, CommandsFollowStartAndStop) {
 TEST_F(Unit3Test, StopWhileADeliveryIsPendingStillShowsIt) {
   StartCapture();
   Send("<13>pending");
-  // Give the listener time to receive, but run no deliveries.
-  usleep(200 * 1000);
+  ASSERT_TRUE(WaitReceived(1));  // taken by the listener, not yet delivered
   module_.reset();
   ASSERT_EQ(Lines().size(), 1u);
   EXPECT_EQ(Lines()[0], "D 127.0.0.1 [USER/NOTICE] pending");
@@ -268,14 +272,10 @@ TEST_F(Unit3Test, StopWithAHundredThousandQueuedShowsThemAll) {
     // Let the listener keep up, so the system's queue never overflows; the
     // main thread delivers nothing meanwhile.
     if (i % 500 == 499) {
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-      while (module_->NetUDPServer1->Counters().received < static_cast<uint64_t>(i + 1) &&
-             std::chrono::steady_clock::now() < deadline) {
-        usleep(200);
-      }
+      ASSERT_TRUE(WaitReceived(static_cast<std::uint64_t>(i + 1)));
     }
   }
-  while (module_->NetUDPServer1->Counters().received < kCount) usleep(1000);
+  ASSERT_TRUE(WaitReceived(kCount));
   EXPECT_EQ(Lines().size(), 0u);
   module_.reset();
   ASSERT_EQ(Lines().size(), static_cast<size_t>(kCount));
@@ -339,7 +339,7 @@ TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
   Receive("<13>first");
   Receive("<11>\x93\xfa\x96\x7b\x8c\xea");
   Send("<14>pending at the end");
-  usleep(100 * 1000);
+  ASSERT_TRUE(WaitReceived(3));
   module_.reset();  // End log: everything received is shown and in the file
   ASSERT_EQ(Lines().size(), 3u);
   std::string expected;

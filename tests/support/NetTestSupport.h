@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -54,7 +55,7 @@ class TPosixSocket {
   int fd_;
 };
 
-// A port nobody holds right now.
+// A port nobody holds right now, on any address: the receiver binds them all.
 inline int FreePort() {
   TPosixSocket probe;
   probe.Bind(0);
@@ -64,13 +65,6 @@ inline int FreePort() {
 // Aborts the test program, naming what hung, if it is still alive after the
 // limit: a deadlock then fails at once and says where, instead of running into
 // the test's time-out. The limit is generous; it is not a speed check.
-// A port nobody listens on right now.
-inline int FreeUdpPort() {
-  TPosixSocket probe;
-  probe.Bind(0, false);
-  return probe.LocalPort();
-}
-
 class TWatchdog {
  public:
   explicit TWatchdog(std::string what, std::chrono::seconds limit = std::chrono::seconds(30))
