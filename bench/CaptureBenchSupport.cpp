@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "Application.h"
+#include "CaptureStatus.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "NetMemoryStream.h"
@@ -157,10 +158,8 @@ std::string LoadAverage() {
 }
 
 std::string Grouped(double n) {
-  std::string digits = std::to_string(std::llround(n));
-  const int first = digits[0] == '-' ? 1 : 0;
-  for (int i = static_cast<int>(digits.size()) - 3; i > first; i -= 3) digits.insert(static_cast<size_t>(i), ",");
-  return digits;
+  const long long r = std::llround(n);  // signed: a count of lost lines can be below zero
+  return r < 0 ? "-" + GroupedNumber(static_cast<std::uint64_t>(-r)) : GroupedNumber(static_cast<std::uint64_t>(r));
 }
 
 TProcessUse ProcessUse(pid_t pid) {

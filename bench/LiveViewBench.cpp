@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <thread>
 #include <vector>
 
+#include "CaptureBenchSupport.h"
 #include "LineFilter.h"
 #include "LineText.h"
 #include "LogView.h"
@@ -28,14 +28,6 @@ namespace quenza {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The main thread's own processor time: on a shared machine the wall clock
-// also counts the time other programs had the processor.
-double ThreadSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 constexpr int kLines = 1000000;
 
@@ -64,11 +56,8 @@ class TInputProbe : public QObject {
     stop_ = true;
     poster_.join();
     QCoreApplication::removePostedEvents(this, kProbeEvent);
-    std::sort(delaysMs_.begin(), delaysMs_.end());
-    const double worst = delaysMs_.empty() ? 0 : delaysMs_.back();
-    const double p99 = delaysMs_.empty() ? 0 : delaysMs_[delaysMs_.size() * 99 / 100];
-    state.counters["input_max_ms"] = worst;
-    state.counters["input_p99_ms"] = p99;
+    state.counters["input_max_ms"] = bench::Percentile(delaysMs_, 1.0);
+    state.counters["input_p99_ms"] = bench::Percentile(delaysMs_, 0.99);
     state.counters["input_probes"] = static_cast<double>(delaysMs_.size());
   }
 
@@ -138,11 +127,11 @@ void RunFind(benchmark::State& state, const std::string& utf8, const TSearchOpti
     probe.Start();
     QElapsedTimer t;
     t.start();
-    const double cpu = ThreadSeconds();
+    const double cpu = bench::MainThreadCpuSeconds();
     finder->Start(EncodeSjis(QString::fromUtf8(utf8.c_str())), options, false);
     loop.exec();
     state.counters["seconds"] = t.elapsed() / 1000.0;
-    state.counters["cpu_seconds"] = ThreadSeconds() - cpu;
+    state.counters["cpu_seconds"] = bench::MainThreadCpuSeconds() - cpu;
     probe.Stop(state);
     if (outcome != TViewFinder::TOutcome::NotFound) state.SkipWithError("the text was found");
   }
@@ -172,9 +161,9 @@ void BM_FindCostParts(benchmark::State& state) {
   TLineMatcher matcher(EncodeSjis(QStringLiteral("no such request")), TSearchOptions{});
   std::string bytes;
   for (auto _ : state) {
-    double t = ThreadSeconds();
+    double t = bench::MainThreadCpuSeconds();
     auto lap = [&t] {
-      const double now = ThreadSeconds();
+      const double now = bench::MainThreadCpuSeconds();
       const double seconds = now - t;
       t = now;
       return seconds;
@@ -208,11 +197,11 @@ void RunFilter(benchmark::State& state, const TLineCriteria& criteria) {
       probe.Start();
       QElapsedTimer t;
       t.start();
-      const double cpu = ThreadSeconds();
+      const double cpu = bench::MainThreadCpuSeconds();
       filter->Apply(clearing ? nullptr : std::make_unique<TLineFilter>(criteria));
       if (filter->Busy()) loop.exec();
       const double seconds = t.elapsed() / 1000.0;
-      const double cpu_seconds = ThreadSeconds() - cpu;
+      const double cpu_seconds = bench::MainThreadCpuSeconds() - cpu;
       probe.Stop(state);
       const std::string prefix = clearing ? "clear_" : "apply_";
       state.counters[prefix + "seconds"] = seconds;

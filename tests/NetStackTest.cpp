@@ -1,10 +1,7 @@
 // The socket stack over real sockets on 127.0.0.1: error texts, addresses,
 // the wait, binding conflicts, oversized datagrams, the batch receive with the
 // system's drop count, the shared stack's life, and the former bugs.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -29,21 +26,10 @@ using Clock = std::chrono::steady_clock;
 
 // Sends with the system's own calls, so the stack under test is only the receiver.
 void SendTo(int port, const std::string& payload, int* senderPort = nullptr) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<std::uint16_t>(port));
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-            static_cast<ssize_t>(payload.size()));
-  if (senderPort != nullptr) {
-    sockaddr_in self{};
-    socklen_t len = sizeof self;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&self), &len);
-    *senderPort = ntohs(self.sin_port);
-  }
-  ::close(fd);
+  TPosixSocket s;
+  ASSERT_GE(s.Fd(), 0);
+  s.SendTo(port, payload);
+  if (senderPort != nullptr) *senderPort = s.LocalPort();
 }
 
 class NetStackTest : public ::testing::Test {
