@@ -4,7 +4,7 @@
 #include "ViewFilter.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QTest>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -35,9 +35,7 @@ class ViewFilterTest : public testing::Test {
     Settle();
   }
   void Settle() {
-    QElapsedTimer t;
-    t.start();
-    while (filter_->Busy() && t.elapsed() < 20000) QApplication::processEvents();
+    static_cast<void>(QTest::qWaitFor([&] { return !filter_->Busy(); }, 20000));
     ASSERT_FALSE(filter_->Busy());
   }
   // The numbers of the shown lines, the empty last line left out.
