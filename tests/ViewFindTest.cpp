@@ -4,7 +4,7 @@
 #include "ViewFind.h"
 
 #include <QApplication>
-#include <QTest>
+#include <QElapsedTimer>
 #include <QTextBlock>
 
 #include <gtest/gtest.h>
@@ -38,7 +38,9 @@ class ViewFindTest : public testing::Test {
   TOutcome Find(const std::string& utf8, TSearchOptions options = {}, bool backward = false) {
     const size_t before = outcomes_.size();
     finder_->Start(Sj(utf8), options, backward);
-    static_cast<void>(QTest::qWaitFor([&] { return outcomes_.size() > before; }, 10000));
+    QElapsedTimer t;
+    t.start();
+    while (outcomes_.size() == before && t.elapsed() < 10000) QApplication::processEvents();
     EXPECT_EQ(outcomes_.size(), before + 1);
     return outcomes_.empty() ? TOutcome::Cancelled : outcomes_.back();
   }
