@@ -66,9 +66,11 @@ void TForm1::KeepPainting() { QCoreApplication::processEvents(QEventLoop::Exclud
 void TForm1::ShowDatagramError(const std::string& text) {
   if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();
   // One dialog at a time, and it does not wait: capture goes on, and the
-  // errors meanwhile are counted in it.
+  // errors meanwhile are counted in it. The count is shown with the status
+  // bar's refresh: laying the dialog out again for every error of a flood
+  // took the main thread's time from the lines.
   if (datagramErrorDialog_) {
-    datagramErrorDialog_->setInformativeText(ErrorCountText(++errorsWhileDialogOpen_));
+    ++errorsWhileDialogOpen_;
     return;
   }
   errorsWhileDialogOpen_ = 0;
@@ -94,6 +96,10 @@ void TForm1::RefreshCaptureStatus() {
     }
   } else {
     lastCaptureStatus_.active = false;
+  }
+  if (datagramErrorDialog_ && errorsWhileDialogOpen_ > 0) {
+    const QString count = ErrorCountText(errorsWhileDialogOpen_);
+    if (datagramErrorDialog_->informativeText() != count) datagramErrorDialog_->setInformativeText(count);
   }
   const TCaptureStatus& status = lastCaptureStatus_;
   // With capture off and nothing lost, the status bar is as it always was.
