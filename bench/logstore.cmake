@@ -1,0 +1,1 @@
+quenza_add_bench(LogStoreBench SOURCES LogStoreBench.cpp LIBS quenza_logstore)
