@@ -54,6 +54,50 @@ void BM_AppendLines(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendLines)->Arg(1'000'000)->Arg(5'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// What stays resident after the oldest 90% of 5,000,000 lines are cut.
+void BM_CutGivesMemoryBack(benchmark::State& state) {
+  constexpr std::size_t kLines = 5'000'000;
+  std::string line(100, 'x');
+  double residentPerKeptLine = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    malloc_trim(0);
+    const std::uint64_t before = ResidentBytes();
+    auto store = std::make_unique<quenza::TLogStore>();
+    for (std::size_t i = 0; i < kLines; ++i) {
+      NextLine(line, i);
+      store->AppendLine(line, {});
+    }
+    state.ResumeTiming();
+    store->RemoveFirstLines(kLines / 10 * 9);
+    state.PauseTiming();
+    residentPerKeptLine = static_cast<double>(ResidentBytes() - before) / static_cast<double>(store->LineCount());
+    store.reset();
+    state.ResumeTiming();
+  }
+  state.counters["RSS/kept line"] = residentPerKeptLine;
+}
+BENCHMARK(BM_CutGivesMemoryBack)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A keystroke in the middle of 1,000,000 lines, and its undo.
+void BM_TypeInTheMiddle(benchmark::State& state) {
+  std::string line(100, 'x');
+  quenza::TLogStore store;
+  for (std::size_t i = 0; i < 1'000'000; ++i) {
+    NextLine(line, i);
+    store.AppendLine(line, {});
+  }
+  quenza::TTextPos at{500'000, 50};
+  for (auto _ : state) {
+    at = store.Replace(at, at, "a", quenza::TEditKind::Typing);
+    if (at.byte > 1000) {
+      store.Undo();
+      at = {500'000, 50};
+    }
+  }
+}
+BENCHMARK(BM_TypeInTheMiddle)->Unit(benchmark::kMicrosecond);
+
 // Steady state under a limit of 500,000 lines: append one, trim one.
 void BM_AppendUnderLimit(benchmark::State& state) {
   constexpr std::size_t kLimit = 500'000;

@@ -12,12 +12,16 @@
 // minus firstOffset_[0]. Undo records hold ids for the same reason.
 #include "LogStore.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <utility>
 
 namespace quenza {
 
 namespace {
+
+constexpr std::uint64_t kGiveBackBytes = 16 << 20;
 
 // Calls piece(bytes) for each line of `text`, split at CR LF, lone CR and
 // lone LF; returns the number of breaks.
@@ -346,6 +350,8 @@ std::size_t TLogStore::RemoveFirstLines(std::size_t count) {
     removedBytes += blocks_[dropped]->LiveBytes();
     ++dropped;
   }
+  std::uint64_t droppedCapacity = 0;
+  for (std::size_t b = 0; b < dropped; ++b) droppedCapacity += blocks_[b]->bytes.capacity();
   blocks_.erase(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(dropped));
   firstLine_.erase(firstLine_.begin(), firstLine_.begin() + static_cast<std::ptrdiff_t>(dropped));
   firstOffset_.erase(firstOffset_.begin(), firstOffset_.begin() + static_cast<std::ptrdiff_t>(dropped));
@@ -372,6 +378,10 @@ std::size_t TLogStore::RemoveFirstLines(std::size_t count) {
   bytes_ -= removedBytes;
   maxLineLengthKnown_ = false;
   ForgetTrimmedEdits();
+  // Freed blocks below the top of the heap stay resident until malloc hands
+  // them out again, which a steady line limit does; a big cut (a user's
+  // smaller limit) would keep its memory for good, so it goes back now.
+  if (droppedCapacity >= kGiveBackBytes) malloc_trim(0);
   ++generation_;
   return count;
 }
