@@ -31,7 +31,7 @@ struct TLogStore::TBlock {
   std::size_t Begin(std::size_t i) const { return i + dead == 0 ? 0 : ends[i + dead - 1]; }
   std::size_t End(std::size_t i) const { return ends[i + dead]; }
   std::size_t Length(std::size_t i) const { return End(i) - Begin(i); }
-  std::string_view Line(std::size_t i) const { return std::string_view(bytes).substr(Begin(i), Length(i)); }
+  std::string_view Line(std::size_t i) const { return {bytes.data() + Begin(i), Length(i)}; }
   TLineMeta Meta(std::size_t i) const { return metas[i + dead]; }
   std::size_t LiveBytes() const { return bytes.size() - Begin(0); }
 };
