@@ -15,6 +15,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace quenza {
@@ -276,6 +277,13 @@ void TLogStore::CheckCapacity(std::uint64_t removed, std::uint64_t added) const 
 void TLogStore::AppendLine(std::string_view bytes, TLineMeta meta) {
   CheckCapacity(0, bytes.size() + 1);
   TBlock* last = blocks_.back().get();
+  // A line of this store appended again may sit in the very buffer that is
+  // about to grow or shrink.
+  const char* const own = last->bytes.data();
+  if (std::less_equal<>()(own, bytes.data()) && std::less<>()(bytes.data(), own + last->bytes.size())) {
+    AppendLine(std::string(bytes), meta);
+    return;
+  }
   const bool fillLast = last->Length(last->Lines() - 1) == 0;
   if (last->LiveBytes() + bytes.size() > blockBytes_ && !(fillLast && last->Lines() == 1)) {
     // The line goes to a new block; an empty last line moves with it, as it

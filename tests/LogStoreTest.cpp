@@ -228,10 +228,17 @@ TEST_P(LogStoreDifferentialTest, RandomEditsAppendsTrimsAndUndoMatchTheModel) {
       const std::string text = random.Chars(random.Below(8) == 0 ? 60 : 8, true);
       ASSERT_EQ(store.Replace(from, to, text), model.Replace(from, to, Lf(text)));
     } else if (what < 62) {
-      const std::string bytes = random.Chars(random.Below(10) == 0 ? 3 * blockBytes : 12, false);
       const TLineMeta meta = random.Meta();
-      store.AppendLine(bytes, meta);
-      model.Append(bytes, meta);
+      if (random.Below(5) == 0) {
+        // A line of the store itself, which may sit in the block the append grows.
+        const std::size_t l = random.Below(lines.size());
+        store.AppendLine(store.Line(l), meta);
+        model.Append(lines[l], meta);
+      } else {
+        const std::string bytes = random.Chars(random.Below(10) == 0 ? 3 * blockBytes : 12, false);
+        store.AppendLine(bytes, meta);
+        model.Append(bytes, meta);
+      }
     } else if (what < 70 || lines.size() > 60) {
       const std::size_t count = random.Below(lines.size() > 60 ? 30 : 6);
       ASSERT_EQ(store.RemoveFirstLines(count), model.Trim(count));
