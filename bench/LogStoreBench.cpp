@@ -22,9 +22,7 @@ std::uint64_t ResidentBytes() {
 }
 
 // A 100-byte line that differs from its neighbours, as log lines do.
-void NextLine(std::string& line, std::size_t i) {
-  line[i % line.size()] = static_cast<char>('a' + i % 26);
-}
+void NextLine(std::string& line, std::size_t i) { line[i % line.size()] = static_cast<char>('a' + i % 26); }
 
 void BM_AppendLines(benchmark::State& state) {
   const auto lines = static_cast<std::size_t>(state.range(0));
@@ -47,8 +45,8 @@ void BM_AppendLines(benchmark::State& state) {
     store.reset();
     state.ResumeTiming();
   }
-  state.counters["lines/s"] =
-      benchmark::Counter(static_cast<double>(lines) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["lines/s"] = benchmark::Counter(static_cast<double>(lines) * static_cast<double>(state.iterations()),
+                                                 benchmark::Counter::kIsRate);
   state.counters["RSS/line"] = residentPerLine;
   state.counters["RSS-bytes/line"] = residentPerLine - static_cast<double>(line.size());
 }

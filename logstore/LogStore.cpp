@@ -101,7 +101,8 @@ struct TLogStore::TPacker {
         blocks.back()->bytes.size() + length > 2 * std::uint64_t{blockBytes}) {
       if (!blocks.empty()) Seal(*blocks.back());
       blocks.push_back(std::make_unique<TBlock>());
-      blocks.back()->bytes.reserve(static_cast<std::size_t>(std::min(std::max<std::uint64_t>(target, length), remaining)));
+      blocks.back()->bytes.reserve(
+          static_cast<std::size_t>(std::min(std::max<std::uint64_t>(target, length), remaining)));
     }
     TBlock& block = *blocks.back();
     block.bytes.append(a).append(b).append(c);
@@ -137,7 +138,8 @@ TLogStore::~TLogStore() = default;
 std::size_t TLogStore::BlockOf(std::size_t line, std::size_t& index_in_block) const {
   if (line >= lineCount_) throw Exception("行番号が範囲外です");
   const std::uint64_t id = firstLineId_ + line;
-  const std::size_t b = static_cast<std::size_t>(std::upper_bound(firstLine_.begin(), firstLine_.end(), id) - firstLine_.begin()) - 1;
+  const std::size_t b =
+      static_cast<std::size_t>(std::upper_bound(firstLine_.begin(), firstLine_.end(), id) - firstLine_.begin()) - 1;
   index_in_block = static_cast<std::size_t>(id - firstLine_[b]);
   return b;
 }
@@ -238,7 +240,9 @@ std::uint64_t TLogStore::OffsetOf(TTextPos pos) const {
 TTextPos TLogStore::PosOfOffset(std::uint64_t offset) const {
   if (offset >= TextSize()) return End();
   const std::uint64_t at = offset + firstOffset_[0];
-  const std::size_t b = static_cast<std::size_t>(std::upper_bound(firstOffset_.begin(), firstOffset_.end(), at) - firstOffset_.begin()) - 1;
+  const std::size_t b =
+      static_cast<std::size_t>(std::upper_bound(firstOffset_.begin(), firstOffset_.end(), at) - firstOffset_.begin()) -
+      1;
   const TBlock& block = *blocks_[b];
   const std::uint64_t rel = at - firstOffset_[b];
   // The last line whose start (its bytes and two per break before it) is at or before rel.

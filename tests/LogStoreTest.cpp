@@ -69,7 +69,8 @@ struct TModel {
   TTextPos Apply(TTextPos from, TTextPos to, const std::string& lf, const std::vector<TLineMeta>* given) {
     const TTextPos end = Advance(from, lf);
     std::vector<TLineMeta> made;
-    for (std::size_t j = from.line; j <= end.line; ++j) made.push_back(j == end.line ? metas[to.line] : metas[from.line]);
+    for (std::size_t j = from.line; j <= end.line; ++j)
+      made.push_back(j == end.line ? metas[to.line] : metas[from.line]);
     if (given) made = *given;
     metas.erase(metas.begin() + static_cast<long>(from.line), metas.begin() + static_cast<long>(to.line) + 1);
     metas.insert(metas.begin() + static_cast<long>(from.line), made.begin(), made.end());
@@ -79,14 +80,17 @@ struct TModel {
   }
   TTextPos Replace(TTextPos from, TTextPos to, const std::string& lf) {
     TStep step{firstId + from.line, from.byte, text.substr(Offset(from), Offset(to) - Offset(from)), lf, {}, {}};
-    step.removedMetas.assign(metas.begin() + static_cast<long>(from.line), metas.begin() + static_cast<long>(to.line) + 1);
+    step.removedMetas.assign(metas.begin() + static_cast<long>(from.line),
+                             metas.begin() + static_cast<long>(to.line) + 1);
     const TTextPos end = Apply(from, to, lf, nullptr);
-    step.insertedMetas.assign(metas.begin() + static_cast<long>(from.line), metas.begin() + static_cast<long>(end.line) + 1);
+    step.insertedMetas.assign(metas.begin() + static_cast<long>(from.line),
+                              metas.begin() + static_cast<long>(end.line) + 1);
     undo.push_back(step);
     redo.clear();
     return end;
   }
-  std::optional<TLogStore::TUndoResult> Step(std::vector<TStep>& from_stack, std::vector<TStep>& to_stack, bool undoing) {
+  std::optional<TLogStore::TUndoResult> Step(std::vector<TStep>& from_stack, std::vector<TStep>& to_stack,
+                                             bool undoing) {
     if (from_stack.empty()) return std::nullopt;
     const TStep step = from_stack.back();
     from_stack.pop_back();
@@ -175,10 +179,12 @@ struct TRandomText {
   std::mt19937 rng;
   std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); }
   std::string Chars(std::size_t max, bool breaks) {
-    static const char* const kChars[] = {"a", "Z", " ", "\\", "\x82\xA0", "\x83\x41", "\x83\x5C", "\x83\x61", "\x81\x40"};
+    static const char* const kChars[] = {"a",        "Z",        " ",        "\\",      "\x82\xA0",
+                                         "\x83\x41", "\x83\x5C", "\x83\x61", "\x81\x40"};
     static const char* const kBreaks[] = {"\r\n", "\r", "\n"};
     std::string out;
-    for (std::size_t n = Below(max + 1); n > 0; --n) out += breaks && Below(6) == 0 ? kBreaks[Below(3)] : kChars[Below(9)];
+    for (std::size_t n = Below(max + 1); n > 0; --n)
+      out += breaks && Below(6) == 0 ? kBreaks[Below(3)] : kChars[Below(9)];
     return out;
   }
   // A character boundary in `line`, by the lead-byte rule.
@@ -195,8 +201,8 @@ struct TRandomText {
     return {l, Boundary(lines[l])};
   }
   TLineMeta Meta() {
-    return {static_cast<std::int8_t>(static_cast<int>(Below(9)) - 1), static_cast<std::int8_t>(static_cast<int>(Below(24)) - 1),
-            static_cast<std::uint16_t>(Below(5))};
+    return {static_cast<std::int8_t>(static_cast<int>(Below(9)) - 1),
+            static_cast<std::int8_t>(static_cast<int>(Below(24)) - 1), static_cast<std::uint16_t>(Below(5))};
   }
 };
 
@@ -301,34 +307,63 @@ struct TMergeCase {
 
 TEST(LogStoreUndoTest, RunsOfTheSameKindMergeIntoOneStep) {
   const TMergeCase cases[] = {
-      {"typing run", "ab", {{TEditKind::Typing, {0, 2}, {0, 2}, "c"}, {TEditKind::Typing, {0, 3}, {0, 3}, "d"},
-                            {TEditKind::Typing, {0, 4}, {0, 4}, "\r\n"}, {TEditKind::Typing, {1, 0}, {1, 0}, "e"}},
+      {"typing run",
+       "ab",
+       {{TEditKind::Typing, {0, 2}, {0, 2}, "c"},
+        {TEditKind::Typing, {0, 3}, {0, 3}, "d"},
+        {TEditKind::Typing, {0, 4}, {0, 4}, "\r\n"},
+        {TEditKind::Typing, {1, 0}, {1, 0}, "e"}},
        {"ab"}},
-      {"typing elsewhere", "ab", {{TEditKind::Typing, {0, 2}, {0, 2}, "c"}, {TEditKind::Typing, {0, 0}, {0, 0}, "x"}},
+      {"typing elsewhere",
+       "ab",
+       {{TEditKind::Typing, {0, 2}, {0, 2}, "c"}, {TEditKind::Typing, {0, 0}, {0, 0}, "x"}},
        {"abc", "ab"}},
-      {"typing after a break", "ab", {{TEditKind::Typing, {0, 2}, {0, 2}, "c"}, {TEditKind::Typing, {0, 3}, {0, 3}, "d", true}},
+      {"typing after a break",
+       "ab",
+       {{TEditKind::Typing, {0, 2}, {0, 2}, "c"}, {TEditKind::Typing, {0, 3}, {0, 3}, "d", true}},
        {"abc", "ab"}},
-      {"typing over a selection", "abcd", {{TEditKind::Typing, {0, 2}, {0, 2}, "x"}, {TEditKind::Typing, {0, 3}, {0, 4}, "y"}},
+      {"typing over a selection",
+       "abcd",
+       {{TEditKind::Typing, {0, 2}, {0, 2}, "x"}, {TEditKind::Typing, {0, 3}, {0, 4}, "y"}},
        {"abxcd", "abcd"}},
-      {"backspace run over a break", "ab\r\ncd",
-       {{TEditKind::Backspace, {1, 1}, {1, 2}, ""}, {TEditKind::Backspace, {1, 0}, {1, 1}, ""},
-        {TEditKind::Backspace, {0, 2}, {1, 0}, ""}, {TEditKind::Backspace, {0, 1}, {0, 2}, ""}},
+      {"backspace run over a break",
+       "ab\r\ncd",
+       {{TEditKind::Backspace, {1, 1}, {1, 2}, ""},
+        {TEditKind::Backspace, {1, 0}, {1, 1}, ""},
+        {TEditKind::Backspace, {0, 2}, {1, 0}, ""},
+        {TEditKind::Backspace, {0, 1}, {0, 2}, ""}},
        {"ab\r\ncd"}},
-      {"backspace of a double-byte character", "a\x82\xA0\x83\x41",
-       {{TEditKind::Backspace, {0, 3}, {0, 5}, ""}, {TEditKind::Backspace, {0, 1}, {0, 3}, ""}}, {"a\x82\xA0\x83\x41"}},
-      {"delete run", "abc\r\nd",
-       {{TEditKind::Delete, {0, 1}, {0, 2}, ""}, {TEditKind::Delete, {0, 1}, {0, 2}, ""}, {TEditKind::Delete, {0, 1}, {1, 0}, ""}},
+      {"backspace of a double-byte character",
+       "a\x82\xA0\x83\x41",
+       {{TEditKind::Backspace, {0, 3}, {0, 5}, ""}, {TEditKind::Backspace, {0, 1}, {0, 3}, ""}},
+       {"a\x82\xA0\x83\x41"}},
+      {"delete run",
+       "abc\r\nd",
+       {{TEditKind::Delete, {0, 1}, {0, 2}, ""},
+        {TEditKind::Delete, {0, 1}, {0, 2}, ""},
+        {TEditKind::Delete, {0, 1}, {1, 0}, ""}},
        {"abc\r\nd"}},
-      {"backspace elsewhere", "abcd", {{TEditKind::Backspace, {0, 3}, {0, 4}, ""}, {TEditKind::Backspace, {0, 0}, {0, 1}, ""}},
+      {"backspace elsewhere",
+       "abcd",
+       {{TEditKind::Backspace, {0, 3}, {0, 4}, ""}, {TEditKind::Backspace, {0, 0}, {0, 1}, ""}},
        {"abc", "abcd"}},
-      {"delete elsewhere", "abcd", {{TEditKind::Delete, {0, 1}, {0, 2}, ""}, {TEditKind::Delete, {0, 2}, {0, 3}, ""}},
+      {"delete elsewhere",
+       "abcd",
+       {{TEditKind::Delete, {0, 1}, {0, 2}, ""}, {TEditKind::Delete, {0, 2}, {0, 3}, ""}},
        {"acd", "abcd"}},
-      {"delete then backspace", "abc", {{TEditKind::Delete, {0, 1}, {0, 2}, ""}, {TEditKind::Backspace, {0, 0}, {0, 1}, ""}},
+      {"delete then backspace",
+       "abc",
+       {{TEditKind::Delete, {0, 1}, {0, 2}, ""}, {TEditKind::Backspace, {0, 0}, {0, 1}, ""}},
        {"ac", "abc"}},
-      {"other never merges", "", {{TEditKind::Other, {0, 0}, {0, 0}, "a"}, {TEditKind::Other, {0, 1}, {0, 1}, "b"}},
+      {"other never merges",
+       "",
+       {{TEditKind::Other, {0, 0}, {0, 0}, "a"}, {TEditKind::Other, {0, 1}, {0, 1}, "b"}},
        {"a", ""}},
-      {"a break then typing", "", {{TEditKind::Typing, {0, 0}, {0, 0}, "a"}, {TEditKind::Typing, {0, 1}, {0, 1}, "b", true},
-                                   {TEditKind::Typing, {0, 2}, {0, 2}, "c"}},
+      {"a break then typing",
+       "",
+       {{TEditKind::Typing, {0, 0}, {0, 0}, "a"},
+        {TEditKind::Typing, {0, 1}, {0, 1}, "b", true},
+        {TEditKind::Typing, {0, 2}, {0, 2}, "c"}},
        {"a", ""}},
   };
   for (const TMergeCase& c : cases) {
@@ -385,7 +420,7 @@ TEST(LogStoreUndoTest, UndoPutsBackTheMetadataOfJoinedLines) {
 TEST(LogStoreUndoTest, TrimsForgetStepsThatReachTheTrimmedLines) {
   TLogStore store;
   for (int i = 0; i < 20; ++i) store.AppendLine("line " + std::to_string(i), {});
-  store.Replace({3, 0}, {3, 0}, "A");   // forgotten by the trim below
+  store.Replace({3, 0}, {3, 0}, "A");    // forgotten by the trim below
   store.Replace({12, 0}, {12, 0}, "B");  // kept, and undone at its new index
   store.Replace({15, 0}, {15, 0}, "C");
   store.Undo();  // a redo step in kept lines survives too
@@ -426,9 +461,21 @@ TEST(LogStoreTest, TheCapacityCountsOnePerBreakAndRefusesWithoutChanging) {
       {"append after text", 7, "ab", [](TLogStore& s) { s.AppendLine("abcd", {}); }, true},
       {"set text to the limit", 5, "", [](TLogStore& s) { s.SetText("ab\r\ncd"); }, true},
       {"set text one past", 4, "", [](TLogStore& s) { s.SetText("ab\r\ncd"); }, false},
-      {"replace to the limit", 6, "abcd", [](TLogStore& s) { s.Replace({0, 1}, {0, 3}, "x\r\nyz"); }, true},
-      {"replace one past", 5, "abcd", [](TLogStore& s) { s.Replace({0, 1}, {0, 3}, "x\r\nyz"); }, false},
-      {"replace shrinking a full store", 4, "abcd", [](TLogStore& s) { s.Replace({0, 0}, {0, 4}, "x"); }, true},
+      {"replace to the limit", 6, "abcd",
+       [](TLogStore& s) {
+         s.Replace({0, 1}, {0, 3}, "x\r\nyz");
+       },
+       true},
+      {"replace one past", 5, "abcd",
+       [](TLogStore& s) {
+         s.Replace({0, 1}, {0, 3}, "x\r\nyz");
+       },
+       false},
+      {"replace shrinking a full store", 4, "abcd",
+       [](TLogStore& s) {
+         s.Replace({0, 0}, {0, 4}, "x");
+       },
+       true},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.name);
