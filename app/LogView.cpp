@@ -1,35 +1,41 @@
 #include "LogView.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QFile>
+#include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextLayout>
+#include <QStyleHints>
 #include <algorithm>
+#include <array>
 
 #include "AtomicFile.h"
 #include "Exception.h"
 #include "Guarded.h"
 #include "LineFilter.h"
+#include "LineGrid.h"
+#include "ShiftJisText.h"
 #include "TextCodec.h"
 
 namespace quenza {
 namespace {
 
 constexpr int kFlushIntervalMs = 33;  // about 30 paints a second at most
-// Queued lines past this go in at once: a few milliseconds of inserting.
-constexpr std::size_t kMaxPendingLines = 4096;
+// Past this many lines since the last flush the widget hears of them at once,
+// so a line limit holds even when no event loop runs.
+constexpr int kMaxPendingLines = 4096;
+constexpr int kPadding = 4;  // left of the text, as an edit control leaves
 
 // Events through which the user reads or changes the text. A mouse move with
-// no button held (seen when tracking is on) and a key release do neither, and
-// flushing on them would let pointer motion force layouts during a flood.
+// no button held and a key release do neither, and flushing on them would let
+// pointer motion force work during a flood.
 bool IsInputEvent(const QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
@@ -39,9 +45,6 @@ bool IsInputEvent(const QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
       return true;
     case QEvent::MouseMove:
       return static_cast<const QMouseEvent*>(event)->buttons() != Qt::NoButton;
@@ -68,23 +71,42 @@ bool IsUserMove(const QEvent* event) {
 
 std::string SystemText(const QString& s) { return s.toUtf8().toStdString(); }
 
-// The view's layout. Qt's gives a hidden line no room but lays it out all the
-// same whenever the editor asks for its rectangle, which the editor does for
-// every line between the top of the screen and its bottom, hidden or not: with
-// a filter leaving one line in a thousand, one screen meant laying out
-// thousands of lines nobody sees.
-class TLogLayout : public QPlainTextDocumentLayout {
+// The characters of code page 932 as the codec decodes them, looked up
+// instead of converted while painting: the screen is redrawn up to 30 times a
+// second during a flood. Built on first use from the codec itself, so what is
+// drawn is what Copy gives.
+class TGlyphTable {
  public:
-  using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
-  QRectF blockBoundingRect(const QTextBlock& block) const override {
-    if (block.isValid() && !block.isVisible()) return QRectF();
-    return QPlainTextDocumentLayout::blockBoundingRect(block);
+  static const TGlyphTable& Get() {
+    static const TGlyphTable table;
+    return table;
   }
+  // The character of a single byte.
+  char16_t Single(unsigned char b) const { return single_[b]; }
+  // The character of a lead and a trail byte; 0 when the pair is no character.
+  char16_t Pair(unsigned char lead, unsigned char trail) const { return pair_[lead * 256u + trail]; }
+
+ private:
+  TGlyphTable() : pair_(65536, 0) {
+    for (int b = 0; b < 256; ++b) {
+      const QString s = DecodeSjis(std::string(1, static_cast<char>(b)));
+      single_[b] = s.size() == 1 ? s.at(0).unicode() : u'?';
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsShiftJisLeadByte(static_cast<unsigned char>(lead))) continue;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        const QString s = DecodeSjis(std::string_view(bytes, 2));
+        if (s.size() == 1) pair_[static_cast<std::size_t>(lead * 256 + trail)] = s.at(0).unicode();
+      }
+    }
+  }
+  std::array<char16_t, 256> single_{};
+  std::vector<char16_t> pair_;
 };
 
 // The view's vertical scroll bar, telling the view what the user's own
-// clicks, drags and wheel turns did to it. (The view's slider signals cannot
-// tell: the editor answers a page step before anyone else hears of it, and
+// clicks, drags and wheel turns did to it. (The bar's signals cannot tell:
 // programmatic changes look the same.) A held arrow or page area repeats on a
 // timer, so a release is measured from where the press began.
 class TUserScrollBar : public QScrollBar {
@@ -111,58 +133,53 @@ class TUserScrollBar : public QScrollBar {
 
 }  // namespace
 
-TLogView::TLogView(QWidget* parent) : QPlainTextEdit(parent) {
+TLogView::TLogView(QWidget* parent) : QAbstractScrollArea(parent), store_(std::make_unique<TLogStore>()) {
   setObjectName(QStringLiteral("Memo1"));
-  auto* doc = new QTextDocument(this);
-  doc->setDocumentLayout(new TLogLayout(doc));
-  setDocument(doc);
   QFont font(QString::fromUtf8("ＭＳ ゴシック"));
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   font.setPixelSize(12);
   setFont(font);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAutoFillBackground(true);
+  setVerticalScrollBar(
+      new TUserScrollBar([this](const QEvent* e, int scrolled_from) { ReviewFollow(e, scrolled_from); }));
   SetScrollBars(ssBoth);
-  setTabChangesFocus(false);
-  // The selection stays as visible when the view loses the focus.
-  QPalette pal = palette();
-  pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-  pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
-  setPalette(pal);
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(kFlushIntervalMs);
   connect(&flushTimer_, &QTimer::timeout, this, GuardedSlot([this] { FlushPending(); }));
-  setVerticalScrollBar(
-      new TUserScrollBar([this](const QEvent* e, int scrolled_from) { ReviewFollow(e, scrolled_from); }));
-  // The editor answers page steps on its bar itself; it hooked the bar it
-  // made, so hook this one the same way.
-  connect(verticalScrollBar(), SIGNAL(actionTriggered(int)), this, SLOT(_q_verticalScrollbarActionTriggered(int)));
+  UpdateMetrics();
 }
 
+TLogView::~TLogView() = default;
+
+// --- Appending -------------------------------------------------------------
+
 void TLogView::AppendLine(std::string_view line, int severity) {
-  QString text = DecodeSjis(line);
-  QTextDocument* doc = document();
-  bool at_line_start;
-  if (!pending_.isEmpty()) {
-    at_line_start = pending_.endsWith(QLatin1Char('\n'));
+  TLineMeta meta;
+  meta.severity = static_cast<std::int8_t>(severity < 0 || severity > 7 ? -1 : severity);
+  AppendLine(line, meta);
+}
+
+void TLogView::AppendLine(std::string_view line, TLineMeta meta) {
+  const std::size_t last = store_->LineCount() - 1;
+  const std::size_t index = store_->LineLength(last) == 0 ? last : last + 1;
+  // Judged before the store changes: a rule that raises leaves no line behind.
+  const bool hidden = !shown_.All() && arrivalRule_ && !arrivalRule_(meta, line);
+  store_->AppendLine(line, meta);  // raises when full, changing nothing
+  shown_.Appended(*store_, index, !hidden);
+  modified_ = true;
+  if (follow_) {
+    caret_ = anchor_ = store_->End();
   } else {
-    at_line_start = doc->isEmpty() || (doc->blockCount() > 1 && doc->lastBlock().length() == 1);
+    ++linesSincePause_;
   }
-  const qint64 added = text.size() + 1;
-  if (static_cast<qint64>(doc->characterCount()) + pending_.size() + added > kMaxCharacters) {
-    throw Exception("RichEdit での行の挿入エラー");
-  }
-  // Before the queue changes: a rule that raises leaves no line behind without its entry.
-  const bool hidden = arrivalRule_ && !arrivalRule_(severity, line);
-  if (at_line_start) {
-    pending_ += text;
-    pending_ += QLatin1Char('\n');
-  } else {
-    pending_ += QLatin1Char('\n');
-    pending_ += text;
-  }
-  pendingLines_.push_back(TPendingLine{static_cast<std::int8_t>(severity < 0 ? kNoSeverity : severity), hidden});
-  if (pendingLines_.size() >= kMaxPendingLines) {
+  ++pendingLines_;
+  if (hidden) ++pendingHidden_;
+  if (pendingLines_ >= kMaxPendingLines) {
     FlushPending();
   } else if (!flushTimer_.isActive()) {
     flushTimer_.start();
@@ -170,189 +187,131 @@ void TLogView::AppendLine(std::string_view line, int severity) {
 }
 
 void TLogView::FlushPending() {
-  if (pending_.isEmpty()) return;
+  if (pendingLines_ == 0) return;
   flushTimer_.stop();
-  QTextDocument* doc = document();
-  QScrollBar* vbar = verticalScrollBar();
-  QScrollBar* hbar = horizontalScrollBar();
-  const int v = vbar->value();
-  const int h = hbar->value();
-  const int anchor = textCursor().anchor();
-  const int position = textCursor().position();
-  // The first pending line goes into the empty last line, or after a break
-  // when the text ends without one.
-  const int first = doc->blockCount() - 1 + (pending_.front() == QLatin1Char('\n') ? 1 : 0);
-  QTextCursor cursor(doc);
-  cursor.movePosition(QTextCursor::End);
-  // Captured lines are no undo steps; switching undo off for the insert is
-  // the only way Qt offers, and it empties the history.
-  doc->setUndoRedoEnabled(false);
-  // One edit block: the layout hears of the new lines once, after they have
-  // their severities and visibility.
-  cursor.beginEditBlock();
-  cursor.insertText(pending_);
-  int hidden = 0;
-  QTextBlock block = doc->findBlockByNumber(first);
-  for (const TPendingLine& line : pendingLines_) {
-    if (!block.isValid()) break;
-    block.setUserState(line.severity);
-    if (line.hidden) {
-      block.setVisible(false);
-      ++hidden;
-    }
-    block = block.next();
-  }
-  cursor.endEditBlock();
-  doc->setUndoRedoEnabled(true);
-  // Emptied, not released: the next lines reuse the room.
-  pending_.truncate(0);
-  pendingLines_.clear();
+  const int v = verticalScrollBar()->value();
+  const int h = horizontalScrollBar()->value();
+  const int removed_shown = TrimToMaxLines();
+  UpdateScrollRanges();
   if (follow_) {
-    setTextCursor(cursor);  // caret after the new text, selection gone
-    TrimToMaxLines();
+    caret_ = anchor_ = store_->End();
+    ScrollToEnd();
   } else {
-    // The insert moved a caret that stood at the very end; put it back, and
-    // the scroll position with it.
-    if (textCursor().anchor() != anchor || textCursor().position() != position) {
-      QTextCursor keep(doc);
-      keep.setPosition(anchor);
-      keep.setPosition(position, QTextCursor::KeepAnchor);
-      setTextCursor(keep);
-    }
     // Lines taken from the top move what is on the screen up by as many.
-    const int removed_lines = TrimToMaxLines();
-    vbar->setValue(v - removed_lines);
-    hbar->setValue(h);
+    verticalScrollBar()->setValue(std::max(0, v - removed_shown));
+    horizontalScrollBar()->setValue(h);
   }
-  doc->setModified(true);
+  const int hidden = pendingHidden_;
+  pendingLines_ = 0;
+  pendingHidden_ = 0;
+  viewport()->update();
+  emit ScreenChanged();
   emit LinesAppended(hidden);
 }
 
 void TLogView::SetMaxLines(int lines) { maxLines_ = lines > 0 ? lines : 0; }
 
 int TLogView::TrimToMaxLines() {
-  QTextDocument* doc = document();
   if (maxLines_ <= 0) return 0;
   const int lines = TextLines();
-  // Lines go an eighth of the limit at a time. The document copies all of
-  // its text into a fresh buffer once enough of it was removed, and near some
-  // sizes that copy came with every removal: a line then cost as much as the
-  // whole document. An eighth at a time makes one copy per eighth at most.
+  // An eighth of the limit at a time: the store drops whole blocks, and the
+  // scroll range and filter list change once per eighth, not per line.
   if (lines <= maxLines_ + TrimSlack()) return 0;
-  const int excess = lines - maxLines_;
-  // What the removed lines took on the screen; hidden ones took nothing.
-  int screen_lines = 0;
-  QTextBlock block = doc->firstBlock();
-  for (int i = 0; i < excess && block.isValid(); ++i, block = block.next()) {
-    if (block.isVisible()) screen_lines += std::max(1, block.lineCount());
+  const auto excess = static_cast<std::size_t>(lines - maxLines_);
+  const auto removed_shown = static_cast<int>(shown_.IndexOf(*store_, excess));
+  store_->RemoveFirstLines(excess);
+  shown_.Trimmed(*store_);
+  linesTrimmed_ += excess;
+  // The caret and the anchor stay on their text; on removed text they go to the top.
+  for (TTextPos* pos : {&caret_, &anchor_}) {
+    *pos = pos->line < excess ? TTextPos{} : TTextPos{pos->line - excess, pos->byte};
   }
-  // The caret and the selection are cursors of the document: they move with
-  // their text, and one on removed text lands at the start.
-  QTextCursor cut(doc);
-  cut.setPosition(0);
-  cut.setPosition(block.isValid() ? block.position() : doc->characterCount() - 1, QTextCursor::KeepAnchor);
-  doc->setUndoRedoEnabled(false);
-  cut.removeSelectedText();
-  doc->setUndoRedoEnabled(true);
-  return screen_lines;
+  return removed_shown;
 }
+
+int TLogView::TextLines() const {
+  const std::size_t n = store_->LineCount();
+  return static_cast<int>(store_->LineLength(n - 1) == 0 ? n - 1 : n);
+}
+
+int TLogView::ShownTextLines() const {
+  const std::size_t n = shown_.Count(*store_);
+  return static_cast<int>(store_->LineLength(store_->LineCount() - 1) == 0 ? n - 1 : n);
+}
+
+// --- Following -------------------------------------------------------------
 
 void TLogView::SetFollow(bool on) {
   if (on) {
     FlushPending();
-    QTextCursor end = textCursor();
-    end.movePosition(QTextCursor::End);
-    setTextCursor(end);
+    caret_ = anchor_ = store_->End();
+    ScrollToEnd();
+    viewport()->update();
   }
   ChangeFollow(on);
 }
 
+void TLogView::ResumeFollowing() { ChangeFollow(true); }
+
 void TLogView::ChangeFollow(bool on) {
   if (follow_ == on) return;
   follow_ = on;
+  if (on) linesSincePause_ = 0;
   emit FollowChanged(on);
 }
 
 void TLogView::ReviewFollow(const QEvent* e, int scrolled_from) {
   if (!IsUserMove(e)) return;
   const QScrollBar* vbar = verticalScrollBar();
-  const bool selected = textCursor().hasSelection();
   if (follow_) {
-    if (vbar->value() < scrolled_from || selected) ChangeFollow(false);
+    if (vbar->value() < scrolled_from || HasSelection()) ChangeFollow(false);
     return;
   }
   if (e->type() == QEvent::KeyPress && static_cast<const QKeyEvent*>(e)->matches(QKeySequence::MoveToEndOfDocument)) {
     ChangeFollow(true);
-  } else if (vbar->value() > scrolled_from && vbar->value() >= vbar->maximum() && !selected) {
+  } else if (vbar->value() > scrolled_from && vbar->value() >= vbar->maximum() && !HasSelection()) {
     ChangeFollow(true);
   }
 }
 
-void TLogView::MarkLabelledLines(std::string_view text) {
-  // The lines as DecodeSjisText splits them: at CR LF, CR or LF.
-  QTextBlock block = document()->firstBlock();
-  std::size_t start = 0;
-  while (block.isValid() && start <= text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    const int severity = SeverityOfLabel(text.substr(start, end - start));
-    if (severity != kNoSeverity) block.setUserState(severity);
-    if (end == text.size()) break;
-    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    block = block.next();
-  }
-}
-
-std::string TLogView::Text() {
-  FlushPending();
-  QString raw = document()->toRawText();  // keeps U+00A0, unlike toPlainText
-  raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  return EncodeSjisText(raw);
-}
+// --- Whole text ------------------------------------------------------------
 
 void TLogView::SetText(std::string_view text) {
-  pending_.truncate(0);
-  pendingLines_.clear();
-  setPlainText(DecodeSjisText(text));
-  MarkLabelledLines(text);
-  emit TextReplaced();
+  store_->SetText(text);  // raises when too large, changing nothing
+  MarkLabelledLines();
+  TextWasReplaced();
 }
 
 void TLogView::Clear() {
-  pending_.truncate(0);
-  pendingLines_.clear();
-  clear();
+  store_->Clear();
+  TextWasReplaced();
+}
+
+void TLogView::TextWasReplaced() {
+  shown_.ShowAll();
+  caret_ = anchor_ = TTextPos{};
+  preferredColumn_ = -1;
+  pendingLines_ = pendingHidden_ = 0;
+  flushTimer_.stop();
+  modified_ = false;
+  linesTrimmed_ = 0;
+  linesSincePause_ = 0;
+  UpdateScrollRanges();
+  verticalScrollBar()->setValue(0);
+  horizontalScrollBar()->setValue(0);
+  viewport()->update();
+  emit ScreenChanged();
   emit TextReplaced();
 }
 
-bool TLogView::IsEmpty() {
-  FlushPending();
-  return document()->isEmpty();
-}
-
-int TLogView::LineCount() {
-  FlushPending();
-  return document()->isEmpty() ? 0 : document()->blockCount();
-}
-
-bool TLogView::Modified() {
-  FlushPending();
-  return document()->isModified();
-}
-
-void TLogView::SetModified(bool modified) {
-  FlushPending();
-  document()->setModified(modified);
-}
-
-void TLogView::ClearUndo() {
-  FlushPending();
-  document()->clearUndoRedoStacks();
-}
-
-bool TLogView::HasSelection() {
-  FlushPending();
-  return textCursor().hasSelection();
+void TLogView::MarkLabelledLines() {
+  for (std::size_t i = 0; i < store_->LineCount(); ++i) {
+    const int severity = SeverityOfLabel(store_->Line(i));
+    if (severity == kNoSeverity) continue;
+    TLineMeta meta = store_->Meta(i);
+    meta.severity = static_cast<std::int8_t>(severity);
+    store_->SetMeta(i, meta);
+  }
 }
 
 void TLogView::LoadFromFile(const QString& path) {
@@ -369,11 +328,373 @@ void TLogView::LoadFromFile(const QString& path) {
 
 void TLogView::SaveToFile(const QString& path) { WriteFileAtomically(QFile::encodeName(path).toStdString(), Text()); }
 
-bool TLogView::WordWrap() const { return lineWrapMode() != QPlainTextEdit::NoWrap; }
+// --- Filter ----------------------------------------------------------------
+
+void TLogView::ShowAllLines() {
+  FlushPending();
+  shown_.ShowAll();
+  UpdateScrollRanges();
+  EnsureCaretVisible();
+  viewport()->update();
+  emit ScreenChanged();
+}
+
+void TLogView::ShowOnlyLines(const std::vector<std::size_t>& lines) {
+  FlushPending();
+  const int top = TopLine();
+  shown_.SetLines(*store_, lines);
+  UpdateScrollRanges();
+  if (follow_) {
+    ScrollToEnd();
+  } else {
+    // The caret's line when it is shown, else where the top line was.
+    const bool caret_shown = shown_.Contains(*store_, caret_.line);
+    const std::size_t keep = caret_shown ? caret_.line : static_cast<std::size_t>(std::max(0, top));
+    const int index = static_cast<int>(shown_.IndexOf(*store_, keep));
+    verticalScrollBar()->setValue(caret_shown ? index - VisibleRows() / 2 : index);
+  }
+  viewport()->update();
+  emit ScreenChanged();
+}
+
+// --- Selection and editing -------------------------------------------------
+
+std::string TLogView::SelectedText() const {
+  return store_->TextBetween(std::min(caret_, anchor_), std::max(caret_, anchor_));
+}
+
+void TLogView::SetSelection(std::size_t anchor, std::size_t caret) {
+  SetSelection(store_->PosOfOffset(anchor), store_->PosOfOffset(caret));
+}
+
+void TLogView::SetSelection(TTextPos anchor, TTextPos caret) {
+  FlushPending();
+  anchor_ = anchor;
+  caret_ = caret;
+  preferredColumn_ = -1;
+  store_->BreakUndoMerge();
+  EnsureCaretVisible();
+  viewport()->update();
+}
+
+void TLogView::MoveCaret(TTextPos to, bool extend) {
+  caret_ = to;
+  if (!extend) anchor_ = to;
+  store_->BreakUndoMerge();
+  caretShown_ = true;
+  EnsureCaretVisible();
+  viewport()->update();
+}
+
+void TLogView::InsertText(std::string_view text, TEditKind kind) {
+  FlushPending();
+  ReplaceSelection(text, kind);
+}
+
+void TLogView::ReplaceSelection(std::string_view text, TEditKind kind) {
+  const TTextPos from = std::min(caret_, anchor_);
+  const TTextPos to = std::max(caret_, anchor_);
+  const std::size_t lines_before = store_->LineCount();
+  const TTextPos end = store_->Replace(from, to, text, kind);  // raises when full, changing nothing
+  const std::size_t inserted = end.line - from.line;
+  shown_.Edited(*store_, from.line, inserted + lines_before - store_->LineCount(), inserted);
+  AfterEdit(from.line, lines_before, end);
+}
+
+void TLogView::AfterEdit(std::size_t /*first_line*/, std::size_t /*lines_before*/, TTextPos caret) {
+  caret_ = anchor_ = caret;
+  preferredColumn_ = -1;
+  modified_ = true;
+  caretShown_ = true;
+  UpdateScrollRanges();
+  EnsureCaretVisible();
+  viewport()->update();
+  emit ScreenChanged();
+  emit TextEdited();
+}
+
+void TLogView::DoUndo() {
+  FlushPending();
+  const std::size_t lines_before = store_->LineCount();
+  const auto done = store_->Undo();
+  if (!done) return;
+  const std::size_t inserted = done->to.line - done->from.line;
+  shown_.Edited(*store_, done->from.line, inserted + lines_before - store_->LineCount(), inserted);
+  AfterEdit(done->from.line, lines_before, done->to);
+}
+
+void TLogView::DoRedo() {
+  FlushPending();
+  const std::size_t lines_before = store_->LineCount();
+  const auto done = store_->Redo();
+  if (!done) return;
+  const std::size_t inserted = done->to.line - done->from.line;
+  shown_.Edited(*store_, done->from.line, inserted + lines_before - store_->LineCount(), inserted);
+  AfterEdit(done->from.line, lines_before, done->to);
+}
+
+void TLogView::DoCopy() {
+  FlushPending();
+  if (!HasSelection()) return;
+  QApplication::clipboard()->setText(DecodeSjisText(SelectedText()));
+}
+
+void TLogView::DoCut() {
+  FlushPending();
+  if (!HasSelection()) return;
+  DoCopy();
+  ReplaceSelection({}, TEditKind::Other);
+}
+
+void TLogView::DoPaste() {
+  FlushPending();
+  const QString text = QApplication::clipboard()->text();
+  if (text.isEmpty()) return;
+  ReplaceSelection(EncodeSjisText(text), TEditKind::Other);
+}
+
+void TLogView::DoClearSelection() {
+  FlushPending();
+  if (HasSelection()) {
+    ReplaceSelection({}, TEditKind::Other);
+    return;
+  }
+  const std::string_view line = store_->Line(caret_.line);
+  if (caret_.byte < line.size()) {
+    anchor_ = TTextPos{caret_.line, NextBoundary(line, caret_.byte)};
+  } else if (caret_.line + 1 < store_->LineCount()) {
+    anchor_ = TTextPos{caret_.line + 1, 0};
+  } else {
+    return;
+  }
+  ReplaceSelection({}, TEditKind::Delete);
+}
+
+void TLogView::DoSelectAll() {
+  FlushPending();
+  anchor_ = TTextPos{};
+  caret_ = store_->End();
+  store_->BreakUndoMerge();
+  EnsureCaretVisible();
+  viewport()->update();
+  ChangeFollow(false);
+}
+
+void TLogView::SelectWordAt(TTextPos pos) {
+  std::size_t start = 0, end = 0;
+  WordAround(store_->Line(pos.line), pos.byte, start, end);
+  anchor_ = TTextPos{pos.line, start};
+  MoveCaret(TTextPos{pos.line, end}, true);
+}
+
+void TLogView::SelectLineAt(TTextPos pos) {
+  anchor_ = TTextPos{pos.line, 0};
+  const TTextPos end =
+      pos.line + 1 < store_->LineCount() ? TTextPos{pos.line + 1, 0} : TTextPos{pos.line, store_->LineLength(pos.line)};
+  MoveCaret(end, true);
+}
+
+// --- Geometry --------------------------------------------------------------
+
+void TLogView::UpdateMetrics() {
+  const QFontMetrics fm(font());
+  charWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
+  lineHeight_ = std::max(1, fm.lineSpacing());
+  ascent_ = fm.ascent();
+  // One drawing call a run of characters when the font keeps to the grid;
+  // else each character is put in its cell.
+  gridExact_ = fm.horizontalAdvance(QLatin1Char('i')) == charWidth_ &&
+               fm.horizontalAdvance(QChar(0x3042)) == 2 * charWidth_ &&
+               fm.horizontalAdvance(QChar(0xFF71)) == charWidth_;
+  verticalScrollBar()->setSingleStep(1);
+  horizontalScrollBar()->setSingleStep(charWidth_);
+  UpdateScrollRanges();
+}
+
+int TLogView::VisibleRows() const { return std::max(1, viewport()->height() / lineHeight_); }
+
+std::size_t TLogView::WrapWidth() const {
+  return static_cast<std::size_t>(std::max(1, (viewport()->width() - 2 * kPadding) / charWidth_));
+}
+
+int TLogView::TextLeft() const { return kPadding - horizontalScrollBar()->value(); }
+
+void TLogView::RowsOfLine(std::size_t line, std::vector<std::size_t>& starts) const {
+  if (wrap_) {
+    WrapRows(store_->Line(line), WrapWidth(), starts);
+  } else {
+    starts.assign(1, 0);
+  }
+}
+
+void TLogView::UpdateScrollRanges() {
+  QScrollBar* vbar = verticalScrollBar();
+  QScrollBar* hbar = horizontalScrollBar();
+  const int count = static_cast<int>(std::min<std::size_t>(shown_.Count(*store_), INT32_MAX));
+  const int rows = VisibleRows();
+  int top_max = std::max(0, count - rows);
+  if (wrap_) {
+    // The top line that still fills the screen down to the last line.
+    std::vector<std::size_t> starts;
+    int used = 0;
+    int i = count - 1;
+    for (; i >= 0; --i) {
+      RowsOfLine(shown_.LineAt(*store_, static_cast<std::size_t>(i)), starts);
+      used += static_cast<int>(starts.size());
+      if (used > rows) break;
+    }
+    top_max = std::max(0, std::min(count - 1, i + 1));
+  }
+  vbar->setRange(0, top_max);
+  vbar->setPageStep(rows);
+  const int text_width = wrap_ ? 0 : static_cast<int>(store_->MaxLineLength()) * charWidth_ + 2 * kPadding + 1;
+  hbar->setRange(0, std::max(0, text_width - viewport()->width()));
+  hbar->setPageStep(viewport()->width());
+}
+
+std::vector<TLogView::TRow> TLogView::ScreenRows() const {
+  std::vector<TRow> rows;
+  const int height = viewport()->height();
+  const std::size_t count = shown_.Count(*store_);
+  std::vector<std::size_t> starts;
+  int y = 0;
+  for (auto i = static_cast<std::size_t>(verticalScrollBar()->value()); i < count && y < height; ++i) {
+    const std::size_t line = shown_.LineAt(*store_, i);
+    RowsOfLine(line, starts);
+    const std::size_t length = store_->LineLength(line);
+    for (std::size_t r = 0; r < starts.size() && y < height; ++r) {
+      rows.push_back(TRow{line, starts[r], r + 1 < starts.size() ? starts[r + 1] : length, y});
+      y += lineHeight_;
+    }
+  }
+  return rows;
+}
+
+QPoint TLogView::PointOf(TTextPos pos) const {
+  const std::vector<TRow> rows = ScreenRows();
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const TRow& row = rows[k];
+    if (row.line != pos.line || pos.byte < row.from || pos.byte > row.to) continue;
+    // At a wrap point the caret belongs to the next row.
+    if (pos.byte == row.to && k + 1 < rows.size() && rows[k + 1].line == row.line) continue;
+    const std::string_view line = store_->Line(row.line);
+    const auto column = static_cast<int>(ColumnOf(line, pos.byte) - ColumnOf(line, row.from));
+    return QPoint(TextLeft() + column * charWidth_, row.y);
+  }
+  return QPoint(0, -1);
+}
+
+QRect TLogView::CaretRect() const {
+  const QPoint p = PointOf(caret_);
+  return p.y() < 0 ? QRect() : QRect(p, QSize(1, lineHeight_));
+}
+
+TTextPos TLogView::PosAt(const QPoint& point) const {
+  const std::vector<TRow> rows = ScreenRows();
+  if (rows.empty()) return caret_;
+  const TRow* row = &rows.front();
+  if (point.y() >= 0) {
+    for (const TRow& r : rows) {
+      if (point.y() >= r.y) row = &r;
+    }
+  }
+  if (point.y() >= rows.back().y + lineHeight_ && rows.back().line == store_->LineCount() - 1) {
+    return TTextPos{row->line, row->to};
+  }
+  const std::string_view line = store_->Line(row->line);
+  const double column =
+      static_cast<double>(point.x() - TextLeft()) / charWidth_ + static_cast<double>(ColumnOf(line, row->from));
+  std::size_t byte = ByteNearColumn(line, column, row->from, row->to);
+  // A click past a wrapped row's end lands before its last character, not on the next row.
+  if (byte == row->to && &*row != &rows.back() && (row + 1)->line == row->line && byte > row->from) {
+    byte = PreviousBoundary(line, byte);
+  }
+  return TTextPos{row->line, byte};
+}
+
+int TLogView::TopLine() const {
+  const std::size_t count = shown_.Count(*store_);
+  const auto top = static_cast<std::size_t>(verticalScrollBar()->value());
+  return top < count ? static_cast<int>(shown_.LineAt(*store_, top)) : 0;
+}
+
+QRectF TLogView::LineRect(int line) const {
+  QRectF rect;
+  for (const TRow& row : ScreenRows()) {
+    if (row.line != static_cast<std::size_t>(line)) continue;
+    rect = rect.united(QRectF(0, row.y, viewport()->width(), lineHeight_));
+  }
+  return rect;
+}
+
+void TLogView::ForEachLineOnScreen(const std::function<void(int line, const QRectF& rect)>& visit) const {
+  const std::vector<TRow> rows = ScreenRows();
+  for (std::size_t k = 0; k < rows.size();) {
+    std::size_t end = k + 1;
+    while (end < rows.size() && rows[end].line == rows[k].line) ++end;
+    const int height = static_cast<int>(end - k) * lineHeight_;
+    visit(static_cast<int>(rows[k].line), QRectF(0, rows[k].y, viewport()->width(), height));
+    k = end;
+  }
+}
+
+void TLogView::ScrollToEnd() {
+  QScrollBar* vbar = verticalScrollBar();
+  vbar->setValue(vbar->maximum());
+  EnsureCaretVisible();
+}
+
+void TLogView::EnsureCaretVisible() {
+  QScrollBar* vbar = verticalScrollBar();
+  const auto count = static_cast<int>(shown_.Count(*store_));
+  const int index = std::min(count - 1, static_cast<int>(shown_.IndexOf(*store_, caret_.line)));
+  const int rows = VisibleRows();
+  if (index < vbar->value()) {
+    vbar->setValue(index);
+  } else if (!wrap_) {
+    if (index >= vbar->value() + rows) vbar->setValue(index - rows + 1);
+  } else {
+    // Lines from the top down to the caret's row must fit on the screen.
+    std::vector<std::size_t> starts;
+    RowsOfLine(caret_.line, starts);
+    const auto caret_row =
+        static_cast<int>(std::upper_bound(starts.begin(), starts.end(), caret_.byte) - starts.begin());
+    int top = vbar->value();
+    int used = caret_row;
+    for (int i = index - 1; i >= top; --i) {
+      RowsOfLine(shown_.LineAt(*store_, static_cast<std::size_t>(i)), starts);
+      used += static_cast<int>(starts.size());
+      if (used > rows) {
+        top = i + 1;
+        break;
+      }
+    }
+    vbar->setValue(std::min(top, index));
+  }
+  if (!wrap_) {
+    QScrollBar* hbar = horizontalScrollBar();
+    const std::string_view line = store_->Line(caret_.line);
+    const int x = static_cast<int>(ColumnOf(line, caret_.byte)) * charWidth_;
+    const int width = viewport()->width() - 2 * kPadding - charWidth_;
+    if (x < hbar->value()) {
+      hbar->setValue(std::max(0, x - width / 4));
+    } else if (x > hbar->value() + width) {
+      hbar->setValue(x - width + width / 4);
+    }
+  }
+}
+
+// --- Options ---------------------------------------------------------------
 
 void TLogView::SetWordWrap(bool wrap) {
-  const LineWrapMode mode = wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap;
-  if (lineWrapMode() != mode) setLineWrapMode(mode);
+  if (wrap_ == wrap) return;
+  const int top = TopLine();
+  wrap_ = wrap;
+  horizontalScrollBar()->setValue(0);
+  UpdateScrollRanges();
+  verticalScrollBar()->setValue(static_cast<int>(shown_.IndexOf(*store_, static_cast<std::size_t>(top))));
+  viewport()->update();
+  emit ScreenChanged();
 }
 
 void TLogView::SetScrollBars(TScrollStyle style) {
@@ -384,64 +705,41 @@ void TLogView::SetScrollBars(TScrollStyle style) {
   setVerticalScrollBarPolicy(v ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
 }
 
-void TLogView::DoUndo() {
-  FlushPending();
-  undo();
+void TLogView::SetLineColour(TLineColour colour) {
+  lineColour_ = std::move(colour);
+  viewport()->update();
 }
 
-void TLogView::DoCut() {
-  FlushPending();
-  cut();
-}
-
-void TLogView::DoCopy() {
-  FlushPending();
-  copy();
-}
-
-void TLogView::DoPaste() {
-  FlushPending();
-  paste();
-}
-
-void TLogView::DoClearSelection() {
-  FlushPending();
-  QTextCursor cursor = textCursor();
-  if (cursor.hasSelection()) {
-    cursor.removeSelectedText();
-  } else {
-    cursor.deleteChar();
-  }
-  setTextCursor(cursor);
-}
-
-void TLogView::DoSelectAll() {
-  FlushPending();
-  selectAll();
-  ChangeFollow(false);
-}
+// --- Events ----------------------------------------------------------------
 
 bool TLogView::IsEditShortcut(const QKeyEvent* event) const {
   const QKeySequence pressed(event->keyCombination());
-  for (const QKeySequence& s : editShortcuts_) {
-    if (s == pressed) return true;
-  }
-  return false;
+  return std::any_of(editShortcuts_.begin(), editShortcuts_.end(), [&](const QKeySequence& s) { return s == pressed; });
 }
 
 bool TLogView::event(QEvent* e) {
   bool handled = false;
   Guarded([&] {
     if (IsInputEvent(e)) FlushPending();
-    if (e->type() == QEvent::ShortcutOverride && IsEditShortcut(static_cast<QKeyEvent*>(e))) {
-      // Leave the key to the menu's shortcut, after the owner has refreshed
-      // which edit commands are enabled.
-      if (beforeEditShortcut_) beforeEditShortcut_();
-      e->ignore();
-      return;
+    if (e->type() == QEvent::ShortcutOverride) {
+      auto* key = static_cast<QKeyEvent*>(e);
+      if (IsEditShortcut(key)) {
+        // Leave the key to the menu's shortcut, after the owner has refreshed
+        // which edit commands are enabled.
+        if (beforeEditShortcut_) beforeEditShortcut_();
+        e->ignore();
+        return;
+      }
+      // Plain typing and the editor's own keys are the editor's, not a shortcut's.
+      if (!key->text().isEmpty() && key->text().at(0).isPrint() &&
+          !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        e->accept();
+        handled = true;
+        return;
+      }
     }
     const int scrolled_from = verticalScrollBar()->value();
-    handled = QPlainTextEdit::event(e);
+    handled = QAbstractScrollArea::event(e);
     ReviewFollow(e, scrolled_from);
   });
   return handled;
@@ -452,10 +750,47 @@ bool TLogView::viewportEvent(QEvent* e) {
   Guarded([&] {
     if (IsInputEvent(e)) FlushPending();
     const int scrolled_from = verticalScrollBar()->value();
-    handled = QPlainTextEdit::viewportEvent(e);
+    handled = QAbstractScrollArea::viewportEvent(e);
     ReviewFollow(e, scrolled_from);
   });
   return handled;
+}
+
+void TLogView::resizeEvent(QResizeEvent* e) {
+  Guarded([&] {
+    QAbstractScrollArea::resizeEvent(e);
+    UpdateScrollRanges();
+    if (follow_) ScrollToEnd();
+    emit ScreenChanged();
+  });
+}
+
+void TLogView::changeEvent(QEvent* e) {
+  Guarded([&] {
+    QAbstractScrollArea::changeEvent(e);
+    if (e->type() == QEvent::FontChange) {
+      UpdateMetrics();
+      viewport()->update();
+      emit ScreenChanged();
+    }
+  });
+}
+
+void TLogView::scrollContentsBy(int /*dx*/, int /*dy*/) {
+  viewport()->update();
+  emit ScreenChanged();
+}
+
+void TLogView::MoveVertically(int rows, bool extend) {
+  const std::string_view from_line = store_->Line(caret_.line);
+  if (preferredColumn_ < 0) preferredColumn_ = static_cast<int>(ColumnOf(from_line, caret_.byte));
+  const auto count = static_cast<int>(shown_.Count(*store_));
+  const int index = static_cast<int>(shown_.IndexOf(*store_, caret_.line));
+  const int target = std::clamp(index + rows, 0, count - 1);
+  const std::size_t line = shown_.LineAt(*store_, static_cast<std::size_t>(target));
+  const int keep = preferredColumn_;
+  MoveCaret(TTextPos{line, ByteNearColumn(store_->Line(line), keep)}, extend);
+  preferredColumn_ = keep;
 }
 
 void TLogView::keyPressEvent(QKeyEvent* e) {
@@ -466,134 +801,212 @@ void TLogView::keyPressEvent(QKeyEvent* e) {
       e->accept();
       return;
     }
-    QPlainTextEdit::keyPressEvent(e);
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    const std::string_view line = store_->Line(caret_.line);
+    const auto count = store_->LineCount();
+    auto move = [&](TTextPos to) {
+      MoveCaret(to, shift);
+      preferredColumn_ = -1;
+    };
+    e->accept();
+    if (e->matches(QKeySequence::Undo)) return DoUndo();
+    if (e->matches(QKeySequence::Redo)) return DoRedo();
+    if (e->matches(QKeySequence::Copy)) return DoCopy();
+    if (e->matches(QKeySequence::Cut)) return DoCut();
+    if (e->matches(QKeySequence::Paste)) return DoPaste();
+    if (e->matches(QKeySequence::SelectAll)) return DoSelectAll();
+    switch (e->key()) {
+      case Qt::Key_Left:
+        if (!shift && HasSelection()) return move(std::min(caret_, anchor_));
+        if (ctrl) {
+          if (caret_.byte == 0 && caret_.line > 0) return move({caret_.line - 1, store_->LineLength(caret_.line - 1)});
+          return move({caret_.line, WordStartBefore(line, caret_.byte)});
+        }
+        if (caret_.byte > 0) return move({caret_.line, PreviousBoundary(line, caret_.byte)});
+        if (caret_.line > 0) return move({caret_.line - 1, store_->LineLength(caret_.line - 1)});
+        return move(caret_);
+      case Qt::Key_Right:
+        if (!shift && HasSelection()) return move(std::max(caret_, anchor_));
+        if (caret_.byte >= line.size()) {
+          if (caret_.line + 1 < count) return move({caret_.line + 1, 0});
+          return move(caret_);
+        }
+        return move({caret_.line, ctrl ? WordStartAfter(line, caret_.byte) : NextBoundary(line, caret_.byte)});
+      case Qt::Key_Up:
+        if (ctrl) return verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return MoveVertically(-1, shift);
+      case Qt::Key_Down:
+        if (ctrl) return verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        return MoveVertically(1, shift);
+      case Qt::Key_PageUp:
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - VisibleRows());
+        return MoveVertically(-VisibleRows(), shift);
+      case Qt::Key_PageDown:
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + VisibleRows());
+        return MoveVertically(VisibleRows(), shift);
+      case Qt::Key_Home:
+        return move(ctrl ? TTextPos{} : TTextPos{caret_.line, 0});
+      case Qt::Key_End:
+        return move(ctrl ? store_->End() : TTextPos{caret_.line, line.size()});
+      case Qt::Key_Backspace:
+        if (!HasSelection()) {
+          if (caret_.byte > 0) {
+            anchor_ = TTextPos{caret_.line, PreviousBoundary(line, caret_.byte)};
+          } else if (caret_.line > 0) {
+            anchor_ = TTextPos{caret_.line - 1, store_->LineLength(caret_.line - 1)};
+          } else {
+            return;
+          }
+          return ReplaceSelection({}, TEditKind::Backspace);
+        }
+        return ReplaceSelection({}, TEditKind::Other);
+      case Qt::Key_Delete:
+        if (shift && HasSelection()) return DoCut();
+        return DoClearSelection();
+      case Qt::Key_Insert:
+        if (shift) return DoPaste();
+        if (ctrl) return DoCopy();
+        break;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        return ReplaceSelection("\r\n", TEditKind::Typing);
+      case Qt::Key_Tab:
+        if (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) break;
+        return ReplaceSelection("\t", TEditKind::Typing);
+      default:
+        break;
+    }
+    const QString text = e->text();
+    if (!text.isEmpty() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && text.at(0).isPrint()) {
+      return ReplaceSelection(EncodeSjis(text), TEditKind::Typing);
+    }
+    e->ignore();
+    QAbstractScrollArea::keyPressEvent(e);
   });
 }
 
-void TLogView::SetLineColour(TLineColour colour) {
-  lineColour_ = std::move(colour);
-  viewport()->update();
+void TLogView::inputMethodEvent(QInputMethodEvent* e) {
+  Guarded([&] {
+    if (!e->commitString().isEmpty()) ReplaceSelection(EncodeSjis(e->commitString()), TEditKind::Typing);
+    preedit_ = e->preeditString();
+    preeditCursor_ = preedit_.size();
+    for (const QInputMethodEvent::Attribute& a : e->attributes()) {
+      if (a.type == QInputMethodEvent::Cursor) preeditCursor_ = a.start;
+    }
+    viewport()->update();
+    e->accept();
+  });
 }
 
-void TLogView::ForEachLineOnScreen(const std::function<void(const QTextBlock&, const QRectF&)>& visit) const {
-  QPointF offset = contentOffset();
-  const int height = viewport()->height();
-  for (QTextBlock block = firstVisibleBlock(); block.isValid() && offset.y() <= height; block = block.next()) {
-    if (!block.isVisible()) continue;
-    const QRectF r = blockBoundingRect(block).translated(offset);
-    visit(block, r);
-    offset.ry() += r.height();
+QVariant TLogView::inputMethodQuery(Qt::InputMethodQuery query) const {
+  const std::string_view line = store_->Line(caret_.line);
+  switch (query) {
+    case Qt::ImEnabled:
+      return true;
+    case Qt::ImCursorRectangle: {
+      QPoint p = PointOf(caret_);
+      if (p.y() < 0) p = QPoint(kPadding, 0);
+      const int preedit_width = QFontMetrics(font()).horizontalAdvance(preedit_.left(preeditCursor_));
+      return QRect(viewport()->geometry().topLeft() + p + QPoint(preedit_width, 0), QSize(1, lineHeight_));
+    }
+    case Qt::ImFont:
+      return font();
+    case Qt::ImSurroundingText:
+      return DecodeSjis(line);
+    case Qt::ImCursorPosition:
+      return static_cast<int>(DecodeSjis(line.substr(0, caret_.byte)).size());
+    case Qt::ImAnchorPosition:
+      return anchor_.line == caret_.line ? static_cast<int>(DecodeSjis(line.substr(0, anchor_.byte)).size())
+                                         : static_cast<int>(DecodeSjis(line.substr(0, caret_.byte)).size());
+    case Qt::ImCurrentSelection:
+      return DecodeSjisText(SelectedText());
+    case Qt::ImHints:
+      return static_cast<int>(Qt::ImhMultiLine);
+    default:
+      return QAbstractScrollArea::inputMethodQuery(query);
   }
 }
 
-// The editor's own painting, line by line as Qt does it, with two changes: a
-// hidden line is passed over before anything is asked of it (Qt makes it a
-// layout first, and keeps it), and a line whose severity has a colour gets
-// its text drawn in it, as a format range over the whole line that only this
-// paint knows of. Qt's extra selections could colour it too, but the editor
-// measures every selection it drops, laying out a screen of lines above the
-// top each time capture scrolls the view: a tenth of a kilobyte per line.
-// The editor's placeholder text is not drawn: this view has none.
-void TLogView::paintEvent(QPaintEvent* e) {
+void TLogView::mousePressEvent(QMouseEvent* e) {
   Guarded([&] {
-    QPainter painter(viewport());
-    QPointF offset(contentOffset());
-    QRect er = e->rect();
-    const QRect viewport_rect = viewport()->rect();
-    const bool editable = !isReadOnly();
-    const qreal maximum_width = document()->documentLayout()->documentSize().width();
-    painter.setBrushOrigin(offset);
-    // Keep the right margin clean from full-width selections.
-    const int max_x = static_cast<int>(offset.x() + std::max<qreal>(viewport_rect.width(), maximum_width) -
-                                       document()->documentMargin() + cursorWidth());
-    er.setRight(std::min(er.right(), max_x));
-    painter.setClipRect(er);
-    const QAbstractTextDocumentLayout::PaintContext context = getPaintContext();
-    painter.setPen(context.palette.text().color());
-
-    QTextBlock block = firstVisibleBlock();
-    while (block.isValid()) {
-      if (!block.isVisible()) {
-        block = block.next();
-        continue;
-      }
-      const QRectF r = blockBoundingRect(block).translated(offset);
-      QTextLayout* layout = block.layout();
-      if (r.bottom() >= er.top() && r.top() <= er.bottom()) {
-        const QBrush background = block.blockFormat().background();
-        if (background != Qt::NoBrush) {
-          QRectF contents = r;
-          contents.setWidth(std::max(r.width(), maximum_width));
-          painter.fillRect(contents, background);
-        }
-        QList<QTextLayout::FormatRange> selections;
-        const int blpos = block.position();
-        const int bllen = block.length();
-        if (lineColour_ && bllen > 1) {
-          const QColor colour = lineColour_(SeverityOf(block));
-          if (colour.isValid()) {
-            QTextLayout::FormatRange line;
-            line.start = 0;
-            line.length = bllen - 1;
-            line.format.setForeground(colour);
-            selections.append(line);  // first, so a selection is drawn over it
-          }
-        }
-        for (const QAbstractTextDocumentLayout::Selection& range : context.selections) {
-          const int sel_start = range.cursor.selectionStart() - blpos;
-          const int sel_end = range.cursor.selectionEnd() - blpos;
-          if (sel_start < bllen && sel_end > 0 && sel_end > sel_start) {
-            QTextLayout::FormatRange o;
-            o.start = sel_start;
-            o.length = sel_end - sel_start;
-            o.format = range.format;
-            selections.append(o);
-          } else if (!range.cursor.hasSelection() && range.format.hasProperty(QTextFormat::FullWidthSelection) &&
-                     block.contains(range.cursor.position())) {
-            // A full-width selection needs only a position to name its line.
-            QTextLayout::FormatRange o;
-            const QTextLine l = layout->lineForTextPosition(range.cursor.position() - blpos);
-            o.start = l.textStart();
-            o.length = l.textLength();
-            if (o.start + o.length == bllen - 1) ++o.length;  // the line break too
-            o.format = range.format;
-            selections.append(o);
-          }
-        }
-        const bool draw_cursor = (editable || (textInteractionFlags() & Qt::TextSelectableByKeyboard)) &&
-                                 context.cursorPosition >= blpos && context.cursorPosition < blpos + bllen;
-        bool draw_cursor_as_block = draw_cursor && overwriteMode();
-        if (draw_cursor_as_block) {
-          if (context.cursorPosition == blpos + bllen - 1) {
-            draw_cursor_as_block = false;
-          } else {
-            QTextLayout::FormatRange o;
-            o.start = context.cursorPosition - blpos;
-            o.length = 1;
-            o.format.setForeground(palette().base());
-            o.format.setBackground(palette().text());
-            selections.append(o);
-          }
-        }
-        layout->draw(&painter, offset, selections, er);
-        if ((draw_cursor && !draw_cursor_as_block) ||
-            (editable && context.cursorPosition < -1 && !layout->preeditAreaText().isEmpty())) {
-          int cpos = context.cursorPosition;
-          if (cpos < -1) {
-            cpos = layout->preeditAreaPosition() - (cpos + 2);
-          } else {
-            cpos -= blpos;
-          }
-          layout->drawCursor(&painter, offset, cpos, cursorWidth());
-        }
-      }
-      offset.ry() += r.height();
-      if (offset.y() > viewport_rect.height()) break;
-      block = block.next();
+    if (e->button() != Qt::LeftButton) return;
+    const TTextPos pos = PosAt(e->position().toPoint());
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (lastDoubleClick_ >= 0 && now - lastDoubleClick_ < QApplication::styleHints()->mouseDoubleClickInterval()) {
+      lastDoubleClick_ = -1;
+      SelectLineAt(pos);
+      return;
     }
-    if (backgroundVisible() && !block.isValid() && offset.y() <= er.bottom() &&
-        (centerOnScroll() || verticalScrollBar()->maximum() == verticalScrollBar()->minimum())) {
-      painter.fillRect(QRect(QPoint(er.left(), static_cast<int>(offset.y())), er.bottomRight()), palette().window());
+    MoveCaret(pos, e->modifiers() & Qt::ShiftModifier);
+    preferredColumn_ = -1;
+    dragging_ = true;
+  });
+}
+
+void TLogView::mouseMoveEvent(QMouseEvent* e) {
+  Guarded([&] {
+    if (!dragging_ || !(e->buttons() & Qt::LeftButton)) return;
+    dragPoint_ = e->position().toPoint();
+    MoveCaret(PosAt(dragPoint_), true);
+    // Outside the text a held button keeps scrolling and selecting.
+    if (viewport()->rect().contains(dragPoint_)) {
+      dragScroll_.stop();
+    } else if (!dragScroll_.isActive()) {
+      dragScroll_.start(50, this);
+    }
+  });
+}
+
+void TLogView::mouseReleaseEvent(QMouseEvent* e) {
+  Guarded([&] {
+    if (e->button() != Qt::LeftButton) return;
+    dragging_ = false;
+    dragScroll_.stop();
+  });
+}
+
+void TLogView::mouseDoubleClickEvent(QMouseEvent* e) {
+  Guarded([&] {
+    if (e->button() != Qt::LeftButton) return;
+    SelectWordAt(PosAt(e->position().toPoint()));
+    lastDoubleClick_ = QDateTime::currentMSecsSinceEpoch();
+    dragging_ = false;
+  });
+}
+
+void TLogView::focusInEvent(QFocusEvent* e) {
+  Guarded([&] {
+    QAbstractScrollArea::focusInEvent(e);
+    caretShown_ = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (flash > 0) caretBlink_.start(flash / 2, this);
+    viewport()->update();
+  });
+}
+
+void TLogView::focusOutEvent(QFocusEvent* e) {
+  Guarded([&] {
+    QAbstractScrollArea::focusOutEvent(e);
+    caretBlink_.stop();
+    store_->BreakUndoMerge();
+    viewport()->update();
+  });
+}
+
+void TLogView::timerEvent(QTimerEvent* e) {
+  Guarded([&] {
+    if (e->timerId() == caretBlink_.timerId()) {
+      caretShown_ = !caretShown_;
+      const QPoint p = PointOf(caret_);
+      if (p.y() >= 0) viewport()->update(QRect(p.x() - 1, p.y(), 3, lineHeight_));
+    } else if (e->timerId() == dragScroll_.timerId()) {
+      QScrollBar* vbar = verticalScrollBar();
+      if (dragPoint_.y() < 0) vbar->setValue(vbar->value() - 1);
+      if (dragPoint_.y() >= viewport()->height()) vbar->setValue(vbar->value() + 1);
+      MoveCaret(PosAt(dragPoint_), true);
+    } else {
+      QAbstractScrollArea::timerEvent(e);
     }
   });
 }
@@ -602,6 +1015,117 @@ void TLogView::contextMenuEvent(QContextMenuEvent* e) {
   Guarded([&] {
     emit PopupRequested(e->globalPos());
     e->accept();
+  });
+}
+
+// --- Painting --------------------------------------------------------------
+
+void TLogView::paintEvent(QPaintEvent* e) {
+  Guarded([&] {
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const QRect area = e->rect();
+    const QPalette& pal = palette();
+    // The selection looks the same when the focus has gone elsewhere.
+    const QColor highlight = pal.color(QPalette::Active, QPalette::Highlight);
+    const QColor highlighted_text = pal.color(QPalette::Active, QPalette::HighlightedText);
+    const QColor text_colour = pal.color(QPalette::Text);
+    const TTextPos sel_from = std::min(caret_, anchor_);
+    const TTextPos sel_to = std::max(caret_, anchor_);
+    const TGlyphTable& glyphs = TGlyphTable::Get();
+    const int left = TextLeft();
+    const std::vector<TRow> rows = ScreenRows();
+    QString run;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+      const TRow& row = rows[k];
+      if (row.y + lineHeight_ < area.top() || row.y > area.bottom()) continue;
+      const std::string_view line = store_->Line(row.line);
+      const bool last_row_of_line = k + 1 >= rows.size() || rows[k + 1].line != row.line;
+      const std::size_t base_column = ColumnOf(line, row.from);
+      auto x_of = [&](std::size_t byte) {
+        return left + static_cast<int>(ColumnOf(line, byte) - base_column) * charWidth_;
+      };
+      // The selected part of this row, the line break counting as one cell.
+      std::size_t s = row.from, t = row.from;
+      bool break_selected = false;
+      if (HasSelection() && row.line >= sel_from.line && row.line <= sel_to.line) {
+        s = row.line == sel_from.line ? std::max(sel_from.byte, row.from) : row.from;
+        t = row.line == sel_to.line ? std::min(sel_to.byte, row.to) : row.to;
+        break_selected = row.line < sel_to.line && last_row_of_line;
+        if (s > t) s = t;
+        if (t > s || break_selected) {
+          const int x0 = x_of(s);
+          const int x1 = x_of(t) + (break_selected ? charWidth_ : 0);
+          painter.fillRect(QRect(x0, row.y, x1 - x0, lineHeight_), highlight);
+        }
+      }
+      QColor colour = text_colour;
+      if (lineColour_) {
+        const QColor c = lineColour_(store_->Meta(row.line).severity);
+        if (c.isValid()) colour = c;
+      }
+      // Runs of characters that the font draws on the grid go in one call.
+      std::size_t run_start = row.from;
+      run.clear();
+      auto flush_run = [&](std::size_t /*at*/) {
+        if (run.isEmpty()) return;
+        // Runs never cross the selection's edges: each is drawn in one colour.
+        painter.setPen(run_start >= s && run_start < t ? highlighted_text : colour);
+        painter.drawText(x_of(run_start), row.y + ascent_, run);
+        run.clear();
+      };
+      for (std::size_t i = row.from; i < row.to;) {
+        const auto b = static_cast<unsigned char>(line[i]);
+        const std::size_t bytes = CharBytesAt(line, i);
+        const bool in_selection = i >= s && i < t;
+        const bool was_in_selection = run_start >= s && run_start < t;
+        if (!run.isEmpty() && in_selection != was_in_selection) {
+          flush_run(i);
+          run_start = i;
+        }
+        if (run.isEmpty()) run_start = i;
+        if (b == '\t') {
+          flush_run(i);
+          run_start = i + 1;
+        } else if (bytes == 2) {
+          const char16_t c = glyphs.Pair(b, static_cast<unsigned char>(line[i + 1]));
+          if (c != 0) {
+            run.append(QChar(c));
+          } else {
+            run.append(QChar(glyphs.Single(b)));
+            run.append(QChar(glyphs.Single(static_cast<unsigned char>(line[i + 1]))));
+          }
+          if (!gridExact_ || c == 0) {
+            flush_run(i + 2);
+            run_start = i + 2;
+          }
+        } else {
+          run.append(QChar(glyphs.Single(b)));
+          if (!gridExact_ || b < 0x20 || (b >= 0x80 && (b < 0xA1 || b > 0xDF))) {
+            flush_run(i + 1);
+            run_start = i + 1;
+          }
+        }
+        i += bytes;
+      }
+      flush_run(row.to);
+      // The caret, and the input method's text being composed at it.
+      const bool caret_here = caret_.line == row.line && caret_.byte >= row.from && caret_.byte <= row.to &&
+                              (caret_.byte < row.to || last_row_of_line);
+      if (caret_here) {
+        int x = x_of(caret_.byte);
+        if (!preedit_.isEmpty()) {
+          const QFontMetrics fm(font());
+          const int width = fm.horizontalAdvance(preedit_);
+          painter.fillRect(QRect(x, row.y, width, lineHeight_), pal.color(QPalette::Base));
+          painter.setPen(text_colour);
+          painter.drawText(x, row.y + ascent_, preedit_);
+          painter.drawLine(x, row.y + lineHeight_ - 1, x + width, row.y + lineHeight_ - 1);
+          x += fm.horizontalAdvance(preedit_.left(preeditCursor_));
+        }
+        if (hasFocus() && caretShown_) painter.fillRect(QRect(x, row.y, 1, lineHeight_), text_colour);
+      }
+    }
   });
 }
 

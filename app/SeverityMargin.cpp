@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTextBlock>
 
 #include "Guarded.h"
 #include "LogView.h"
@@ -15,8 +14,7 @@ TSeverityMargin::TSeverityMargin(TLogView& view) : QWidget(&view), view_(view) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   view_.installEventFilter(this);
   view_.viewport()->installEventFilter(this);
-  connect(&view_, &QPlainTextEdit::updateRequest, this,
-          GuardedSlot([this](const QRect& rect, int dy) { ViewUpdated(rect, dy); }));
+  connect(&view_, &TLogView::ScreenChanged, this, GuardedSlot([this] { update(); }));
   SetColoured(true);
 }
 
@@ -67,22 +65,14 @@ bool TSeverityMargin::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-void TSeverityMargin::ViewUpdated(const QRect& rect, int dy) {
-  if (dy != 0) {
-    scroll(0, dy);
-  } else {
-    update(0, rect.y(), width(), rect.height());
-  }
-}
-
 void TSeverityMargin::paintEvent(QPaintEvent* event) {
   Guarded([&] {
     QPainter painter(this);
     painter.fillRect(event->rect(), view_.palette().color(QPalette::Base));
     if (!coloured_) return;
     const QRect area = event->rect();
-    view_.ForEachLineOnScreen([&](const QTextBlock& block, const QRectF& r) {
-      const QColor mark = MarkColor(TLogView::SeverityOf(block));
+    view_.ForEachLineOnScreen([&](int line, const QRectF& r) {
+      const QColor mark = MarkColor(view_.SeverityOfLine(line));
       if (!mark.isValid() || r.bottom() < area.top() || r.top() > area.bottom()) return;
       // One pixel apart, so neighbouring lines of one colour stay two marks.
       painter.fillRect(QRectF(1, r.top(), kWidth - 2, r.height() - 1), mark);

@@ -1,9 +1,8 @@
 // Colour by severity: a narrow margin left of the log view's text with a
 // coloured mark beside each line that has a severity, and the text of the
 // gravest lines (EMERGENCY to ERROR) drawn in dark red. Presentation only:
-// marks and text colour are painted from the blocks' user states as the
-// lines reach the screen, so the document (and what Save writes) never holds
-// a format, and a million lines cost nothing more.
+// marks and text colour are painted from the lines' metadata in the store as
+// the lines reach the screen, so what Save writes never holds a format.
 #pragma once
 
 #include <QColor>
@@ -37,7 +36,6 @@ class TSeverityMargin : public QWidget {
 
  private:
   void Place();
-  void ViewUpdated(const QRect& rect, int dy);
 
   TLogView& view_;
   bool coloured_ = true;

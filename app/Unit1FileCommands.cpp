@@ -27,6 +27,8 @@ void TForm1::New1Click() {
   Memo1->Clear();
   Memo1->ClearUndo();
   Memo1->SetModified(false);
+  // A new text has nothing to keep in view: follow what comes.
+  Memo1->ResumeFollowing();
   SetCurrentFile(QString());
 }
 
@@ -40,6 +42,7 @@ void TForm1::Open1Click() {
   SetCurrentFile(path);
   Memo1->ClearUndo();
   Memo1->SetModified(false);
+  Memo1->ResumeFollowing();
 }
 
 void TForm1::Save1Click() {

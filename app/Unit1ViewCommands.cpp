@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTextBlock>
 
 #include "FilterBar.h"
 #include "FindBar.h"
@@ -173,9 +172,8 @@ void TForm1::SeverityColors1Click() {
 void TForm1::Find1Click() {
   FindBar1->show();
   // A selection within one line is the likeliest thing to look for next.
-  const QTextCursor selection = Memo1->textCursor();
-  if (selection.hasSelection() && selection.block() == Memo1->document()->findBlock(selection.anchor())) {
-    FindBar1->TextEdit->setText(selection.selectedText());
+  if (Memo1->HasSelection() && Memo1->Caret().line == Memo1->Anchor().line) {
+    FindBar1->TextEdit->setText(DecodeSjis(Memo1->SelectedText()));
   }
   FindBar1->TextEdit->setFocus();
   FindBar1->TextEdit->selectAll();

@@ -1,25 +1,18 @@
 #include "ViewFilter.h"
 
 #include <QElapsedTimer>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <algorithm>
 
 #include "DateTimeFormat.h"
 #include "Guarded.h"
-#include "LineText.h"
 #include "LogView.h"
 #include "SyslogOptions.h"
 
 namespace quenza {
 namespace {
 
-// Input and paint get their turn at least this often. Telling the layout
-// which lines changed comes after the time check, so a slice also stops at a
-// number of changes that the layout takes a few milliseconds to hear of.
-constexpr int kSliceMs = 20;
-constexpr int kMaxChangesPerSlice = 40000;
+constexpr int kSliceMs = 20;  // input and paint get their turn at least this often
+constexpr std::size_t kLinesBetweenClockReads = 4096;
 
 }  // namespace
 
@@ -34,14 +27,17 @@ int HostWordIndex(const TSettingsStore& store) {
 TViewFilter::TViewFilter(TLogView& view) : QObject(&view), view_(view) {
   timer_.setInterval(0);
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { RunSlice(); }));
-  connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this](int hidden) {
-    hidden_ += hidden;
-    arrivedHidden_ += hidden;
+  connect(&view_, &TLogView::LinesAppended, this, GuardedSlot([this] {
     if (Active()) emit CountsChanged();
   }));
-  connect(&view_, &TLogView::TextReplaced, this, GuardedSlot([this] { TextReplaced(); }));
-  connect(view_.document(), &QTextDocument::contentsChange, this, GuardedSlot([this] { ContentsChanged(); }));
-  knownBlocks_ = view_.document()->blockCount();
+  // A new text, or lines that an edit made or joined: judge everything again.
+  auto rejudge = GuardedSlot([this] {
+    if (Active()) StartPass();
+  });
+  connect(&view_, &TLogView::TextReplaced, this, rejudge);
+  connect(&view_, &TLogView::TextEdited, this, GuardedSlot([this] {
+    if (Busy()) StartPass();
+  }));
 }
 
 // The view may be half destroyed by now (a widget deletes its children
@@ -50,144 +46,70 @@ TViewFilter::~TViewFilter() = default;
 
 int TViewFilter::TotalLines() const { return view_.TextLines(); }
 
+int TViewFilter::ShownLines() const { return view_.ShownTextLines(); }
+
 void TViewFilter::Apply(std::unique_ptr<TLineFilter> filter) {
-  // Queued lines are judged by the rule that was current when they came;
-  // let them in first so the pass judges them again with the new one.
   view_.FlushPending();
   filter_ = std::move(filter);
-  if (filter_) {
-    view_.SetArrivalRule(
-        [filter = filter_](int severity, std::string_view line) { return filter->Accepts(severity, line); });
-  } else {
-    view_.SetArrivalRule({});
-  }
-  if (!filter_ && hidden_ == 0 && !Busy()) {
+  view_.SetArrivalRule({});
+  if (!filter_) {
+    timer_.stop();
+    shown_.clear();
+    shown_.shrink_to_fit();
+    view_.ShowAllLines();
     emit CountsChanged();
     emit PassFinished();
     return;
   }
-  StartPass(true);
+  StartPass();
 }
 
-void TViewFilter::StartPass(bool judge) {
-  judging_ = judge;
-  countedHidden_ = 0;
-  arrivedHidden_ = 0;
-  QTextDocument* doc = view_.document();
-  next_ = QTextCursor(doc);
-  const QTextBlock last = doc->lastBlock();
-  stop_ = QTextCursor(doc);
-  // The empty last line is no line to judge; a last line with text is. Lines
-  // appended from now on were judged on arrival: the mark keeps its place.
-  stop_.setPosition(last.length() <= 1 ? last.position() : last.position() + last.length() - 1);
-  stop_.setKeepPositionOnInsert(true);
+void TViewFilter::StartPass() {
+  shown_.clear();
+  nextId_ = view_.Store().FirstLineId();
   timer_.start();
-}
-
-bool TViewFilter::Accepts(const QTextBlock& block) {
-  if (!filter_) return true;
-  const int severity = TLogView::SeverityOf(block);
-  if (!filter_->NeedsText()) return filter_->Accepts(severity, std::string_view());
-  EncodeLine(block.text(), line_);
-  return filter_->Accepts(severity, line_);
 }
 
 void TViewFilter::RunSlice() {
   QElapsedTimer clock;
   clock.start();
-  QTextDocument* doc = view_.document();
-  QScrollBar* vbar = view_.verticalScrollBar();
-
-  // The line to keep in its place: the caret's when it is on the screen,
-  // else the top one.
-  QTextBlock anchor = view_.textCursor().block();
-  const QRectF caret_rect = view_.BlockRect(anchor);
-  if (!anchor.isVisible() || caret_rect.bottom() < 0 || caret_rect.top() > view_.viewport()->height()) {
-    anchor = view_.FirstVisibleBlock();
-  }
-  const int row = anchor.firstLineNumber() - vbar->value();
-
-  const int stop = stop_.position();
-  const QTextBlock stop_block = doc->findBlock(stop);
-  const bool stop_block_included = stop > stop_block.position();
-  QTextBlock block = next_.block();
-  QTextBlock first_changed, last_changed;
-  int changes = 0;
-  bool done = false;
-  for (int n = 1;; ++n) {
-    if (!block.isValid() || (block == stop_block && !stop_block_included)) {
-      done = true;
-      break;
-    }
-    if (judging_) {
-      const bool show = Accepts(block);
-      if (block.isVisible() != show) {
-        block.setVisible(show);
-        hidden_ += show ? -1 : 1;
-        if (!first_changed.isValid()) first_changed = block;
-        last_changed = block;
-        ++changes;
-      }
-    } else if (!block.isVisible()) {
-      ++countedHidden_;
-    }
-    if (block == stop_block) {
-      done = true;
-      break;
-    }
-    block = block.next();
-    if (changes >= kMaxChangesPerSlice || (n % 256 == 0 && clock.elapsed() >= kSliceMs)) break;
-  }
-  if (first_changed.isValid()) {
-    // The layout learns which lines now take no room.
-    const int from = first_changed.position();
-    doc->markContentsDirty(from, last_changed.position() + last_changed.length() - from);
-    if (view_.Follow()) {
-      view_.ensureCursorVisible();  // the caret stays at the end
-    } else if (anchor.isVisible()) {
-      vbar->setValue(anchor.firstLineNumber() - row);
+  const TLogStore& store = view_.Store();
+  std::string_view none;
+  TLineFilter& filter = *filter_;
+  const bool needs_text = filter.NeedsText();
+  for (;;) {
+    // Lines the limit removed meanwhile are gone from the list too.
+    if (nextId_ < store.FirstLineId()) nextId_ = store.FirstLineId();
+    const auto first = static_cast<std::size_t>(nextId_ - store.FirstLineId());
+    const std::size_t count = store.LineCount();
+    if (first >= count) break;
+    const std::size_t last = std::min(count, first + kLinesBetweenClockReads);
+    const std::uint64_t base = store.FirstLineId();
+    store.VisitLines(first, last, [&](std::size_t index, std::string_view bytes, TLineMeta meta) {
+      if (filter.Accepts(meta.severity, needs_text ? bytes : none)) shown_.push_back(base + index);
+      return true;
+    });
+    nextId_ = base + last;
+    if (clock.elapsed() >= kSliceMs) {
+      emit CountsChanged();
+      return;
     }
   }
-  if (!done) {
-    next_.setPosition(block.position());
-    emit CountsChanged();
-    return;
-  }
+  // Caught up with the last line: the view takes the list, and judges what comes next.
   timer_.stop();
-  if (!judging_) hidden_ = countedHidden_ + arrivedHidden_;
-  if (!filter_ && judging_) view_.ensureCursorVisible();  // cleared: back to the caret's line
+  const std::uint64_t base = store.FirstLineId();
+  std::vector<std::size_t> lines;
+  lines.reserve(shown_.size());
+  for (std::uint64_t id : shown_) {
+    if (id >= base) lines.push_back(static_cast<std::size_t>(id - base));
+  }
+  shown_.clear();
+  shown_.shrink_to_fit();
+  view_.SetArrivalRule(
+      [filter = filter_](TLineMeta meta, std::string_view line) { return filter->Accepts(meta.severity, line); });
+  view_.ShowOnlyLines(lines);
   emit CountsChanged();
   emit PassFinished();
-  if (recountAfter_) {
-    recountAfter_ = false;
-    StartPass(false);
-  }
-}
-
-void TViewFilter::TextReplaced() {
-  // Every line of a new text is shown; judge them all if a filter is set.
-  timer_.stop();
-  recountAfter_ = false;
-  hidden_ = 0;
-  knownBlocks_ = view_.document()->blockCount();
-  if (filter_) {
-    StartPass(true);
-  } else {
-    emit CountsChanged();
-  }
-}
-
-void TViewFilter::ContentsChanged() {
-  const int blocks = view_.document()->blockCount();
-  // Deleted lines may have been hidden ones: count again.
-  if (blocks < knownBlocks_ && hidden_ > 0) {
-    if (Busy()) {
-      recountAfter_ = true;
-    } else {
-      StartPass(false);
-    }
-  }
-  knownBlocks_ = blocks;
 }
 
 }  // namespace quenza

@@ -1,19 +1,18 @@
 // Filtering the log view: only the lines a TLineFilter accepts stay shown;
-// the others are hidden (block visibility), never removed, so Save still
-// writes every line. New lines are judged as they are appended, through the
-// view's arrival rule; the lines already there are judged in slices of a few
-// milliseconds on the main thread, so a million lines never keep input
-// waiting. The number of hidden lines is kept up to date as lines change
-// visibility or arrive, and counted afresh after lines have been deleted.
-// While a slice changes lines above the screen, the line the user looks at
-// (the caret's, or the top one) keeps its place on the screen.
+// the others are hidden, never removed, so Save still writes every line. The
+// view keeps the shown lines as a list over its store. Applying a filter
+// judges the lines already there in slices of a few milliseconds on the main
+// thread, on the store's own bytes, and gives the view the new list once the
+// pass has caught up with the last line; from then on the view judges new
+// lines as they arrive. Clearing shows every line at once.
 #pragma once
 
 #include <QObject>
-#include <QTextCursor>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LineFilter.h"
 
@@ -35,41 +34,31 @@ class TViewFilter : public QObject {
   ~TViewFilter() override;
 
   // From now on only the lines `filter` accepts are shown; null shows every
-  // line. Lines already in the view follow in slices.
+  // line. Lines already in the view follow once judged.
   void Apply(std::unique_ptr<TLineFilter> filter);
   bool Active() const { return filter_ != nullptr; }
   const TLineFilter* Filter() const { return filter_.get(); }
-  // True while lines already in the view are still being judged or counted.
+  // True while lines already in the view are still being judged.
   bool Busy() const { return timer_.isActive(); }
 
   // The view's lines (its empty last line not counted) and those shown.
   int TotalLines() const;
-  int ShownLines() const { return TotalLines() - hidden_; }
+  int ShownLines() const;
 
  signals:
   void CountsChanged();
   void PassFinished();
 
  private:
-  void StartPass(bool judge);
+  void StartPass();
   void RunSlice();
-  bool Accepts(const QTextBlock& block);
-  void TextReplaced();
-  void ContentsChanged();
 
   TLogView& view_;
   // Shared with the view's arrival rule, which thus never outlives it.
   std::shared_ptr<TLineFilter> filter_;
   QTimer timer_;
-  QTextCursor next_;      // the start of the next block the pass looks at
-  QTextCursor stop_;      // the pass ends before the block this is in, or after it when it stands past its start
-  bool judging_ = false;  // false: only count what is hidden
-  bool recountAfter_ = false;
-  int hidden_ = 0;
-  int countedHidden_ = 0;  // a counting pass's tally so far
-  int arrivedHidden_ = 0;  // hidden on arrival since the pass began
-  int knownBlocks_ = 0;
-  std::string line_;
+  std::uint64_t nextId_ = 0;          // the id of the next line the pass judges
+  std::vector<std::uint64_t> shown_;  // ids of the lines the pass accepted so far
 };
 
 }  // namespace quenza

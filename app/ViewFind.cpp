@@ -1,11 +1,8 @@
 #include "ViewFind.h"
 
 #include <QElapsedTimer>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include "Guarded.h"
-#include "LineText.h"
 #include "LogView.h"
 
 namespace quenza {
@@ -30,15 +27,10 @@ void TViewFinder::Start(const std::string& text, const TSearchOptions& options, 
   }
   timer_.stop();
   view_.FlushPending();
-  const QTextCursor selection = view_.textCursor();
-  origin_ = QTextCursor(view_.document());
-  origin_.setPosition(backward ? selection.selectionStart() : selection.selectionEnd());
-  // Lines appended during the search go after the origin, not with it.
-  origin_.setKeepPositionOnInsert(true);
-  const QTextBlock block = origin_.block();
-  originByte_ = ByteOffsetOfChar(block.text(), origin_.position() - block.position());
-  next_ = QTextCursor(view_.document());
-  next_.setPosition(block.position());
+  const TTextPos origin = backward ? std::min(view_.Caret(), view_.Anchor()) : std::max(view_.Caret(), view_.Anchor());
+  originId_ = view_.Store().FirstLineId() + origin.line;
+  originByte_ = origin.byte;
+  nextId_ = originId_;
   backward_ = backward;
   wrapped_ = false;
   firstVisit_ = true;
@@ -52,32 +44,39 @@ void TViewFinder::Cancel() {
 void TViewFinder::RunSlice() {
   QElapsedTimer clock;
   clock.start();
-  QTextDocument* doc = view_.document();
-  const QTextBlock origin = origin_.block();
-  QTextBlock block = next_.block();
+  const TLogStore& store = view_.Store();
+  const std::uint64_t first_id = store.FirstLineId();
+  const std::uint64_t end_id = first_id + store.LineCount();
+  if (originId_ < first_id) {  // the origin's line went away
+    originId_ = first_id;
+    originByte_ = 0;
+  }
+  if (nextId_ < first_id) nextId_ = first_id;
   for (int n = 1;; ++n) {
-    const bool at_origin = block == origin;
+    const auto line = static_cast<std::size_t>(nextId_ - first_id);
+    const bool at_origin = nextId_ == originId_;
     std::optional<TMatchSpan> found;
-    if (block.isVisible()) {
-      EncodeLine(block.text(), line_);
+    if (view_.IsLineShown(static_cast<int>(line))) {
+      const std::string_view bytes = store.Line(line);
       if (at_origin && firstVisit_) {
         // From the selection onwards, in the search's direction.
-        found = backward_ ? matcher_->FindLast(line_, originByte_) : matcher_->Find(line_, originByte_);
+        found = backward_ ? matcher_->FindLast(bytes, originByte_) : matcher_->Find(bytes, originByte_);
       } else if (at_origin && wrapped_) {
         // Around again: what lies on the other side of the selection.
         if (backward_) {
-          found = matcher_->FindLast(line_, std::string::npos);
+          found = matcher_->FindLast(bytes, std::string::npos);
           if (found && found->start < originByte_) found.reset();
         } else {
-          found = matcher_->Find(line_);
+          found = matcher_->Find(bytes);
           if (found && found->start >= originByte_) found.reset();
         }
       } else {
-        found = backward_ ? matcher_->FindLast(line_, std::string::npos) : matcher_->Find(line_);
+        found = backward_ ? matcher_->FindLast(bytes, std::string::npos) : matcher_->Find(bytes);
       }
     }
     if (found) {
-      Select(block, *found);
+      view_.SetFollow(false);  // capture must not take the match away
+      view_.SetSelection(TTextPos{line, found->start}, TTextPos{line, found->end});
       Finish(wrapped_ ? TOutcome::FoundAfterWrap : TOutcome::Found);
       return;
     }
@@ -86,29 +85,19 @@ void TViewFinder::RunSlice() {
       return;
     }
     firstVisit_ = false;
-    block = backward_ ? block.previous() : block.next();
-    if (!block.isValid()) {
+    const bool at_edge = backward_ ? nextId_ == first_id : nextId_ + 1 >= end_id;
+    if (at_edge) {
       if (wrapped_) {  // the origin's line went away meanwhile
         Finish(TOutcome::NotFound);
         return;
       }
       wrapped_ = true;
-      block = backward_ ? doc->lastBlock() : doc->firstBlock();
+      nextId_ = backward_ ? end_id - 1 : first_id;
+    } else {
+      nextId_ = backward_ ? nextId_ - 1 : nextId_ + 1;
     }
-    if (n % 64 == 0 && clock.elapsed() >= kSliceMs) {
-      next_.setPosition(block.position());
-      return;
-    }
+    if (n % 1024 == 0 && clock.elapsed() >= kSliceMs) return;
   }
-}
-
-void TViewFinder::Select(const QTextBlock& block, const TMatchSpan& span) {
-  const QString text = block.text();
-  QTextCursor match(view_.document());
-  match.setPosition(block.position() + CharIndexOfByte(text, span.start));
-  match.setPosition(block.position() + CharIndexOfByte(text, span.end), QTextCursor::KeepAnchor);
-  view_.SetFollow(false);  // capture must not take the match away
-  view_.setTextCursor(match);
 }
 
 void TViewFinder::Finish(TOutcome outcome) {

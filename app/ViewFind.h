@@ -1,14 +1,16 @@
 // Find in the log view: from the selection to the end (or the start, going
 // backward), then around from the other end back to where it began, line by
-// line on each line's Shift_JIS bytes. The search runs in slices of a few
+// line on the store's Shift_JIS bytes. The search runs in slices of a few
 // milliseconds on the main thread, so however slow a pattern is on a million
 // lines, the window keeps answering and Cancel stops it. Lines hidden by a
 // filter are passed over. A match is selected, which pauses following.
+// Lines are tracked by id, so lines that the limit removes meanwhile do not
+// move the search.
 #pragma once
 
 #include <QObject>
-#include <QTextCursor>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -40,7 +42,6 @@ class TViewFinder : public QObject {
 
  private:
   void RunSlice();
-  void Select(const QTextBlock& block, const TMatchSpan& span);
   void Finish(TOutcome outcome);
 
   TLogView& view_;
@@ -48,13 +49,12 @@ class TViewFinder : public QObject {
   std::string matcherText_;
   TSearchOptions matcherOptions_;
   QTimer timer_;
-  QTextCursor origin_;  // where the search began
-  QTextCursor next_;    // the start of the next line to look at
+  std::uint64_t originId_ = 0;  // the line where the search began
   std::size_t originByte_ = 0;
+  std::uint64_t nextId_ = 0;  // the next line to look at
   bool backward_ = false;
   bool wrapped_ = false;
   bool firstVisit_ = true;
-  std::string line_;
 };
 
 }  // namespace quenza

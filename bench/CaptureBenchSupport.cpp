@@ -13,7 +13,6 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
-#include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
@@ -192,11 +191,7 @@ double MainThreadCpuSeconds() {
   return ns * 1e-9;
 }
 
-long LinesInView(TForm1& form) {
-  long lines = form.Memo1->LineCount();
-  if (lines > 0 && form.Memo1->document()->lastBlock().length() == 1) --lines;
-  return lines;
-}
+long LinesInView(TForm1& form) { return form.Memo1->TextLines(); }
 
 TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
   TFloodResult result;
@@ -230,14 +225,13 @@ TFloodResult RunFlood(TForm1& form, const TFloodOptions& options) {
     if (options.on_delivery) options.on_delivery(result.delivered);
   };
 
-  // Every flush of the view's queue is one change of the document.
-  QTextDocument* doc = form.Memo1->document();
-  int blocks_before = doc->blockCount();
-  const QMetaObject::Connection inserts = QObject::connect(doc, &QTextDocument::contentsChange, [&](int, int, int) {
-    const int blocks = doc->blockCount();
+  // Every time the view hears of new lines: one scroll update and repaint.
+  long lines_before = form.Memo1->TextLines() + static_cast<long>(form.Memo1->LinesTrimmed());
+  const QMetaObject::Connection inserts = QObject::connect(form.Memo1, &TLogView::LinesAppended, [&](int) {
+    const long lines = form.Memo1->TextLines() + static_cast<long>(form.Memo1->LinesTrimmed());
     ++result.view_inserts;
-    result.most_lines_per_insert = std::max<long>(result.most_lines_per_insert, blocks - blocks_before);
-    blocks_before = blocks;
+    result.most_lines_per_insert = std::max<long>(result.most_lines_per_insert, lines - lines_before);
+    lines_before = lines;
   });
 
   TProbe probe(*form.Memo1);

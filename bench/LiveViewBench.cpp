@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTextBlock>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,7 +16,6 @@
 
 #include "CaptureBenchSupport.h"
 #include "LineFilter.h"
-#include "LineText.h"
 #include "LogView.h"
 #include "SeverityMargin.h"
 #include "TextCodec.h"
@@ -106,11 +104,7 @@ TLogView& View() {
   return *view;
 }
 
-void ToTop(TLogView& view) {
-  QTextCursor top = view.textCursor();
-  top.setPosition(0);
-  view.setTextCursor(top);
-}
+void ToTop(TLogView& view) { view.SetSelection(0, 0); }
 
 void RunFind(benchmark::State& state, const std::string& utf8, const TSearchOptions& options) {
   TLogView& view = View();
@@ -154,12 +148,11 @@ void BM_FindRegexNoMatch(benchmark::State& state) {
 }
 BENCHMARK(BM_FindRegexNoMatch)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Where a search's time goes: walking the blocks, copying each line out,
-// encoding it, matching it. All on the main thread, no slices.
+// Where a search's time goes: walking the store's lines, matching them. All
+// on the main thread, no slices.
 void BM_FindCostParts(benchmark::State& state) {
   TLogView& view = View();
   TLineMatcher matcher(EncodeSjis(QStringLiteral("no such request")), TSearchOptions{});
-  std::string bytes;
   for (auto _ : state) {
     double t = bench::MainThreadCpuSeconds();
     auto lap = [&t] {
@@ -168,19 +161,16 @@ void BM_FindCostParts(benchmark::State& state) {
       t = now;
       return seconds;
     };
-    int n = 0;
-    for (QTextBlock b = view.document()->firstBlock(); b.isValid(); b = b.next()) n += b.isVisible();
+    std::size_t bytes = 0;
+    view.Store().VisitLines(0, view.Store().LineCount(),
+                            [&](std::size_t, std::string_view line, TLineMeta) { bytes += line.size(); });
     state.counters["walk_cpu_s"] = lap();
-    qsizetype chars = 0;
-    for (QTextBlock b = view.document()->firstBlock(); b.isValid(); b = b.next()) chars += b.text().size();
-    state.counters["text_cpu_s"] = lap();
-    QString line = view.document()->firstBlock().text();
-    for (int k = 0; k < kLines; ++k) EncodeLine(line, bytes);
-    state.counters["encode_cpu_s"] = lap();
     int found = 0;
-    for (int k = 0; k < kLines; ++k) found += matcher.Find(bytes).has_value();
+    view.Store().VisitLines(0, view.Store().LineCount(), [&](std::size_t, std::string_view line, TLineMeta) {
+      found += matcher.Find(line).has_value();
+    });
     state.counters["match_cpu_s"] = lap();
-    benchmark::DoNotOptimize(n + chars + found);
+    benchmark::DoNotOptimize(bytes + found);
   }
 }
 BENCHMARK(BM_FindCostParts)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

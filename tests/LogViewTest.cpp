@@ -3,15 +3,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
 #include "Exception.h"
+#include "sjRegExpTestText.h"
 
 namespace quenza {
 namespace {
@@ -44,17 +45,14 @@ TEST_F(LogViewTest, AppendAfterTextWithoutLineBreakStartsANewLine) {
 
 TEST_F(LogViewTest, AppendMovesCaretAfterTheLineAndDropsSelection) {
   view_.SetText("abc\r\ndef\r\n");
-  QTextCursor c = view_.textCursor();
-  c.setPosition(1);
-  c.setPosition(3, QTextCursor::KeepAnchor);
-  view_.setTextCursor(c);
+  view_.SetSelection(1, 3);
   view_.AppendLine("new");
   EXPECT_FALSE(view_.HasSelection());
-  EXPECT_EQ(view_.textCursor().position(), view_.document()->characterCount() - 1);
+  EXPECT_EQ(view_.CaretPosition(), view_.Text().size());
   view_.SetText("no break");
   view_.AppendLine("x");
   EXPECT_FALSE(view_.HasSelection());
-  EXPECT_EQ(view_.textCursor().position(), view_.document()->characterCount() - 1);
+  EXPECT_EQ(view_.CaretPosition(), view_.Text().size());
 }
 
 TEST_F(LogViewTest, ModifiedFlagFollowsEditsAndAppends) {
@@ -64,7 +62,7 @@ TEST_F(LogViewTest, ModifiedFlagFollowsEditsAndAppends) {
   view_.AppendLine("x");
   EXPECT_TRUE(view_.Modified());  // seen before any flush happened
   view_.SetModified(false);
-  view_.insertPlainText("y");
+  view_.InsertText("y");
   EXPECT_TRUE(view_.Modified());
 }
 
@@ -75,46 +73,45 @@ TEST_F(LogViewTest, PendingLinesAreSeenByEveryRead) {
   view_.AppendLine("two");
   view_.DoSelectAll();
   EXPECT_TRUE(view_.HasSelection());
-  EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("one\u2029two\u2029"));
+  EXPECT_EQ(view_.SelectedText(), "one\r\ntwo\r\n");
 }
 
 TEST_F(LogViewTest, UserInputFlushesQueuedLinesFirst) {
   view_.resize(300, 200);
+  QSignalSpy flushed(&view_, &TLogView::LinesAppended);
   view_.AppendLine("queued");
-  EXPECT_TRUE(view_.document()->isEmpty());  // queued, not yet in the document
+  EXPECT_EQ(flushed.count(), 0);  // the widget has not heard of it yet
   QTest::mousePress(view_.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-  EXPECT_EQ(view_.document()->firstBlock().text(), QStringLiteral("queued"));
+  EXPECT_EQ(flushed.count(), 1);
+  EXPECT_EQ(view_.Caret().line, 0u);
   view_.AppendLine("typed over");
   QTest::keyClick(&view_, Qt::Key_X);
-  EXPECT_EQ(view_.document()->blockCount(), 3);
+  EXPECT_EQ(flushed.count(), 2);
+  EXPECT_EQ(view_.LineCount(), 3);
 }
 
 TEST_F(LogViewTest, AppendedLinesAreNoUndoSteps) {
   view_.SetText("");
   for (int i = 0; i < 1000; ++i) view_.AppendLine("line");
   view_.FlushPending();
-  EXPECT_EQ(view_.document()->availableUndoSteps(), 0);
-  view_.insertPlainText("typed");
-  EXPECT_EQ(view_.document()->availableUndoSteps(), 1);
+  EXPECT_FALSE(view_.CanUndo());
+  view_.InsertText("typed");
+  EXPECT_TRUE(view_.CanUndo());
   view_.DoUndo();
+  EXPECT_FALSE(view_.CanUndo());
   EXPECT_EQ(view_.LineCount(), 1001);
-  EXPECT_EQ(view_.document()->lastBlock().text(), QString());
+  EXPECT_EQ(view_.Store().Line(1000), "");
 }
 
 TEST_F(LogViewTest, EditCommandsActOnSelection) {
   view_.SetText("hello world");
-  QTextCursor c = view_.textCursor();
-  c.setPosition(0);
-  c.setPosition(5, QTextCursor::KeepAnchor);
-  view_.setTextCursor(c);
+  view_.SetSelection(0, 5);
   view_.DoCopy();
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("hello"));
   view_.DoClearSelection();
   EXPECT_EQ(view_.Text(), " world");
   // Without a selection Delete removes the character after the caret.
-  c = view_.textCursor();
-  c.setPosition(0);
-  view_.setTextCursor(c);
+  view_.SetSelection(0, 0);
   view_.DoClearSelection();
   EXPECT_EQ(view_.Text(), "world");
   view_.DoPaste();
@@ -159,7 +156,7 @@ TEST_F(LogViewTest, LoadOfMissingFileRaisesOpenError) {
 
 TEST_F(LogViewTest, WrapAndScrollBarsKeepTextAndFlag) {
   view_.SetText("abc");
-  view_.insertPlainText("d");
+  view_.InsertText("d");
   view_.SetWordWrap(true);
   view_.SetScrollBars(ssVertical);
   EXPECT_TRUE(view_.WordWrap());
@@ -177,7 +174,7 @@ TEST_F(LogViewTest, MaxLinesKeepsTheNewestLinesAndTheCaretsText) {
   view_.show();
   view_.SetMaxLines(80);
   ASSERT_EQ(view_.TrimSlack(), 10);
-  auto first_line = [&] { return view_.document()->firstBlock().text(); };
+  auto first_line = [&] { return QString::fromStdString(std::string(view_.Store().Line(0))); };
   int next = 0;
   auto append = [&](int n) {
     for (int i = 0; i < n; ++i, ++next) view_.AppendLine("line " + std::to_string(next));
@@ -202,21 +199,20 @@ TEST_F(LogViewTest, MaxLinesKeepsTheNewestLinesAndTheCaretsText) {
   // Paused, with a line selected and the view scrolled to it.
   view_.SetFollow(false);
   const int selected = next - 40;
-  QTextCursor select(view_.document()->findBlockByNumber(view_.LineCount() - 1 - 40));
-  select.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  view_.setTextCursor(select);
-  ASSERT_EQ(view_.textCursor().selectedText(), QStringLiteral("line %1").arg(selected));
+  const auto line = static_cast<std::size_t>(view_.LineCount() - 1 - 40);
+  view_.SetSelection(TTextPos{line, 0}, TTextPos{line, view_.Store().LineLength(line)});
+  ASSERT_EQ(view_.SelectedText(), "line " + std::to_string(selected));
   view_.verticalScrollBar()->setValue(view_.LineCount() - 45);
-  const QString top_before = view_.FirstVisibleBlock().text();
+  const std::string top_before(view_.Store().Line(view_.TopLine()));
   append(30);  // some of the oldest lines leave
-  EXPECT_EQ(view_.textCursor().selectedText(), QStringLiteral("line %1").arg(selected));
-  EXPECT_EQ(view_.FirstVisibleBlock().text(), top_before);
+  EXPECT_EQ(view_.SelectedText(), "line " + std::to_string(selected));
+  EXPECT_EQ(view_.Store().Line(view_.TopLine()), top_before);
   EXPECT_FALSE(view_.Follow());
 
   // Once the selected line itself leaves, the caret is at the top, not lost.
   append(200);
-  EXPECT_FALSE(view_.textCursor().hasSelection());
-  EXPECT_EQ(view_.textCursor().position(), 0);
+  EXPECT_FALSE(view_.HasSelection());
+  EXPECT_EQ(view_.CaretPosition(), 0u);
 
   // No limit: nothing leaves.
   view_.SetMaxLines(0);
@@ -229,13 +225,129 @@ TEST_F(LogViewTest, MaxLinesKeepsTheNewestLinesAndTheCaretsText) {
   EXPECT_EQ(view_.Text(), expected);
 }
 
-// A flood is put in at most a few thousand lines at a time, so nothing that
-// reads the view waits behind a huge insert.
+// The widget hears of a flood a few thousand lines at a time, so the line
+// limit holds even when no event loop runs.
 TEST_F(LogViewTest, QueuedLinesGoInBeforeTheQueueGrowsLong) {
+  QSignalSpy flushed(&view_, &TLogView::LinesAppended);
   for (int i = 0; i < 10000; ++i) view_.AppendLine("x");
-  // No event loop ran and nothing read the view, yet most lines are in.
-  EXPECT_GE(view_.document()->blockCount(), 8000);
+  // No event loop ran and nothing read the view, yet it has heard of most lines.
+  EXPECT_GE(flushed.count(), 2);
   EXPECT_EQ(view_.LineCount(), 10001);
+}
+
+// The editor a user types into: a run of typing is one undo step, a caret
+// move starts the next; Backspace runs merge too; Enter makes a CR LF.
+TEST_F(LogViewTest, TypingUndoesInRunsAndEditsByKeys) {
+  view_.show();
+  view_.setFocus();
+  QTest::keyClicks(&view_, "abc");
+  EXPECT_EQ(view_.Text(), "abc");
+  view_.DoUndo();
+  EXPECT_EQ(view_.Text(), "");
+  QTest::keyClicks(&view_, "ab");
+  QTest::keyClick(&view_, Qt::Key_Left);
+  QTest::keyClicks(&view_, "XY");
+  EXPECT_EQ(view_.Text(), "aXYb");
+  view_.DoUndo();
+  EXPECT_EQ(view_.Text(), "ab");
+  view_.DoRedo();
+  EXPECT_EQ(view_.Text(), "aXYb");
+  QTest::keyClick(&view_, Qt::Key_End);
+  QTest::keyClick(&view_, Qt::Key_Return);
+  QTest::keyClick(&view_, Qt::Key_Tab);
+  QTest::keyClicks(&view_, "z");
+  EXPECT_EQ(view_.Text(), "aXYb\r\n\tz");
+  for (int i = 0; i < 4; ++i) QTest::keyClick(&view_, Qt::Key_Backspace);  // z, tab, the break, b
+  EXPECT_EQ(view_.Text(), "aXY");
+  view_.DoUndo();  // the whole run of Backspace
+  EXPECT_EQ(view_.Text(), "aXYb\r\n\tz");
+  // Backspace and Delete step over a double-byte character whole.
+  view_.SetText(test::Sj("日本x"));
+  view_.SetSelection(2, 2);
+  QTest::keyClick(&view_, Qt::Key_Delete);
+  EXPECT_EQ(view_.Text(), test::Sj("日x"));
+  QTest::keyClick(&view_, Qt::Key_Backspace);
+  EXPECT_EQ(view_.Text(), "x");
+  EXPECT_TRUE(view_.Modified());
+}
+
+TEST_F(LogViewTest, InputMethodComposesAtTheCaretAndCommitsShiftJis) {
+  view_.resize(400, 200);
+  view_.show();
+  view_.setFocus();
+  view_.SetText("ab");
+  view_.SetSelection(1, 1);
+  QInputMethodEvent compose(QString::fromUtf8("にほん"), {});
+  QApplication::sendEvent(&view_, &compose);
+  EXPECT_EQ(view_.Text(), "ab");  // composing is no edit yet
+  const QRect caret = view_.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  EXPECT_GT(caret.left(), view_.viewport()->geometry().left());  // beside the caret, for the candidate window
+  QInputMethodEvent commit;
+  commit.setCommitString(QString::fromUtf8("日本"));
+  QApplication::sendEvent(&view_, &commit);
+  EXPECT_EQ(view_.Text(), "a" + test::Sj("日本") + "b");
+  EXPECT_EQ(view_.inputMethodQuery(Qt::ImCursorPosition).toInt(), 3);
+  view_.DoUndo();
+  EXPECT_EQ(view_.Text(), "ab");
+}
+
+TEST_F(LogViewTest, SelectionByKeysAndMouseAndClipboardAsUnicode) {
+  view_.resize(400, 200);
+  view_.show();
+  view_.setFocus();
+  view_.SetText(test::Sj("abc 日本\r\ndef ghi\r\n"));
+  view_.SetSelection(1, 1);
+  QTest::keyClick(&view_, Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(&view_, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(view_.SelectedText(), "bc");
+  QTest::keyClick(&view_, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(view_.SelectedText(), test::Sj("bc 日本\r\ndef"));
+  QTest::keyClick(&view_, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+  EXPECT_EQ(view_.Store().OffsetOf(view_.Caret()), view_.Text().size());
+  view_.DoCopy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("bc 日本\ndef ghi\n"));
+
+  // The mouse: a drag across lines, a double click on a word, a triple click on a line.
+  const QRect first = view_.LineRect(0).toRect();
+  const int cw = QFontMetrics(view_.font()).horizontalAdvance(QLatin1Char('M'));
+  auto at = [&](int line, int column) {
+    return QPoint(4 + column * cw + cw / 4, first.top() + first.height() * line + first.height() / 2);
+  };
+  QTest::mousePress(view_.viewport(), Qt::LeftButton, Qt::NoModifier, at(0, 5));
+  QTest::mouseMove(view_.viewport(), at(1, 2));
+  QTest::mouseRelease(view_.viewport(), Qt::LeftButton, Qt::NoModifier, at(1, 2));
+  EXPECT_EQ(view_.SelectedText(), test::Sj("本\r\nde"));
+  EXPECT_FALSE(view_.Follow());
+  QTest::mouseDClick(view_.viewport(), Qt::LeftButton, Qt::NoModifier, at(1, 5));
+  EXPECT_EQ(view_.SelectedText(), "ghi");
+  QTest::mousePress(view_.viewport(), Qt::LeftButton, Qt::NoModifier, at(1, 5));
+  EXPECT_EQ(view_.SelectedText(), "def ghi\r\n");
+
+  // Paste: Unicode from the clipboard, line breaks as CR LF, over the selection.
+  QApplication::clipboard()->setText(QString::fromUtf8("テスト\n改行"));
+  view_.DoPaste();
+  EXPECT_EQ(view_.Text(), test::Sj("abc 日本\r\nテスト\r\n改行"));
+}
+
+// Wrapped, a line takes as many rows as its bytes fill at the view's width,
+// and a double-byte character is never cut at a row's end.
+TEST_F(LogViewTest, WordWrapRowsFollowTheBytes) {
+  view_.show();
+  const int cw = QFontMetrics(view_.font()).horizontalAdvance(QLatin1Char('M'));
+  view_.resize(10 * cw + 8 + 2 * view_.frameWidth() + view_.verticalScrollBar()->sizeHint().width() + 1, 300);
+  view_.SetScrollBars(ssVertical);
+  view_.SetWordWrap(true);
+  QApplication::processEvents();
+  view_.SetText(test::Sj("あいうえおかきくけこさし") + "\r\nnext\r\n");  // 24 bytes: rows of 10, 10, 4
+  const QRectF line0 = view_.LineRect(0);
+  const QRectF line1 = view_.LineRect(1);
+  EXPECT_NEAR(line0.height(), 3 * line1.height(), 0.5);
+  view_.SetSelection(10, 10);  // before か: the second row's start
+  EXPECT_NEAR(view_.CaretRect().top(), line0.top() + line1.height(), 0.5);
+  EXPECT_EQ(view_.CaretRect().left(), 4);
+  view_.SetSelection(9, 9);  // never inside a character: 9 is no boundary of this line
+  view_.SetWordWrap(false);
+  EXPECT_NEAR(view_.LineRect(0).height(), line1.height(), 0.5);
 }
 
 }  // namespace

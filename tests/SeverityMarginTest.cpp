@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -28,11 +27,10 @@ TEST(SeverityOfLines, FromTheTagAndFromALoadedFilesLabelAndNoTraceInTheFile) {
   view.AppendLine("no tag");
   view.AppendLine("tagged warning", 4);
   view.FlushPending();
-  const QTextDocument* doc = view.document();
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(0)), 3);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(1)), kNoSeverity);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(2)), 4);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(3)), kNoSeverity);  // the empty last line
+  EXPECT_EQ(view.SeverityOfLine(0), 3);
+  EXPECT_EQ(view.SeverityOfLine(1), kNoSeverity);
+  EXPECT_EQ(view.SeverityOfLine(2), 4);
+  EXPECT_EQ(view.SeverityOfLine(3), kNoSeverity);  // the empty last line
   const QString saved = dir.filePath(QStringLiteral("captured.log"));
   view.SaveToFile(saved);
   EXPECT_EQ(ReadAll(saved), "tagged error\r\nno tag\r\ntagged warning\r\n");
@@ -49,13 +47,13 @@ TEST(SeverityOfLines, FromTheTagAndFromALoadedFilesLabelAndNoTraceInTheFile) {
     f.write(file.data(), static_cast<qint64>(file.size()));
   }
   view.LoadFromFile(path);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(0)), 3);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(1)), 4);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(2)), kNoSeverity);
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(3)), 0);
+  EXPECT_EQ(view.SeverityOfLine(0), 3);
+  EXPECT_EQ(view.SeverityOfLine(1), 4);
+  EXPECT_EQ(view.SeverityOfLine(2), kNoSeverity);
+  EXPECT_EQ(view.SeverityOfLine(3), 0);
   // Reloading a different text forgets the old severities.
   view.SetText("a\r\nb\r\n");
-  EXPECT_EQ(TLogView::SeverityOf(doc->findBlockByNumber(0)), kNoSeverity);
+  EXPECT_EQ(view.SeverityOfLine(0), kNoSeverity);
 }
 
 class SeverityMarginTest : public testing::Test {
@@ -67,12 +65,10 @@ class SeverityMarginTest : public testing::Test {
     for (int s = 0; s < 8; ++s) view_.AppendLine("severity " + std::to_string(s), s);
     view_.AppendLine("none");
     view_.FlushPending();
-    QTextCursor top = view_.textCursor();
-    top.setPosition(0);
-    view_.setTextCursor(top);
+    view_.SetSelection(0, 0);
     QApplication::processEvents();
   }
-  QTextBlock Line(int n) { return view_.document()->findBlockByNumber(n); }
+  QRectF Line(int n) { return view_.LineRect(n); }
   TLogView view_;
   TSeverityMargin* margin_ = nullptr;
 };
@@ -95,7 +91,7 @@ TEST_F(SeverityMarginTest, MarginShowsEachSeveritysColourAndGraveLinesAreRed) {
   const QImage marks = margin_->grab().toImage();
   const QColor base = view_.palette().color(QPalette::Base);
   for (int n = 0; n <= 8; ++n) {
-    const int y = static_cast<int>(view_.BlockRect(Line(n)).center().y());
+    const int y = static_cast<int>((Line(n)).center().y());
     const QColor expected = n < 8 && TSeverityMargin::MarkColor(n).isValid() ? TSeverityMargin::MarkColor(n) : base;
     EXPECT_EQ(marks.pixelColor(TSeverityMargin::kWidth / 2, y).rgb(), expected.rgb()) << "line " << n;
   }
@@ -105,14 +101,13 @@ TEST_F(SeverityMarginTest, MarginShowsEachSeveritysColourAndGraveLinesAreRed) {
 
   QImage text = view_.viewport()->grab().toImage();
   for (int n = 0; n <= 8; ++n) {
-    const int red = RedPixels(text, view_.BlockRect(Line(n)));
+    const int red = RedPixels(text, (Line(n)));
     if (n <= 3) {
       EXPECT_GT(red, 10) << "line " << n;
     } else {
       EXPECT_EQ(red, 0) << "line " << n;
     }
   }
-  EXPECT_TRUE(view_.extraSelections().isEmpty());  // painted, not selected
 
   margin_->SetColoured(false);
   QApplication::processEvents();
@@ -123,25 +118,21 @@ TEST_F(SeverityMarginTest, MarginShowsEachSeveritysColourAndGraveLinesAreRed) {
   margin_->SetColoured(true);
   QApplication::processEvents();
   text = view_.viewport()->grab().toImage();
-  EXPECT_GT(RedPixels(text, view_.BlockRect(Line(3))), 10);
+  EXPECT_GT(RedPixels(text, (Line(3))), 10);
 }
 
-TEST_F(SeverityMarginTest, ColoursNeverReachTheDocumentOrTheFile) {
-  const int formats = static_cast<int>(view_.document()->allFormats().size());
+TEST_F(SeverityMarginTest, ColoursNeverReachTheFile) {
   for (int i = 0; i < 1000; ++i) view_.AppendLine("error", 3);
   view_.FlushPending();
   QApplication::processEvents();
   view_.viewport()->grab();  // paint once more, coloured
-  EXPECT_EQ(static_cast<int>(view_.document()->allFormats().size()), formats);
-  EXPECT_FALSE(view_.document()->isUndoAvailable());
+  EXPECT_FALSE(view_.CanUndo());
   // A selection over a red line is drawn in the selection's colours.
-  QTextCursor c = view_.textCursor();
-  c.setPosition(view_.document()->lastBlock().previous().position());
-  c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-  view_.setTextCursor(c);
+  const int last = view_.LineCount() - 2;
+  view_.SetSelection(TTextPos{static_cast<std::size_t>(last), 0}, TTextPos{static_cast<std::size_t>(last), 5});
   const QImage text = view_.viewport()->grab().toImage();
-  EXPECT_EQ(RedPixels(text, view_.BlockRect(view_.document()->lastBlock().previous())), 0);
-  EXPECT_GT(RedPixels(text, view_.BlockRect(view_.document()->lastBlock().previous().previous())), 10);
+  EXPECT_EQ(RedPixels(text, view_.LineRect(last)), 0);
+  EXPECT_GT(RedPixels(text, view_.LineRect(last - 1)), 10);
   // Saving writes the text only.
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("a.log"));

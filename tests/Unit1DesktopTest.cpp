@@ -49,8 +49,7 @@ class TScopedEnv {
   bool had_ = false;
 };
 
-class Unit1DesktopTest : public AppFixture {
-};
+class Unit1DesktopTest : public AppFixture {};
 
 TEST_F(Unit1DesktopTest, WindowStoredFarOffTheScreenOpensOnItWithItsSize) {
   std::ofstream(SettingsPath(), std::ios::binary) << "[POS]\r\nTop=3000\r\nLeft=5000\r\nHeight=400\r\nWidth=600\r\n";

@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QTest>
-#include <QTextCursor>
 #include <QToolButton>
 
 #include "Application.h"
@@ -30,10 +29,7 @@ class Unit1EditCommandsTest : public AppFixture {
     AppFixture::TearDown();
   }
   void Select(int from, int to) {
-    QTextCursor c = form_->Memo1->textCursor();
-    c.setPosition(from);
-    c.setPosition(to, QTextCursor::KeepAnchor);
-    form_->Memo1->setTextCursor(c);
+    form_->Memo1->SetSelection(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
   }
   std::unique_ptr<TForm1> form_;
 };
@@ -67,10 +63,10 @@ TEST_F(Unit1EditCommandsTest, ShortcutOfDisabledCopyDoesNothingAndEnabledOneCopi
   QTest::keyClick(form_->Memo1, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("ell"));
   // Paste inserts at the caret; Delete with no selection removes the next character.
-  form_->Memo1->moveCursor(QTextCursor::End);
+  form_->Memo1->SetSelection(form_->Memo1->Text().size(), form_->Memo1->Text().size());
   QTest::keyClick(form_->Memo1, Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(form_->Memo1->Text(), "helloell");
-  form_->Memo1->moveCursor(QTextCursor::Start);
+  form_->Memo1->SetSelection(0, 0);
   QTest::keyClick(form_->Memo1, Qt::Key_Delete);
   EXPECT_EQ(form_->Memo1->Text(), "elloell");
   QTest::keyClick(form_->Memo1, Qt::Key_Z, Qt::ControlModifier);

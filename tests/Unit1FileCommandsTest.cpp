@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -32,6 +31,7 @@
 #include "RadioGroup.h"
 #include "SettingsStore.h"
 #include "SpinEdit.h"
+#include "TextCodec.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "support/AppFixture.h"
@@ -158,7 +158,7 @@ TEST_F(Unit1FileCommandsTest, NewAsksOnlyForModifiedNonEmptyText) {
     }
     EXPECT_TRUE(form_->Memo1->IsEmpty());
     EXPECT_FALSE(form_->Memo1->Modified());
-    EXPECT_FALSE(form_->Memo1->document()->isUndoAvailable());
+    EXPECT_FALSE(form_->Memo1->CanUndo());
     EXPECT_EQ(form_->CurrentFile(), "");
   }
 }
@@ -208,12 +208,12 @@ TEST_F(Unit1FileCommandsTest, OpenReadsLfOnlyAndCrLfFiles) {
     form_->Open1Click();
     EXPECT_EQ(form_->CurrentFile(), Path(row.name));
     EXPECT_FALSE(form_->Memo1->Modified());
-    EXPECT_FALSE(form_->Memo1->document()->isUndoAvailable());
-    const QTextDocument* doc = form_->Memo1->document();
-    ASSERT_GE(doc->blockCount(), 3);
-    EXPECT_EQ(doc->findBlockByNumber(0).text(), "first");
-    EXPECT_EQ(doc->findBlockByNumber(1).text(), "second");
-    EXPECT_EQ(doc->findBlockByNumber(2).text(), "third");
+    EXPECT_FALSE(form_->Memo1->CanUndo());
+    const TLogStore& store = form_->Memo1->Store();
+    ASSERT_GE(store.LineCount(), 3u);
+    EXPECT_EQ(store.Line(0), "first");
+    EXPECT_EQ(store.Line(1), "second");
+    EXPECT_EQ(store.Line(2), "third");
     EXPECT_EQ(form_->Memo1->Text(), "first\r\nsecond\r\nthird\r\n");
   }
 }
@@ -321,7 +321,7 @@ TEST_F(Unit1FileCommandsTest, SavedFileReopensWithTheSameLinesAndBytes) {
   form_->Open1Click();
   const int lines = form_->Memo1->LineCount();
   EXPECT_EQ(lines, 6);
-  EXPECT_EQ(form_->Memo1->document()->firstBlock().text(), QStringLiteral("日本語 line"));
+  EXPECT_EQ(DecodeSjis(form_->Memo1->Store().Line(0)), QStringLiteral("日本語 line"));
 
   Pick(Path("copy.log"));
   form_->SaveAs1Click();

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -43,8 +42,8 @@ class ViewFilterTest : public testing::Test {
   // The numbers of the shown lines, the empty last line left out.
   std::vector<int> Shown() {
     std::vector<int> out;
-    for (QTextBlock b = view_.document()->firstBlock(); b.isValid(); b = b.next()) {
-      if (b.isVisible() && !(b == view_.document()->lastBlock() && b.length() <= 1)) out.push_back(b.blockNumber());
+    for (int line = 0; line < view_.TextLines(); ++line) {
+      if (view_.IsLineShown(line)) out.push_back(line);
     }
     return out;
   }
@@ -67,8 +66,10 @@ TEST_F(ViewFilterTest, SeverityHidesLinesThatSaveStillWrites) {
   EXPECT_EQ(filter_->TotalLines(), 6);
   EXPECT_EQ(filter_->ShownLines(), 3);
   EXPECT_FALSE(view_.Modified());  // hiding is no edit
-  // The layout gives hidden lines no room: three lines and the empty last one.
-  EXPECT_EQ(view_.document()->documentLayout()->documentSize().height(), 4);
+  // Hidden lines take no room: three lines and the empty last one to scroll through.
+  view_.resize(500, 30);
+  EXPECT_EQ(view_.verticalScrollBar()->maximum() + view_.verticalScrollBar()->pageStep(), 4);
+  view_.resize(500, 300);
 
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("all.log"));
@@ -138,8 +139,8 @@ TEST_F(ViewFilterTest, LinesArrivingWhileFilteredAreJudgedOnArrival) {
   // Lines still queued when a filter is set are judged by it, not the old one.
   view_.AppendLine("queued 7", 7);
   Apply(Severity(7));
-  EXPECT_TRUE(view_.document()->findBlockByNumber(19).isVisible());
-  EXPECT_FALSE(view_.document()->findBlockByNumber(18).isVisible());  // no severity at all
+  EXPECT_TRUE(view_.IsLineShown(19));
+  EXPECT_FALSE(view_.IsLineShown(18));  // no severity at all
   EXPECT_EQ(filter_->TotalLines(), 20);
   EXPECT_EQ(filter_->ShownLines(), 19);
 }
@@ -150,10 +151,8 @@ TEST_F(ViewFilterTest, CountsStayRightAfterDeletionsAndANewText) {
   Apply(Severity(3));
   EXPECT_EQ(filter_->ShownLines(), 10);
   // Delete lines 2 to 7 (three of them hidden) by a selection across them.
-  QTextCursor c(view_.document());
-  c.setPosition(view_.document()->findBlockByNumber(2).position());
-  c.setPosition(view_.document()->findBlockByNumber(8).position(), QTextCursor::KeepAnchor);
-  c.removeSelectedText();
+  view_.SetSelection(TTextPos{2, 0}, TTextPos{8, 0});
+  view_.DoClearSelection();
   Settle();
   EXPECT_EQ(filter_->TotalLines(), 14);
   EXPECT_EQ(filter_->ShownLines(), static_cast<int>(Shown().size()));
@@ -175,16 +174,14 @@ TEST_F(ViewFilterTest, ClearingKeepsTheCaretsLineOnTheScreen) {
   Apply(Severity(3));
   EXPECT_EQ(filter_->ShownLines(), 300);
   // Caret on line 2000, a shown one, in the middle of the screen.
-  QTextCursor c = view_.textCursor();
-  c.setPosition(view_.document()->findBlockByNumber(2000).position());
-  view_.setTextCursor(c);
-  view_.centerCursor();
+  view_.SetSelection(TTextPos{2000, 0}, TTextPos{2000, 0});
   Clear();
   EXPECT_EQ(filter_->ShownLines(), 3000);
-  const QRectF r = view_.BlockRect(view_.textCursor().block());
+  const QRectF r = view_.LineRect(2000);
+  EXPECT_FALSE(r.isEmpty());
   EXPECT_GE(r.top(), 0);
   EXPECT_LE(r.bottom(), view_.viewport()->height());
-  EXPECT_EQ(view_.textCursor().blockNumber(), 2000);
+  EXPECT_EQ(view_.Caret().line, 2000u);
 }
 
 }  // namespace

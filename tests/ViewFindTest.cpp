@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -31,9 +30,7 @@ class ViewFindTest : public testing::Test {
   // Text in UTF-8 source form, stored as Shift_JIS; the caret at the start.
   void SetText(const std::string& utf8) {
     view_.SetText(Sj(utf8));
-    QTextCursor c = view_.textCursor();
-    c.setPosition(0);
-    view_.setTextCursor(c);
+    view_.SetSelection(0, 0);
   }
   TOutcome Find(const std::string& utf8, TSearchOptions options = {}, bool backward = false) {
     const size_t before = outcomes_.size();
@@ -46,10 +43,10 @@ class ViewFindTest : public testing::Test {
   }
   // The selection as "line:first char:text".
   std::string Selected() {
-    const QTextCursor c = view_.textCursor();
-    const QTextBlock b = view_.document()->findBlock(c.selectionStart());
-    return std::to_string(b.blockNumber()) + ":" + std::to_string(c.selectionStart() - b.position()) + ":" +
-           c.selectedText().toStdString();
+    const TTextPos start = std::min(view_.Caret(), view_.Anchor());
+    const std::string_view line = view_.Store().Line(start.line);
+    return std::to_string(start.line) + ":" + std::to_string(DecodeSjis(line.substr(0, start.byte)).size()) + ":" +
+           DecodeSjis(view_.SelectedText()).toStdString();
   }
   TLogView view_;
   TViewFinder* finder_ = nullptr;
@@ -117,10 +114,7 @@ TEST_F(ViewFindTest, RegularExpressionAndFuzzyMatchesAreSelectedByCharacter) {
 
 TEST_F(ViewFindTest, NothingFoundAndMalformedPatternsLeaveTheSelection) {
   SetText("one\r\ntwo\r\n");
-  QTextCursor c = view_.textCursor();
-  c.setPosition(1);
-  c.setPosition(2, QTextCursor::KeepAnchor);
-  view_.setTextCursor(c);
+  view_.SetSelection(1, 2);
   EXPECT_EQ(Find("zzz"), TOutcome::NotFound);
   EXPECT_EQ(Selected(), "0:1:n");
   try {
@@ -140,9 +134,11 @@ TEST_F(ViewFindTest, FoundMatchPausesFollowingAndHiddenLinesArePassedOver) {
   for (int i = 0; i < 50; ++i) view_.AppendLine(i == 10 || i == 40 ? "target" : "other");
   view_.FlushPending();
   ASSERT_TRUE(view_.Follow());
-  QTextBlock ten = view_.document()->findBlockByNumber(10);
-  ten.setVisible(false);
-  view_.document()->markContentsDirty(ten.position(), ten.length());
+  std::vector<std::size_t> all_but_ten;
+  for (std::size_t i = 0; i < 50; ++i) {
+    if (i != 10) all_but_ten.push_back(i);
+  }
+  view_.ShowOnlyLines(all_but_ten);
   EXPECT_EQ(Find("target"), TOutcome::FoundAfterWrap);
   EXPECT_EQ(Selected(), "40:0:target");
   EXPECT_FALSE(view_.Follow());

@@ -1,2 +1,4 @@
 # The line store, checked against a plain string model.
 quenza_add_test(LogStoreTest SOURCES LogStoreTest.cpp LIBS quenza_logstore TIMEOUT 120)
+# The view's grid: columns, wrap rows and words of a Shift_JIS line.
+quenza_add_test(LineGridTest SOURCES LineGridTest.cpp LIBS quenza_logstore TIMEOUT 60)
