@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFocusEvent>
+#include <QGlyphRun>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -28,8 +29,8 @@ namespace quenza {
 namespace {
 
 constexpr int kFlushIntervalMs = 33;  // about 30 paints a second at most
-// Past this many lines since the last flush the widget hears of them at once,
-// so a line limit holds even when no event loop runs.
+// Past this many lines since the last trim the line limit is applied at once,
+// so it holds even when no event loop runs.
 constexpr int kMaxPendingLines = 4096;
 constexpr int kPadding = 4;  // left of the text, as an edit control leaves
 
@@ -179,11 +180,15 @@ void TLogView::AppendLine(std::string_view line, TLineMeta meta) {
   }
   ++pendingLines_;
   if (hidden) ++pendingHidden_;
-  if (pendingLines_ >= kMaxPendingLines) {
-    FlushPending();
-  } else if (!flushTimer_.isActive()) {
-    flushTimer_.start();
+  // The line limit holds even when no event loop runs; the screen waits for the timer.
+  if (++linesSinceTrim_ >= kMaxPendingLines) {
+    linesSinceTrim_ = 0;
+    const int removed_shown = TrimToMaxLines();
+    if (removed_shown > 0 && !follow_) {
+      verticalScrollBar()->setValue(std::max(0, verticalScrollBar()->value() - removed_shown));
+    }
   }
+  if (!flushTimer_.isActive()) flushTimer_.start();
 }
 
 void TLogView::FlushPending() {
@@ -501,11 +506,8 @@ void TLogView::UpdateMetrics() {
   charWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
   lineHeight_ = std::max(1, fm.lineSpacing());
   ascent_ = fm.ascent();
-  // One drawing call a run of characters when the font keeps to the grid;
-  // else each character is put in its cell.
-  gridExact_ = fm.horizontalAdvance(QLatin1Char('i')) == charWidth_ &&
-               fm.horizontalAdvance(QChar(0x3042)) == 2 * charWidth_ &&
-               fm.horizontalAdvance(QChar(0xFF71)) == charWidth_;
+  rawFont_ = QRawFont::fromFont(font());
+  glyphs_.assign(glyphs_.size(), kUnknownGlyph);
   verticalScrollBar()->setSingleStep(1);
   horizontalScrollBar()->setSingleStep(charWidth_);
   UpdateScrollRanges();
@@ -1020,6 +1022,17 @@ void TLogView::contextMenuEvent(QContextMenuEvent* e) {
 
 // --- Painting --------------------------------------------------------------
 
+quint32 TLogView::GlyphOf(char16_t c) const {
+  quint32& glyph = glyphs_[c];
+  if (glyph == kUnknownGlyph) {
+    const QChar ch(c);
+    quint32 index = 0;
+    int count = 1;
+    glyph = rawFont_.glyphIndexesForChars(&ch, 1, &index, &count) && count == 1 ? index : 0;
+  }
+  return glyph;
+}
+
 void TLogView::paintEvent(QPaintEvent* e) {
   Guarded([&] {
     QPainter painter(viewport());
@@ -1035,7 +1048,14 @@ void TLogView::paintEvent(QPaintEvent* e) {
     const TGlyphTable& glyphs = TGlyphTable::Get();
     const int left = TextLeft();
     const std::vector<TRow> rows = ScreenRows();
-    QString run;
+    QList<quint32> plain, selected;
+    QList<QPointF> plainAt, selectedAt;
+    struct TFallback {
+      QPointF at;
+      char16_t c;
+      bool selected;
+    };
+    std::vector<TFallback> fallback;
     for (std::size_t k = 0; k < rows.size(); ++k) {
       const TRow& row = rows[k];
       if (row.y + lineHeight_ < area.top() || row.y > area.bottom()) continue;
@@ -1064,51 +1084,62 @@ void TLogView::paintEvent(QPaintEvent* e) {
         const QColor c = lineColour_(store_->Meta(row.line).severity);
         if (c.isValid()) colour = c;
       }
-      // Runs of characters that the font draws on the grid go in one call.
-      std::size_t run_start = row.from;
-      run.clear();
-      auto flush_run = [&](std::size_t /*at*/) {
-        if (run.isEmpty()) return;
-        // Runs never cross the selection's edges: each is drawn in one colour.
-        painter.setPen(run_start >= s && run_start < t ? highlighted_text : colour);
-        painter.drawText(x_of(run_start), row.y + ascent_, run);
-        run.clear();
+      // Glyphs are placed on the grid directly, with no shaping: a row is
+      // two glyph runs (plain and selected), and only a character the font
+      // lacks goes through the text layout, in its cell.
+      plain.clear();
+      plainAt.clear();
+      selected.clear();
+      selectedAt.clear();
+      std::size_t column = base_column;
+      auto put = [&](char16_t c, std::size_t at_column, bool in_selection) {
+        const QPointF at(left + static_cast<double>(at_column - base_column) * charWidth_, row.y + ascent_);
+        const quint32 glyph = GlyphOf(c);
+        if (glyph == 0) {
+          if (c > 0x20) fallback.push_back({at, c, in_selection});
+          return;
+        }
+        (in_selection ? selected : plain).push_back(glyph);
+        (in_selection ? selectedAt : plainAt).push_back(at);
       };
       for (std::size_t i = row.from; i < row.to;) {
         const auto b = static_cast<unsigned char>(line[i]);
         const std::size_t bytes = CharBytesAt(line, i);
         const bool in_selection = i >= s && i < t;
-        const bool was_in_selection = run_start >= s && run_start < t;
-        if (!run.isEmpty() && in_selection != was_in_selection) {
-          flush_run(i);
-          run_start = i;
-        }
-        if (run.isEmpty()) run_start = i;
         if (b == '\t') {
-          flush_run(i);
-          run_start = i + 1;
+          column = (column / kTabColumns + 1) * kTabColumns;
         } else if (bytes == 2) {
-          const char16_t c = glyphs.Pair(b, static_cast<unsigned char>(line[i + 1]));
+          const auto trail = static_cast<unsigned char>(line[i + 1]);
+          const char16_t c = glyphs.Pair(b, trail);
           if (c != 0) {
-            run.append(QChar(c));
+            put(c, column, in_selection);
           } else {
-            run.append(QChar(glyphs.Single(b)));
-            run.append(QChar(glyphs.Single(static_cast<unsigned char>(line[i + 1]))));
+            put(glyphs.Single(b), column, in_selection);
+            put(glyphs.Single(trail), column + 1, in_selection);
           }
-          if (!gridExact_ || c == 0) {
-            flush_run(i + 2);
-            run_start = i + 2;
-          }
+          column += 2;
         } else {
-          run.append(QChar(glyphs.Single(b)));
-          if (!gridExact_ || b < 0x20 || (b >= 0x80 && (b < 0xA1 || b > 0xDF))) {
-            flush_run(i + 1);
-            run_start = i + 1;
-          }
+          put(glyphs.Single(b), column, in_selection);
+          column += 1;
         }
         i += bytes;
       }
-      flush_run(row.to);
+      auto draw = [&](const QList<quint32>& indexes, const QList<QPointF>& at, const QColor& pen) {
+        if (indexes.isEmpty()) return;
+        QGlyphRun run;
+        run.setRawFont(rawFont_);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(at);
+        painter.setPen(pen);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+      };
+      draw(plain, plainAt, colour);
+      draw(selected, selectedAt, highlighted_text);
+      for (const TFallback& f : fallback) {
+        painter.setPen(f.selected ? highlighted_text : colour);
+        painter.drawText(f.at, QString(QChar(f.c)));
+      }
+      fallback.clear();
       // The caret, and the input method's text being composed at it.
       const bool caret_here = caret_.line == row.line && caret_.byte >= row.from && caret_.byte <= row.to &&
                               (caret_.byte < row.to || last_row_of_line);

@@ -7,8 +7,9 @@
 // line (wrapped, plus a row within it), so nothing is laid out but the screen.
 //
 // A captured line goes into the store at once; the widget hears of new lines
-// at most about 30 times a second (or once a few thousand have come), when it
-// trims to the line limit, updates its scroll range, follows, and repaints.
+// at most about 30 times a second, when it trims to the line limit, updates
+// its scroll range, follows, and repaints. (The limit is also applied every
+// few thousand lines, so it holds when no event loop runs.)
 // Appended lines are no undo steps.
 //
 // Following (the default) puts the caret after each batch of new lines;
@@ -24,6 +25,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QKeySequence>
+#include <QRawFont>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -246,7 +248,11 @@ class TLogView : public QAbstractScrollArea {
   int preeditCursor_ = 0;
   int topRow_ = 0;  // wrapped: the row of the top line shown at the top
   int charWidth_ = 6, lineHeight_ = 12, ascent_ = 10;
-  bool gridExact_ = true;  // the font draws each character exactly on the grid
+  // The font's glyph of each character, looked up once.
+  static constexpr quint32 kUnknownGlyph = 0xFFFFFFFF;
+  quint32 GlyphOf(char16_t c) const;
+  QRawFont rawFont_;
+  mutable std::vector<quint32> glyphs_ = std::vector<quint32>(65536, kUnknownGlyph);
 
   QList<QKeySequence> editShortcuts_;
   std::function<void()> beforeEditShortcut_;
@@ -259,6 +265,7 @@ class TLogView : public QAbstractScrollArea {
   std::uint64_t linesSincePause_ = 0;
   std::uint64_t linesTrimmed_ = 0;
   int pendingLines_ = 0;
+  int linesSinceTrim_ = 0;
   int pendingHidden_ = 0;
   QTimer flushTimer_;
   QBasicTimer caretBlink_;

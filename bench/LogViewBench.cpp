@@ -5,7 +5,9 @@
 // with severities and their colours; and with a filter set as well (a
 // severity and a text, so every line is matched as it arrives). Compare the
 // ways each in a process of its own (--benchmark_filter): a process that has
-// already held two million-line views runs the third one slower.
+// already held two million-line views runs the third one slower. Then the
+// same with the event loop running every 1,000 lines, as capture's slices
+// let it, at one and five million lines.
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
@@ -136,5 +138,33 @@ BENCHMARK(BM_HeapPerLine)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_HeapPerLineColouredFiltered(benchmark::State& state) { HeapPerLine(state, TAppendWay::kColouredFiltered); }
 BENCHMARK(BM_HeapPerLineColouredFiltered)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The main thread's own pace: lines appended as capture delivers them, in
+// slices with the event loop running between them (every 1,000 lines here),
+// and the resident memory each line costs, at one and five million lines.
+void BM_AppendInSlices(benchmark::State& state) {
+  const auto lines = static_cast<int>(state.range(0));
+  constexpr int kSlice = 1000;
+  for (auto _ : state) {
+    quenza::TLogView view;
+    view.resize(800, 600);
+    new quenza::TSeverityMargin(view);
+    view.show();
+    QCoreApplication::processEvents();
+    std::string line(100, 'x');
+    const long before = ResidentBytes();
+    QElapsedTimer total;
+    total.start();
+    for (int i = 1; i <= lines; ++i) {
+      AppendNumbered(view, line, i, TAppendWay::kColoured);
+      if (i % kSlice == 0) QCoreApplication::processEvents();
+    }
+    view.FlushPending();
+    QCoreApplication::processEvents();
+    state.counters["lines_per_s"] = lines * 1000.0 / std::max<qint64>(1, total.elapsed());
+    state.counters["bytes_per_line"] = static_cast<double>(ResidentBytes() - before) / lines;
+  }
+}
+BENCHMARK(BM_AppendInSlices)->Arg(1000000)->Arg(5000000)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
