@@ -8,14 +8,9 @@
 
 #include "Guarded.h"
 #include "SyslogNames.h"
+#include "UiText.h"
 
 namespace quenza {
-namespace {
-
-QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
-
 TFilterBar::TFilterBar(QWidget* parent)
     : TSearchBar(Ui("絞り込み"), QStringLiteral("Filter"),
                  {"大文字と小文字を区別する(&A)", "正規表現(&G)", "あいまい検索(&Y)"}, "中止",

@@ -18,6 +18,7 @@
 
 #include "FixedPitchFonts.h"
 #include "MessageDialogs.h"
+#include "UiText.h"
 
 namespace quenza {
 namespace {
@@ -25,8 +26,6 @@ namespace {
 constexpr int kStyleRole = Qt::UserRole;
 constexpr int kLargestSize = 1638;  // the largest point size Windows fonts take
 constexpr int kStandardSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
-
-QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
 
 TFontChooser& Chooser() {
   static TFontChooser chooser;
@@ -181,8 +180,9 @@ QFont TFontDialog::SelectedFont() const {
 void TFontDialog::accept() {
   const int row = FindText(FaceList1, FaceEdit1->text().trimmed(), Qt::MatchFixedString);
   if (row < 0) {
-    MessageDlg("フォント \"" + FaceEdit1->text().toStdString() + "\" はありません。\n一覧からフォントを選んでください。",
-               TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    MessageDlg(
+        "フォント \"" + FaceEdit1->text().toStdString() + "\" はありません。\n一覧からフォントを選んでください。",
+        TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     FaceEdit1->setFocus();
     FaceEdit1->selectAll();
     return;

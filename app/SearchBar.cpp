@@ -7,14 +7,9 @@
 #include <QToolButton>
 
 #include "Guarded.h"
+#include "UiText.h"
 
 namespace quenza {
-namespace {
-
-QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
-
 TSearchBar::TSearchBar(const QString& title, const QString& name, const TSearchBarKeys& keys, const char* stopText,
                        const char* stopTip, const char* closeTip, QWidget* parent)
     : QToolBar(title, parent) {

@@ -24,6 +24,7 @@
 #include "SettingsLocation.h"
 #include "SettingsStore.h"
 #include "TextCodec.h"
+#include "UiText.h"
 
 namespace quenza {
 
@@ -36,8 +37,6 @@ constexpr int kDesignedTop = 227;
 constexpr int kDesignedWidth = 600;
 constexpr int kDesignedHeight = 400;
 constexpr int kMinimumSize = 300;
-
-QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 

@@ -12,12 +12,14 @@
 #include <QShortcut>
 #include <QStatusBar>
 
+#include "CaptureStatus.h"
 #include "FilterBar.h"
 #include "FindBar.h"
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "SeverityMargin.h"
 #include "TextCodec.h"
+#include "UiText.h"
 #include "Unit1.h"
 #include "ViewFilter.h"
 #include "ViewFind.h"
@@ -26,10 +28,6 @@
 
 namespace quenza {
 namespace {
-
-QString Ui(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QString Grouped(int n) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(n); }
 
 // Why the bar cannot use a pattern: the library's message with its position.
 QString PatternProblem(const Exception& e) {
@@ -265,7 +263,9 @@ void TForm1::ShowFilterStatus() {
     return;
   }
   FilterStatus1->setText(
-      Ui("絞り込み中: %1 / %2 行").arg(Grouped(LineFilter1->ShownLines()), Grouped(LineFilter1->TotalLines())));
+      Ui("絞り込み中: %1 / %2 行")
+          .arg(QString::fromStdString(GroupedNumber(static_cast<std::uint64_t>(LineFilter1->ShownLines()))),
+               QString::fromStdString(GroupedNumber(static_cast<std::uint64_t>(LineFilter1->TotalLines())))));
   FilterStatus1->show();
 }
 

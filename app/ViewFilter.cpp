@@ -6,12 +6,12 @@
 #include "DateTimeFormat.h"
 #include "Guarded.h"
 #include "LogView.h"
+#include "SliceTime.h"
 #include "SyslogOptions.h"
 
 namespace quenza {
 namespace {
 
-constexpr int kSliceMs = 20;  // input and paint get their turn at least this often
 constexpr std::size_t kLinesBetweenClockReads = 4096;
 
 }  // namespace

@@ -4,14 +4,9 @@
 
 #include "Guarded.h"
 #include "LogView.h"
+#include "SliceTime.h"
 
 namespace quenza {
-namespace {
-
-constexpr int kSliceMs = 20;  // input and paint get their turn at least this often
-
-}  // namespace
-
 TViewFinder::TViewFinder(TLogView& view) : QObject(&view), view_(view) {
   timer_.setInterval(0);
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { RunSlice(); }));

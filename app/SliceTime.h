@@ -1,0 +1,9 @@
+// Work on the main thread that can take long (find, filter passes) runs in
+// slices of at most this many milliseconds, so input and paint get their turn.
+#pragma once
+
+namespace quenza {
+
+inline constexpr int kSliceMs = 20;
+
+}  // namespace quenza
