@@ -88,6 +88,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   TViewFinder* Finder1 = nullptr;
   TViewFilter* LineFilter1 = nullptr;
   QLabel* FilterStatus1 = nullptr;  // a status-bar section of its own, shown while filtering
+  // Shown while following is paused, with the lines that came since; a click resumes.
+  QToolButton* PauseStatus1 = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -188,6 +190,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void ApplyFilter();
   void StopFilter();
   void ShowFilterStatus();
+  void ShowPauseStatus();
   void UpdateStopKey();
 
   QLabel* statusPanel_ = nullptr;

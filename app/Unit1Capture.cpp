@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "LogFileOptions.h"
 #include "LogView.h"
@@ -81,7 +82,10 @@ void TForm1::ReportError(const std::string& text) { ShowErrorReport(text); }
 
 void TForm1::RefreshCaptureStatus() {
   if (DataModule3 != nullptr) {
-    const TCaptureStatus now = DataModule3->Status();
+    TCaptureStatus now = DataModule3->Status();
+    // What the view holds now: the line limit may have removed some.
+    now.shown = std::min<std::uint64_t>(now.shown, static_cast<std::uint64_t>(Memo1->TextLines()));
+    now.trimmed = Memo1->LinesTrimmed();
     // Nothing changed since the last look: rest until the next line comes.
     if (now == lastCaptureStatus_) captureStatusTimer_->stop();
     lastCaptureStatus_ = now;

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include "CaptureStatus.h"
 #include "FilterBar.h"
@@ -115,7 +116,23 @@ void TForm1::CreateViewCommands() {
             if (filterApplying_) StopFilter();
           }));
 
-  connect(Memo1, &TLogView::FollowChanged, this, GuardedSlot([this](bool on) { Follow1->setChecked(on); }));
+  PauseStatus1 = new QToolButton(this);
+  PauseStatus1->setObjectName(QStringLiteral("PauseStatus1"));
+  PauseStatus1->setAutoRaise(true);
+  PauseStatus1->setToolTip(Ui("クリックするか Ctrl+End で自動スクロールに戻ります"));
+  statusBar()->addWidget(PauseStatus1);
+  PauseStatus1->hide();
+  connect(PauseStatus1, &QToolButton::clicked, this, GuardedSlot([this] {
+            Memo1->SetFollow(true);
+            Memo1->setFocus();
+          }));
+  connect(Memo1, &TLogView::FollowChanged, this, GuardedSlot([this](bool on) {
+            Follow1->setChecked(on);
+            ShowPauseStatus();
+          }));
+  connect(Memo1, &TLogView::LinesAppended, this, GuardedSlot([this] {
+            if (!Memo1->Follow()) ShowPauseStatus();
+          }));
 
   connect(FindBar1, &TFindBar::FindRequested, this, GuardedSlot([this](bool backward) { StartFind(backward); }));
   connect(FindBar1, &TFindBar::StopRequested, this, GuardedSlot([this] { Finder1->Cancel(); }));
@@ -267,6 +284,17 @@ void TForm1::ShowFilterStatus() {
           .arg(QString::fromStdString(GroupedNumber(static_cast<std::uint64_t>(LineFilter1->ShownLines()))),
                QString::fromStdString(GroupedNumber(static_cast<std::uint64_t>(LineFilter1->TotalLines())))));
   FilterStatus1->show();
+}
+
+void TForm1::ShowPauseStatus() {
+  if (Memo1->Follow()) {
+    PauseStatus1->hide();
+    return;
+  }
+  const std::uint64_t since = Memo1->LinesSincePause();
+  PauseStatus1->setText(since == 0 ? Ui("一時停止中")
+                                   : Ui("一時停止中: 新着 %1 行").arg(QString::fromStdString(GroupedNumber(since))));
+  PauseStatus1->show();
 }
 
 void TForm1::UpdateStopKey() {

@@ -26,6 +26,7 @@ std::string CaptureStatusText(const TCaptureStatus& status) {
   std::string text = status.active ? "受信中 UDP " + std::to_string(status.port) : std::string("停止");
   Add(text, "受信", status.received);
   Add(text, "表示", status.shown);
+  if (status.trimmed > 0) Add(text, "上限で削除", status.trimmed);
   if (status.dropped > 0) Add(text, "欠落", status.dropped);
   if (status.tooLarge > 0) Add(text, "過大", status.tooLarge);
   if (status.errors > 0) Add(text, "エラー", status.errors);

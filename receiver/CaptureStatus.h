@@ -13,7 +13,8 @@ struct TCaptureStatus {
   bool active = false;  // listening now
   int port = 0;
   std::uint64_t received = 0;      // taken from the network
-  std::uint64_t shown = 0;         // became lines
+  std::uint64_t shown = 0;         // became lines, and are still in the view
+  std::uint64_t trimmed = 0;       // left the view past its line limit
   std::uint64_t dropped = 0;       // lost before they could be shown: queue full or dropped by the system
   std::uint64_t tooLarge = 0;      // longer than 8,192 bytes
   std::uint64_t errors = 0;        // gave an error instead of a line

@@ -31,6 +31,13 @@ TEST(CaptureStatusTest, TextNamesOnlyWhatHappened) {
   EXPECT_EQ(CaptureStatusText(s),
             "受信中 UDP 514 ｜ 受信 12,345 ｜ 表示 12,345 ｜ 欠落 3 ｜ 過大 1 ｜ エラー 2 ｜ 変換不能文字 5");
   EXPECT_TRUE(s.HasLosses());
+  // Lines the view's limit removed are no loss, and not counted as shown.
+  s = TCaptureStatus{};
+  s.received = 600000;
+  s.shown = 500000;
+  s.trimmed = 100000;
+  EXPECT_EQ(CaptureStatusText(s), "停止 ｜ 受信 600,000 ｜ 表示 500,000 ｜ 上限で削除 100,000");
+  EXPECT_FALSE(s.HasLosses());
 }
 
 TEST(CaptureStatusTest, LogFileAndItsTroubles) {

@@ -80,13 +80,24 @@ TEST_F(Unit1ViewCommandsTest, ScrollLockPausesAndTheCheckMarkFollowsTheView) {
   QTest::keyClick(form->Memo1, Qt::Key_ScrollLock);
   EXPECT_FALSE(form->Memo1->Follow());
   EXPECT_FALSE(form->Follow1->isChecked());
+  EXPECT_TRUE(form->PauseStatus1->isVisible());
+  EXPECT_EQ(form->PauseStatus1->text(), QString::fromUtf8("一時停止中"));
   const int v = form->Memo1->verticalScrollBar()->value();
-  form->AppendLine("while paused", 6);
+  for (int i = 0; i < 1234; ++i) form->AppendLine("while paused", 6);
   form->Memo1->FlushPending();
   EXPECT_EQ(form->Memo1->verticalScrollBar()->value(), v);
+  EXPECT_EQ(form->PauseStatus1->text(), QString::fromUtf8("一時停止中: 新着 1,234 行"));
   QTest::keyClick(form->Memo1, Qt::Key_ScrollLock);
   EXPECT_TRUE(form->Memo1->Follow());
   EXPECT_TRUE(form->Follow1->isChecked());
+  EXPECT_FALSE(form->PauseStatus1->isVisible());
+
+  // Paused by a selection, the sign is the way back; New follows again by itself.
+  form->Memo1->DoSelectAll();
+  ASSERT_TRUE(form->PauseStatus1->isVisible());
+  QTest::mouseClick(form->PauseStatus1, Qt::LeftButton);
+  EXPECT_TRUE(form->Memo1->Follow());
+  EXPECT_EQ(form->Memo1->CaretPosition(), form->Memo1->Text().size());
 
   // A wheel turn up pauses it too, and the item shows it; nothing is stored.
   const QPointF at(40, 40);
@@ -95,6 +106,11 @@ TEST_F(Unit1ViewCommandsTest, ScrollLockPausesAndTheCheckMarkFollowsTheView) {
   QApplication::sendEvent(form->Memo1->viewport(), &wheel);
   EXPECT_FALSE(form->Follow1->isChecked());
   EXPECT_TRUE(form->IniFile->ReadFlag("VIEW", "Follow", true));
+  form->Memo1->SetModified(false);
+  form->New1Click();
+  EXPECT_TRUE(form->Memo1->Follow());
+  EXPECT_TRUE(form->Follow1->isChecked());
+  EXPECT_FALSE(form->PauseStatus1->isVisible());
 }
 
 TEST_F(Unit1ViewCommandsTest, FindBarSaysWhatCameOfTheSearch) {
