@@ -91,7 +91,7 @@ void TViewFinder::RunSlice() {
     } else {
       nextId_ = backward_ ? nextId_ - 1 : nextId_ + 1;
     }
-    if (n % 1024 == 0 && clock.elapsed() >= kSliceMs) return;
+    if (n % 256 == 0 && clock.elapsed() >= kSliceMs) return;
   }
 }
 

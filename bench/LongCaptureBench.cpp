@@ -12,7 +12,7 @@
 //     its extremes every 10,000 lines from then on and the peak (VmHWM):
 //     memory that comes and goes in a cycle near 250,000 lines long would
 //     look flat at the coarse samples alone. And the pauses between two
-//     lines over 100 ms, the main thread busy with something else.
+//     lines over 50 ms, the main thread busy with something else.
 // (2) Files cost the main thread nothing it notices: the same paced run with
 //     the files off, comparing lines per second and the main thread's CPU
 //     time per line; then a pair at full speed (--full-count, 1,000,000; 0
@@ -77,7 +77,7 @@ struct TOptions {
   bool trim = true;
 };
 
-constexpr auto kLongPause = std::chrono::milliseconds(100);
+constexpr auto kLongPause = std::chrono::milliseconds(50);
 constexpr long kFineEvery = 10000;
 
 double Mb(long kb) { return static_cast<double>(kb) / 1024.0; }
@@ -413,7 +413,7 @@ void PrintCapturePair(const char* title, const TCaptureRun& on, const TCaptureRu
     std::snprintf(text, sizeof text, "%zu (longest %.0f ms)", r.pauses.size(), longest);
     return std::string(text);
   };
-  row("pauses over 100 ms between lines", pauses(on), pauses(off), "");
+  row("pauses over 50 ms between lines", pauses(on), pauses(off), "");
   row("peak memory (VmHWM)", fixed(Mb(on.peak_kb), " MB"), fixed(Mb(off.peak_kb), " MB"), "");
   row("load at start", on.load_before, off.load_before, "");
 }
