@@ -22,7 +22,7 @@ struct TRecordHeader {
   TArrivalTime::rep arrival;
   std::uint32_t size;
   std::uint16_t port;
-  TInAddr address;
+  TIPAddress address;
 };
 
 constexpr std::size_t kAlign = alignof(TRecordHeader);

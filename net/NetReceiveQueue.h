@@ -39,14 +39,14 @@ struct TNetReceiveQueueLimits {
 struct TIncomingDatagram {
   const char* data;
   std::size_t size;
-  TInAddr address;
+  TIPAddress address;
   int port;
 };
 
 // What goes with a datagram taken off the queue.
 struct TQueuedDatagramInfo {
   TNetSocketHandle* binding = nullptr;
-  TInAddr address{};
+  TIPAddress address{};
   int port = 0;
   TArrivalTime arrival{};
 };

@@ -76,8 +76,7 @@ TNetSocketHandle* TNetUDPServer::OpenBindings() {
   if (bindings_->Count() == 0) bindings_->AddBinding();
   for (int i = 0; i < bindings_->Count(); ++i) {
     TNetSocketHandle& binding = bindings_->Items(i);
-    binding.OpenSocket(ws2::kSockDgram, 0);
-    binding.BindSocket();
+    binding.OpenAndBind(ws2::kSockDgram);
     EnlargeReceiveQueue(binding);
     ReportKernelDrops(binding);
   }
@@ -158,7 +157,7 @@ bool TNetUDPServer::DeliverNext() {
   if (!queue_->Pop(deliveryStream_, info)) return false;
   delivering_ = true;
   try {
-    info.binding->StoreRemote(SocketStack->AddressToText(info.address), info.port);
+    info.binding->StoreRemote(IPAddressText(info.address), info.port);
     currentArrival_ = info.arrival;
     delivered_.fetch_add(1, std::memory_order_relaxed);
     DeliverDatagram(deliveryStream_, *info.binding);

@@ -1,6 +1,6 @@
 // Helpers shared by the tests that use the network: a plain POSIX datagram
-// socket (the sender, or a port held by somebody else), a free port, and a
-// watchdog that turns a call that never returns into a clear failure.
+// socket (the sender, or a port held by somebody else; IPv4 or, sending to
+// ::1, IPv6), a free port, and a watchdog that turns a call that never returns into a clear failure.
 #pragma once
 
 #include <arpa/inet.h>
@@ -23,7 +23,7 @@ namespace quenza {
 
 class TPosixSocket {
  public:
-  TPosixSocket() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {}
+  explicit TPosixSocket(int family = AF_INET) : fd_(::socket(family, SOCK_DGRAM, 0)), family_(family) {}
   ~TPosixSocket() { ::close(fd_); }
   TPosixSocket(const TPosixSocket&) = delete;
   TPosixSocket& operator=(const TPosixSocket&) = delete;
@@ -36,23 +36,32 @@ class TPosixSocket {
     return ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
   }
   int LocalPort() const {
-    sockaddr_in a{};
+    sockaddr_in6 a{};  // the port sits at the same place in both families
     socklen_t len = sizeof a;
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    return ntohs(a.sin_port);
+    return ntohs(a.sin6_port);
   }
+  // To 127.0.0.1, or ::1 from an IPv6 socket.
   void SendTo(int port, const std::string& payload) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<std::uint16_t>(port));
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::sendto(fd_, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+    sockaddr_in6 to6{};
+    to6.sin6_family = AF_INET6;
+    to6.sin6_port = htons(static_cast<std::uint16_t>(port));
+    to6.sin6_addr = in6addr_loopback;
+    const bool v6 = family_ == AF_INET6;
+    ASSERT_EQ(::sendto(fd_, payload.data(), payload.size(), 0,
+                       v6 ? reinterpret_cast<sockaddr*>(&to6) : reinterpret_cast<sockaddr*>(&to),
+                       v6 ? sizeof to6 : sizeof to),
               static_cast<ssize_t>(payload.size()));
   }
   int Fd() const { return fd_; }
 
  private:
   int fd_;
+  int family_;
 };
 
 // A port nobody holds right now, on any address: the receiver binds them all.
