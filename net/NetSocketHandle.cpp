@@ -44,6 +44,7 @@ void TNetSocketHandle::OpenAndBind(int socketType) {
   if (ip_.empty() || ip_ == "::") {
     try {
       OpenSocket(socketType, 0, ws2::kAfInet6);
+      AllowQuickRebind(socketType);
       const int off = 0;
       SetOption(ws2::kIpProtoIPv6, ws2::kIPv6V6Only, &off, sizeof off);
       ip_ = "::";
@@ -57,7 +58,16 @@ void TNetSocketHandle::OpenAndBind(int socketType) {
     ip_.clear();
   }
   OpenSocket(socketType, 0, ws2::kAfInet);
+  AllowQuickRebind(socketType);
   BindSocket();
+}
+
+void TNetSocketHandle::AllowQuickRebind(int socketType) {
+  // Connections closed by the last End log linger for minutes (TIME_WAIT);
+  // without this, Begin log could not listen on the port again meanwhile.
+  if (socketType != ws2::kSockStream) return;
+  const int on = 1;
+  SetOption(ws2::kSolSocket, ws2::kSoReuseAddr, &on, sizeof on);
 }
 
 void TNetSocketHandle::ReleaseSocket(bool /*resetLocal*/) {

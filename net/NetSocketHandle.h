@@ -80,6 +80,7 @@ class TNetSocketHandle {
   // BindSocket raises.
   void OpenAndBind(int socketType);
   int Family() const noexcept { return family_; }
+  void AllowQuickRebind(int socketType);
   // Shuts down and closes the socket if open; results ignored. The flag is
   // kept for the interface's shape and has no effect here.
   virtual void ReleaseSocket(bool resetLocal = false);

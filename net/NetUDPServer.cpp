@@ -2,6 +2,8 @@
 // delivery.
 #include "NetUDPServer.h"
 
+#include "NetSocketErrors.h"
+#include "NetStreamListenerThread.h"
 #include "NetUDPListenerThread.h"
 
 namespace quenza {
@@ -39,7 +41,8 @@ void ReportKernelDrops(TNetSocketHandle& binding) {
 TNetUDPServer::TNetUDPServer()
     : bindings_(std::make_unique<TNetSocketHandles>()),
       queue_(std::make_unique<TNetReceiveQueue>()),
-      deliverSlice_([this] { DeliverSlice(); }) {}
+      deliverSlice_([this] { DeliverSlice(); }),
+      tcpBinding_(std::make_unique<TNetSocketHandle>()) {}
 
 TNetUDPServer::~TNetUDPServer() {
   try {
@@ -48,6 +51,7 @@ TNetUDPServer::~TNetUDPServer() {
     // Closing raises nothing of its own; a destructor must not throw either way.
   }
   bindings_.reset();
+  tcpBinding_.reset();
 }
 
 bool TNetUDPServer::Active() const {
@@ -68,6 +72,13 @@ TNetUDPServerCounters TNetUDPServer::Counters() const {
   counters.droppedQueueFull = totals.rejected;
   counters.queued = totals.queued;
   for (int i = 0; i < bindings_->Count(); ++i) counters.droppedByKernel += bindings_->Items(i).KernelDrops();
+  counters.tcpReceived = tcpReceived_.load(std::memory_order_relaxed);
+  counters.tlsReceived = tlsReceived_.load(std::memory_order_relaxed);
+  counters.connectionsOpen = streams_ ? streams_->OpenConnections() : 0;
+  counters.connectionsRefused = refused_.load(std::memory_order_relaxed);
+  counters.badFrames = badFrames_.load(std::memory_order_relaxed);
+  counters.idleClosed = idleClosed_.load(std::memory_order_relaxed);
+  counters.tlsFailures = tlsFailures_.load(std::memory_order_relaxed);
   return counters;
 }
 
@@ -81,24 +92,42 @@ TNetSocketHandle* TNetUDPServer::OpenBindings() {
     ReportKernelDrops(binding);
   }
   queue_->ResetTotals();
-  delivered_.store(0);
-  tooLarge_.store(0);
-  handlerErrors_.store(0);
+  for (auto* counter : {&delivered_, &tooLarge_, &handlerErrors_, &tcpReceived_, &tlsReceived_, &refused_, &badFrames_,
+                        &idleClosed_, &tlsFailures_}) {
+    counter->store(0);
+  }
   threadedDelivery_ = ThreadedEvent();
   activeBinding_.store(&bindings_->Items(0));
   try {
+    OpenStreams();
     listener_ = std::make_unique<TNetUDPListenerThread>(BufferSize(), *this);
   } catch (...) {
     // No listener: leave the server inactive with its sockets released, so it
     // can be activated again or destroyed.
-    for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).ReleaseSocket(false);
-    activeBinding_.store(nullptr);
+    ReleaseAll();
     throw;
   }
   listening_.store(true);
   listener_->StartLoop();
+  if (streams_) streams_->StartLoop();
   ApplyBroadcastFlag();
   return activeBinding_.load();
+}
+
+void TNetUDPServer::OpenStreams() {
+  if (!tcp_) return;
+  tcpBinding_->SetPort(bindings_->Items(0).Port());
+  tcpBinding_->OpenAndBind(ws2::kSockStream);
+  SocketStack->CheckResult(ws2::listen(tcpBinding_->Socket(), ws2::kSoMaxConn));
+  std::vector<TNetStreamListenerThread::TListener> listeners{{tcpBinding_.get(), TStreamTransport::kTCP}};
+  streams_ = std::make_unique<TNetStreamListenerThread>(*this, std::move(listeners), streamLimits_);
+}
+
+void TNetUDPServer::ReleaseAll() {
+  streams_.reset();
+  for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).ReleaseSocket(false);
+  tcpBinding_->ReleaseSocket(false);
+  activeBinding_.store(nullptr);
 }
 
 void TNetUDPServer::CloseBindings() {
@@ -106,10 +135,18 @@ void TNetUDPServer::CloseBindings() {
   if (activeBinding_.load() == nullptr || closing_) return;
   closing_ = true;
   listener_->StopLoop();
+  if (streams_) streams_->StopLoop();
   for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).ReleaseSocket(false);
+  // No new connection from here on; those open are read to their end below.
+  tcpBinding_->ReleaseSocket(false);
   // On the main thread this keeps running queued calls, deliveries included.
   listener_->WaitFor();
   listener_.reset();
+  if (streams_) {
+    streams_->WaitFor();
+    streams_->DrainAndClose();
+    streams_.reset();
+  }
   listening_.store(false);
   // Called from inside OnUDPRead, the delivery under that handler delivers the
   // rest once it returns: delivering here would nest the handler.
@@ -131,11 +168,46 @@ void TNetUDPServer::TakeBatch(const TIncomingDatagram* batch, std::size_t count,
                               TNetSocketHandle& binding, TArrivalTime arrival) {
   if (tooLarge > 0) tooLarge_.fetch_add(tooLarge, std::memory_order_relaxed);
   if (count == 0) return;
-  const TNetReceiveQueue::TPushResult pushed = queue_->Push(batch, count, &binding, arrival);
+  HandOff(queue_->Push(batch, count, &binding, arrival).wake);
+}
+
+bool TNetUDPServer::TakeStreamMessage(std::string_view message, const TIPAddress& address, int port,
+                                      TNetSocketHandle& binding, TStreamTransport transport, TArrivalTime arrival,
+                                      bool evenIfFull) {
+  const TIncomingDatagram incoming{message.data(), message.size(), address, port};
+  const TNetReceiveQueue::TPushResult pushed = queue_->PushOne(incoming, &binding, arrival, evenIfFull);
+  if (pushed.accepted == 0) return false;
+  (transport == TStreamTransport::kTCP ? tcpReceived_ : tlsReceived_).fetch_add(1, std::memory_order_relaxed);
+  HandOff(pushed.wake);
+  return true;
+}
+
+void TNetUDPServer::CountStream(TStreamEvent event) noexcept {
+  switch (event) {
+    case TStreamEvent::kTooLarge:
+      tooLarge_.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case TStreamEvent::kRefused:
+      refused_.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case TStreamEvent::kBadFrame:
+      badFrames_.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case TStreamEvent::kIdleClosed:
+      idleClosed_.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case TStreamEvent::kTLSFailure:
+      tlsFailures_.fetch_add(1, std::memory_order_relaxed);
+      break;
+  }
+}
+
+void TNetUDPServer::HandOff(bool wake) {
   if (threadedDelivery_) {
+    std::lock_guard lock(threadedDeliveryLock_);
     while (DeliverNext()) {
     }
-  } else if (pushed.wake) {
+  } else if (wake) {
     deliverSlice_.Queue();
   }
 }

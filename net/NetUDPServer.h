@@ -26,6 +26,13 @@
 // before it returns, calling OnDrainSlice between slices so the window can
 // keep painting, so it never deadlocks and loses nothing received.
 //
+// With TCP on, the same port also listens for syslog over TCP, dual-stack;
+// the stream thread (NetStreamListenerThread.h) puts each message into the
+// same queue, so it reaches OnUDPRead like a datagram with the same bytes,
+// with TCPBinding as the binding. A stream is never dropped for a full queue:
+// its connection waits instead; deactivation reads what the connections have
+// delivered and queues it before the backlog is delivered.
+//
 // Threads: activate, deactivate, destroy and set properties on the main
 // thread; change Bindings and BufferSize only while inactive. Never destroy
 // the server from inside OnUDPRead or OnDrainSlice. Counters may be read from
@@ -38,28 +45,40 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string_view>
 
 #include "NetMemoryStream.h"
 #include "NetReceiveQueue.h"
 #include "NetSocketHandle.h"
+#include "NetStreamListenerThread.h"
 #include "NetSynchronize.h"
 #include "NetUDPBase.h"
 
 namespace quenza {
 
 class TNetUDPListenerThread;
+class TNetStreamListenerThread;
 
 // What became of the datagrams since the last activation. Every datagram the
 // listener took from a socket is exactly one of received, droppedQueueFull
-// and tooLarge; every received one is delivered or still queued.
+// and tooLarge; every received one is delivered or still queued. Messages of
+// streams count the same way (never as droppedQueueFull).
 struct TNetUDPServerCounters {
-  std::uint64_t received = 0;          // taken into the receive queue
+  std::uint64_t received = 0;          // taken into the receive queue, every transport
   std::uint64_t delivered = 0;         // handed to OnUDPRead, whether or not it threw
   std::uint64_t droppedQueueFull = 0;  // did not fit into the receive queue
   std::uint64_t droppedByKernel = 0;   // dropped by the system before the listener saw them
   std::uint64_t tooLarge = 0;          // longer than BufferSize: dropped whole
   std::uint64_t handlerErrors = 0;     // OnUDPRead raised
   std::uint64_t queued = 0;            // waiting for delivery now
+  std::uint64_t tcpReceived = 0;       // of received: messages over TCP
+  std::uint64_t tlsReceived = 0;       // of received: messages over TLS
+  std::uint64_t connectionsOpen = 0;   // stream connections open now
+  std::uint64_t connectionsRefused = 0;  // past the connection limit
+  std::uint64_t badFrames = 0;         // connections closed for a bad octet count
+  std::uint64_t idleClosed = 0;        // connections closed for silence
+  std::uint64_t tlsFailures = 0;       // TLS handshakes that failed
 };
 
 class TNetUDPServer : public TNetUDPBase {
@@ -94,6 +113,20 @@ class TNetUDPServer : public TNetUDPBase {
   // Binding 0 after activation, then the binding of each delivery; null while inactive.
   TNetSocketHandle* ActiveBinding() const noexcept { return activeBinding_.load(); }
   TNetUDPListenerThread* Listener() const noexcept { return listener_.get(); }
+  TNetStreamListenerThread* StreamListener() const noexcept { return streams_.get(); }
+
+  // Also listen on TCP, on the port the datagram binding has. Taken at activation.
+  bool TCP() const noexcept { return tcp_; }
+  void SetTCP(bool value) noexcept { tcp_ = value; }
+  // The TCP listening socket; the binding TCP messages are delivered with.
+  TNetSocketHandle& TCPBinding() noexcept { return *tcpBinding_; }
+
+  enum class TStreamEvent { kTooLarge, kRefused, kBadFrame, kIdleClosed, kTLSFailure };
+  // The stream thread: a message for the queue; false when it does not fit
+  // now (unless evenIfFull), and the stream must offer it again.
+  bool TakeStreamMessage(std::string_view message, const TIPAddress& address, int port, TNetSocketHandle& binding,
+                         TStreamTransport transport, TArrivalTime arrival, bool evenIfFull);
+  void CountStream(TStreamEvent event) noexcept;
 
   // The main thread at any time, other threads while active (the bindings are
   // summed). Reset at each activation; kept after deactivation.
@@ -114,6 +147,8 @@ class TNetUDPServer : public TNetUDPBase {
 
   // Replaces the receive queue's bound, from the next datagram on.
   void TESTING_ONLY_SetQueueLimits(TNetReceiveQueueLimits limits) { queue_->SetLimits(limits); }
+  // Replaces the connection limit and the idle time, from the next activation.
+  void TESTING_ONLY_SetStreamLimits(TNetStreamLimits limits) { streamLimits_ = limits; }
 
  protected:
   void CloseBindings() override;
@@ -132,6 +167,10 @@ class TNetUDPServer : public TNetUDPBase {
   bool DeliverNext();
   // Deactivation: everything queued, with OnDrainSlice between slices.
   void DeliverBacklog();
+  // After a push: deliver now (ThreadedEvent) or wake the main thread.
+  void HandOff(bool wake);
+  void OpenStreams();
+  void ReleaseAll();
 
   std::unique_ptr<TNetSocketHandles> bindings_;
   // Declared before the listener, so both outlive it.
@@ -149,7 +188,19 @@ class TNetUDPServer : public TNetUDPBase {
   std::atomic<std::uint64_t> delivered_{0};
   std::atomic<std::uint64_t> tooLarge_{0};
   std::atomic<std::uint64_t> handlerErrors_{0};
+  std::atomic<std::uint64_t> tcpReceived_{0};
+  std::atomic<std::uint64_t> tlsReceived_{0};
+  std::atomic<std::uint64_t> refused_{0};
+  std::atomic<std::uint64_t> badFrames_{0};
+  std::atomic<std::uint64_t> idleClosed_{0};
+  std::atomic<std::uint64_t> tlsFailures_{0};
+  // ThreadedEvent with streams: two producers deliver, one at a time.
+  std::mutex threadedDeliveryLock_;
+  bool tcp_ = false;
+  TNetStreamLimits streamLimits_;
+  std::unique_ptr<TNetSocketHandle> tcpBinding_;
   std::unique_ptr<TNetUDPListenerThread> listener_;
+  std::unique_ptr<TNetStreamListenerThread> streams_;
 };
 
 }  // namespace quenza

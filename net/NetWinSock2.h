@@ -116,6 +116,7 @@ int bind(TSocket s, const TSockAddrIn* name, int nameLen);
 int bind(TSocket s, const TSockAddrIn6* name, int nameLen);
 int getsockname(TSocket s, TSockAddrIn* name, int* nameLen);
 int getsockname(TSocket s, TSockAddrInet* name, int* nameLen);
+// The listening socket never blocks in accept from then on.
 int listen(TSocket s, int backlog);
 // Never waits: WSAEWOULDBLOCK when no connection is pending. The new socket
 // never blocks either.

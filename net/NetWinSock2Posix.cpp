@@ -16,6 +16,7 @@
 #include "NetWinSock2.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -288,6 +289,10 @@ int getsockname(TSocket s, TSockAddrInet* name, int* nameLen) {
 int listen(TSocket s, int backlog) {
   if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
   if (::listen(static_cast<int>(s), backlog == kSoMaxConn ? SOMAXCONN : backlog) != 0) return FailFromErrno();
+  // A connection the readiness wait reported may be gone before accept: a
+  // listening socket that never blocks keeps the thread from hanging on it.
+  const int flags = ::fcntl(static_cast<int>(s), F_GETFL);
+  if (flags < 0 || ::fcntl(static_cast<int>(s), F_SETFL, flags | O_NONBLOCK) != 0) return FailFromErrno();
   return 0;
 }
 

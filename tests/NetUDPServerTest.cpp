@@ -35,16 +35,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Runs queued deliveries on this (the main) thread until pred holds.
-bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) {
-  const auto giveUp = Clock::now() + limit;
-  while (!pred()) {
-    if (Clock::now() > giveUp) return false;
-    CheckSynchronize(10);
-  }
-  return true;
-}
-
 // Installs a wake hook for one test and removes it before the test's locals go.
 struct TWakeHook {
   explicit TWakeHook(std::function<void()> wake) { SetWakeMainThread(std::move(wake)); }

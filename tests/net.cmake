@@ -5,3 +5,5 @@ quenza_add_test(NetThreadTest SOURCES NetThreadTest.cpp LIBS quenza_net LABELS n
 quenza_add_test(SynchronizeTest SOURCES SynchronizeTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
 quenza_add_test(NetReceiveQueueTest SOURCES NetReceiveQueueTest.cpp LIBS quenza_net LABELS net TIMEOUT 60)
 quenza_add_test(NetUDPServerTest SOURCES NetUDPServerTest.cpp LIBS quenza_net LABELS net TIMEOUT 300)
+quenza_add_test(NetFrameParserTest SOURCES NetFrameParserTest.cpp LIBS quenza_net)
+quenza_add_test(NetTCPServerTest SOURCES NetTCPServerTest.cpp LIBS quenza_net LABELS net TIMEOUT 300)

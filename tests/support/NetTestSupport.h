@@ -8,16 +8,20 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include "NetSynchronize.h"
 
 namespace quenza {
 
@@ -62,6 +66,66 @@ class TPosixSocket {
  private:
   int fd_;
   int family_;
+};
+
+// Runs queued deliveries on this (the main) thread until pred holds.
+inline bool PumpUntil(const std::function<bool()>& pred,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto giveUp = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    CheckSynchronize(10);
+  }
+  return true;
+}
+
+// A syslog sender over TCP to 127.0.0.1 or ::1.
+class TPosixStream {
+ public:
+  TPosixStream(int port, int family = AF_INET) : fd_(::socket(family, SOCK_STREAM, 0)) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in6 to6{};
+    to6.sin6_family = AF_INET6;
+    to6.sin6_port = htons(static_cast<std::uint16_t>(port));
+    to6.sin6_addr = in6addr_loopback;
+    const bool v6 = family == AF_INET6;
+    connected_ = ::connect(fd_, v6 ? reinterpret_cast<sockaddr*>(&to6) : reinterpret_cast<sockaddr*>(&to),
+                           v6 ? sizeof to6 : sizeof to) == 0;
+  }
+  ~TPosixStream() { ::close(fd_); }
+  TPosixStream(const TPosixStream&) = delete;
+  TPosixStream& operator=(const TPosixStream&) = delete;
+
+  bool Connected() const { return connected_; }
+  // Everything, however long the receiver makes it wait.
+  bool Send(const std::string& bytes) {
+    for (std::size_t at = 0; at < bytes.size();) {
+      const ssize_t n = ::send(fd_, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      at += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+  // True once the receiver has closed the connection (end of stream or reset).
+  bool ClosedByPeer() {
+    char c;
+    const ssize_t n = ::recv(fd_, &c, 1, MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+  }
+  int LocalPort() const {
+    sockaddr_in6 a{};
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin6_port);
+  }
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_;
+  bool connected_ = false;
 };
 
 // A port nobody holds right now, on any address: the receiver binds them all.
