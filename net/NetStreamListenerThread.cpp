@@ -113,8 +113,8 @@ void TNetStreamListenerThread::Accept(const TListener& listener) {
     const TSocket s = ws2::accept(listener.binding->Socket(), &from, &fromLen);
     if (s == ws2::kInvalidSocket) return;  // none waits, or the peer already left
     if (open_.load(std::memory_order_relaxed) >= limits_.maxConnections) {
-      ws2::closesocket(s);
       server_.CountStream(TNetUDPServer::TStreamEvent::kRefused);
+      ws2::closesocket(s);
       continue;
     }
     auto c = std::make_unique<TConnection>();
@@ -219,8 +219,9 @@ void TNetStreamListenerThread::CloseIdle() {
     TConnection* c = connections_[slot].get();
     // Held back by us, not idle.
     if (c == nullptr || !c->reading || now - c->lastActivity < limits_.idleTimeout) continue;
-    Close(slot);
+    // Counted first: whoever sees the connection closed sees it counted.
     server_.CountStream(TNetUDPServer::TStreamEvent::kIdleClosed);
+    Close(slot);
   }
 }
 

@@ -18,6 +18,9 @@ namespace {
 // refusal only leaves the default.
 constexpr int kReceiveQueueBytes = 4 * 1024 * 1024;
 
+// Ports the system chooses before one is free for both datagrams and streams.
+constexpr int kPortAttempts = 20;
+
 void EnlargeReceiveQueue(TNetSocketHandle& binding) {
   try {
     binding.SetOption(ws2::kSolSocket, ws2::kSoRcvBuf, &kReceiveQueueBytes, sizeof kReceiveQueueBytes);
@@ -85,11 +88,27 @@ TNetUDPServerCounters TNetUDPServer::Counters() const {
 TNetSocketHandle* TNetUDPServer::OpenBindings() {
   if (TNetSocketHandle* binding = activeBinding_.load()) return binding;
   if (bindings_->Count() == 0) bindings_->AddBinding();
-  for (int i = 0; i < bindings_->Count(); ++i) {
-    TNetSocketHandle& binding = bindings_->Items(i);
-    binding.OpenAndBind(ws2::kSockDgram);
-    EnlargeReceiveQueue(binding);
-    ReportKernelDrops(binding);
+  const bool systemChoosesPort = bindings_->Items(0).Port() == 0;
+  for (int attempt = 1;; ++attempt) {
+    for (int i = 0; i < bindings_->Count(); ++i) {
+      TNetSocketHandle& binding = bindings_->Items(i);
+      binding.OpenAndBind(ws2::kSockDgram);
+      EnlargeReceiveQueue(binding);
+      ReportKernelDrops(binding);
+    }
+    try {
+      OpenStreams();
+      break;
+    } catch (const ENetCouldNotBindSocket&) {
+      ReleaseAll();
+      if (!systemChoosesPort || attempt == kPortAttempts) throw;
+      // The port the system gave the datagrams is taken for streams (a
+      // connection's own end may hold it): ask for another.
+      for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).SetPort(0);
+    } catch (...) {
+      ReleaseAll();
+      throw;
+    }
   }
   queue_->ResetTotals();
   for (auto* counter : {&delivered_, &tooLarge_, &handlerErrors_, &tcpReceived_, &tlsReceived_, &refused_, &badFrames_,
@@ -99,7 +118,6 @@ TNetSocketHandle* TNetUDPServer::OpenBindings() {
   threadedDelivery_ = ThreadedEvent();
   activeBinding_.store(&bindings_->Items(0));
   try {
-    OpenStreams();
     listener_ = std::make_unique<TNetUDPListenerThread>(BufferSize(), *this);
   } catch (...) {
     // No listener: leave the server inactive with its sockets released, so it
