@@ -202,11 +202,11 @@ void TNetStreamListenerThread::SetReading(TConnection& c, bool reading) {
 
 void TNetStreamListenerThread::Close(std::size_t slot) {
   std::unique_ptr<TConnection> c = std::move(connections_[slot]);
+  open_.fetch_sub(1, std::memory_order_relaxed);
   ws2::epoll_ctl(poll_, ws2::kPollCtlDel, c->socket, 0, slot);
   ws2::closesocket(c->socket);
   freeSlots_.push_back(slot);
   std::erase(blocked_, slot);
-  open_.fetch_sub(1, std::memory_order_relaxed);
 }
 
 void TNetStreamListenerThread::CloseIdle() {
