@@ -112,7 +112,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   TabSheet2 = new QWidget(PageControl1);
   PageControl1->addTab(TabSheet2, QStringLiteral("詳細設定"));
   CheckBox4 = new QCheckBox(QStringLiteral("UTF-8 を自動判別する(&U)"), TabSheet2);
-  CheckBox4->setGeometry(8, 10, 320, 18);
+  CheckBox4->setGeometry(8, 10, 168, 18);
+  CheckBox6 = new QCheckBox(QStringLiteral("TCP でも受信する(&T)"), TabSheet2);
+  CheckBox6->setGeometry(180, 10, 150, 18);
 
   CheckBox5 = new QCheckBox(QStringLiteral("受信したログをファイルに保存する(&L)"), TabSheet2);
   CheckBox5->setGeometry(8, 34, 320, 18);
@@ -150,7 +152,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox2, CheckBox3);
   QWidget::setTabOrder(CheckBox3, ComboBox1);
   QWidget::setTabOrder(ComboBox1, CheckBox4);
-  QWidget::setTabOrder(CheckBox4, CheckBox5);
+  QWidget::setTabOrder(CheckBox4, CheckBox6);
+  QWidget::setTabOrder(CheckBox6, CheckBox5);
   QWidget::setTabOrder(CheckBox5, Edit1);
   QWidget::setTabOrder(Edit1, Button3);
   QWidget::setTabOrder(Button3, SpinEdit2);
@@ -202,6 +205,7 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox3->setChecked(options::EnablePriority.Read(store));
   ComboBox1->setEditText(DecodeSjis(options::DateFormat.Read(store)));
   CheckBox4->setChecked(options::DetectUTF8.Read(store));
+  CheckBox6->setChecked(options::TCP.Read(store));
   CheckBox5->setChecked(logfile_options::Enable.Read(store));
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
@@ -218,6 +222,7 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::EnablePriority.Write(store, CheckBox3->isChecked());
   options::DateFormat.Write(store, EncodeSjis(ComboBox1->currentText()));
   options::DetectUTF8.Write(store, CheckBox4->isChecked());
+  options::TCP.Write(store, CheckBox6->isChecked());
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
   view_options::MaxLines.Write(store, SpinEdit2->Value());

@@ -50,6 +50,7 @@ class TForm2 : public QDialog {
   QLabel* Label3 = nullptr;
   QWidget* TabSheet2 = nullptr;
   QCheckBox* CheckBox4 = nullptr;  // DetectUTF8
+  QCheckBox* CheckBox6 = nullptr;  // TCP
   QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder

@@ -77,6 +77,7 @@ void TDataModule3::DataModuleCreate() {
                     " は使用できません。1 から 65535 の範囲で指定してください。");
   }
   NetUDPServer1->SetDefaultPort(port);
+  NetUDPServer1->SetTCP(options::TCP.Read(host_.Settings()));
   NetUDPServer1->SetActive(true);
   if (logfile_options::Enable.Read(host_.Settings())) {
     LogFile = std::make_unique<TLogFileWriter>(host_.LogFolderPath());
@@ -114,6 +115,14 @@ TCaptureStatus TDataModule3::Status() const {
   status.active = NetUDPServer1->Active();
   status.port = NetUDPServer1->DefaultPort();
   status.received = counters.received;
+  status.tcp = NetUDPServer1->TCP();
+  status.tcpReceived = counters.tcpReceived;
+  status.tlsReceived = counters.tlsReceived;
+  status.connections = counters.connectionsOpen;
+  status.refused = counters.connectionsRefused;
+  status.broken = counters.badFrames;
+  status.idleClosed = counters.idleClosed;
+  status.tlsFailures = counters.tlsFailures;
   status.shown = linesShown_;
   status.dropped = counters.droppedQueueFull + counters.droppedByKernel;
   status.tooLarge = counters.tooLarge;

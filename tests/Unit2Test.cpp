@@ -98,7 +98,7 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   form.WriteSettings(store);
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
-            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n\r\n"
+            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
@@ -191,6 +191,24 @@ TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
   QTest::keyClick(&form, Qt::Key_U, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox4->isChecked(); }, 2000));
   EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox4->geometry()));
+  EXPECT_LE(form.CheckBox4->sizeHint().width(), form.CheckBox4->width());
+}
+
+TEST_F(Unit2Test, SecondTabSwitchesTCP) {
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nTCP=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_TRUE(form.CheckBox6->isChecked());
+  EXPECT_EQ(form.CheckBox6->text(), QStringLiteral("TCP でも受信する(&T)"));
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  QTest::keyClick(&form, Qt::Key_T, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox6->isChecked(); }, 2000));
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "TCP", ""), "0");
+  EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox6->geometry()));
+  EXPECT_FALSE(form.CheckBox6->geometry().intersects(form.CheckBox4->geometry()));
+  EXPECT_LE(form.CheckBox6->sizeHint().width(), form.CheckBox6->width());
   EXPECT_LE(form.CheckBox4->sizeHint().width(), form.CheckBox4->width());
 }
 

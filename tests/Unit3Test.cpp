@@ -329,6 +329,26 @@ TEST_F(Unit3Test, StatusCountsWhatCameAndWhatWasLost) {
             "受信中 UDP " + std::to_string(port_) + " ｜ 受信 2 ｜ 表示 1 ｜ 過大 1 ｜ エラー 1");
 }
 
+// The same bytes over TCP, from IPv4 and IPv6, make the line they make over
+// UDP; the status names each transport once TCP is on.
+TEST_F(Unit3Test, TCPMessagesBecomeTheLinesTheirDatagramsWould) {
+  Ini().WriteFlag("SYSLOG", "TCP", true);
+  StartCapture();
+  const std::string message = "<13>same bytes";
+  const std::string overUdp = Receive(message);
+  TPosixStream v4(port_);
+  TPosixStream v6(port_, AF_INET6);
+  ASSERT_TRUE(v4.Send(message + "\n"));
+  ASSERT_EQ(WaitLines(2).size(), 2u);
+  ASSERT_TRUE(v6.Send(std::to_string(message.size()) + " " + message));
+  const std::vector<std::string> lines = WaitLines(3);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], overUdp);
+  EXPECT_EQ(lines[2], "D ::1 [USER/NOTICE] same bytes");
+  EXPECT_EQ(CaptureStatusText(module_->Status()),
+            "受信中 UDP/TCP " + std::to_string(port_) + " ｜ UDP 1 ｜ TCP 2 ｜ 接続 2 ｜ 表示 3");
+}
+
 TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
   char folder[] = "/tmp/unit3-logs-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
