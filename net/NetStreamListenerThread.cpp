@@ -4,6 +4,7 @@
 #include "NetSocketErrors.h"
 #include "NetSocketHandle.h"
 #include "NetStack.h"
+#include "NetTLS.h"
 #include "NetUDPServer.h"
 
 namespace quenza {
@@ -30,6 +31,10 @@ struct TNetStreamListenerThread::TConnection {
   TArrivalTime arrival{};
   std::chrono::steady_clock::time_point lastActivity{};
   bool reading = true;
+  std::uint32_t events = ws2::kPollIn;  // what epoll watches for
+  std::unique_ptr<TNetTLSSession> tls;
+  bool handshaking = false;
+  bool pending = false;  // listed in pending_
 };
 
 // What the parser finds goes to the server's queue, stamped with the
@@ -93,8 +98,15 @@ void TNetStreamListenerThread::Pass() {
         break;
     }
   }
+  std::vector<std::size_t> ready;
+  ready.swap(pending_);
+  for (std::size_t slot : ready) {
+    connections_[slot]->pending = false;
+    Serve(*connections_[slot]);
+  }
   ws2::TPollEvent events[kMostEvents];
-  const int n = ws2::epoll_wait(poll_, events, kMostEvents, blocked_.empty() ? kWaitMs : 1);
+  const int wait = !pending_.empty() ? 0 : blocked_.empty() ? kWaitMs : 1;
+  const int n = ws2::epoll_wait(poll_, events, kMostEvents, wait);
   for (int i = 0; i < n && !IsStopped(); ++i) {
     const std::uint64_t data = events[i].data;
     if ((data & kListenerTag) != 0) {
@@ -130,6 +142,16 @@ void TNetStreamListenerThread::Accept(const TListener& listener) {
     c->address = AddressOf(from);
     c->port = PortOf(from);
     c->lastActivity = std::chrono::steady_clock::now();
+    if (listener.tls != nullptr) {
+      try {
+        c->tls = std::make_unique<TNetTLSSession>(*listener.tls, s);
+      } catch (const std::exception& e) {
+        server_.StreamProblem(TNetUDPServer::TStreamNotice::kTLSHandshake, IPAddressText(c->address) + ": " + e.what());
+        ws2::closesocket(s);
+        continue;
+      }
+      c->handshaking = true;
+    }
     if (ws2::epoll_ctl(poll_, ws2::kPollCtlAdd, s, ws2::kPollIn, c->slot) == ws2::kSocketError) {
       ws2::closesocket(s);
       freeSlots_.push_back(c->slot);
@@ -142,6 +164,8 @@ void TNetStreamListenerThread::Accept(const TListener& listener) {
 
 void TNetStreamListenerThread::Serve(TConnection& c) {
   if (!c.reading) return;
+  if (c.handshaking && !Handshake(c)) return;
+  if (c.handshaking) return;
   const int n = ReadSome(c);
   if (n == -1) return;
   if (n <= 0) {
@@ -156,7 +180,37 @@ void TNetStreamListenerThread::Serve(TConnection& c) {
   }
   c.lastActivity = std::chrono::steady_clock::now();
   c.arrival = std::chrono::system_clock::now();
-  Feed(c, std::string_view(buffer_.get(), static_cast<std::size_t>(n)));
+  if (Feed(c, std::string_view(buffer_.get(), static_cast<std::size_t>(n)))) NotePending(c);
+}
+
+bool TNetStreamListenerThread::Handshake(TConnection& c) {
+  c.lastActivity = std::chrono::steady_clock::now();
+  switch (c.tls->Handshake()) {
+    case TNetTLSSession::TStep::kDone:
+      c.handshaking = false;
+      Watch(c, ws2::kPollIn);
+      return true;
+    case TNetTLSSession::TStep::kWantRead:
+      Watch(c, ws2::kPollIn);
+      return true;
+    case TNetTLSSession::TStep::kWantWrite:
+      Watch(c, ws2::kPollOut);
+      return true;
+    case TNetTLSSession::TStep::kFailed:
+      break;
+  }
+  server_.CountStream(TNetUDPServer::TStreamEvent::kTLSFailure);
+  server_.StreamProblem(TNetUDPServer::TStreamNotice::kTLSHandshake,
+                        IPAddressText(c.address) + ": " + c.tls->Reason());
+  Close(c.slot);
+  return false;
+}
+
+void TNetStreamListenerThread::NotePending(TConnection& c) {
+  if (c.tls && c.reading && !c.pending && c.tls->Pending()) {
+    c.pending = true;
+    pending_.push_back(c.slot);
+  }
 }
 
 bool TNetStreamListenerThread::Feed(TConnection& c, std::string_view bytes) {
@@ -188,6 +242,7 @@ TNetStreamListenerThread::TResume TNetStreamListenerThread::Resume(TConnection& 
 }
 
 int TNetStreamListenerThread::ReadSome(TConnection& c) {
+  if (c.tls) return c.tls->Read(buffer_.get(), kReadBytes);
   const int n = ws2::recv(c.socket, buffer_.get(), kReadBytes, 0);
   if (n >= 0) return n;
   return ws2::WSAGetLastError() == ws2::WSAEWOULDBLOCK ? -1 : -2;
@@ -197,7 +252,14 @@ void TNetStreamListenerThread::SetReading(TConnection& c, bool reading) {
   if (c.reading == reading) return;
   c.reading = reading;
   // Level-triggered: a socket with data nobody reads would wake every wait.
-  ws2::epoll_ctl(poll_, ws2::kPollCtlMod, c.socket, reading ? ws2::kPollIn : 0, c.slot);
+  Watch(c, reading ? ws2::kPollIn : 0);
+  if (reading) NotePending(c);
+}
+
+void TNetStreamListenerThread::Watch(TConnection& c, std::uint32_t events) {
+  if (c.events == events) return;
+  c.events = events;
+  ws2::epoll_ctl(poll_, ws2::kPollCtlMod, c.socket, events, c.slot);
 }
 
 void TNetStreamListenerThread::Close(std::size_t slot) {
@@ -207,6 +269,7 @@ void TNetStreamListenerThread::Close(std::size_t slot) {
   ws2::closesocket(c->socket);
   freeSlots_.push_back(slot);
   std::erase(blocked_, slot);
+  std::erase(pending_, slot);
 }
 
 void TNetStreamListenerThread::CloseIdle() {
@@ -230,6 +293,10 @@ void TNetStreamListenerThread::DrainAndClose() {
   for (std::size_t slot = 0; slot < connections_.size(); ++slot) {
     if (!connections_[slot]) continue;
     TConnection& c = *connections_[slot];
+    if (c.handshaking) {
+      Close(slot);  // nothing sent yet
+      continue;
+    }
     bool open = Resume(c) != TResume::kClosed;
     c.reading = true;
     // What the sender had delivered to this host before End log is received;
@@ -246,6 +313,7 @@ void TNetStreamListenerThread::DrainAndClose() {
     Close(slot);
   }
   blocked_.clear();
+  pending_.clear();
 }
 
 }  // namespace quenza

@@ -1,5 +1,5 @@
-// The stream thread: one thread serves every syslog connection with one
-// epoll set, never waiting on any single socket.
+// The stream thread: one thread serves every syslog connection, TCP and TLS
+// (NetTLS.h), with one epoll set, never waiting on any single socket.
 //
 // Takes: the server's listening stream sockets, its limits, and the server to
 // queue messages into. Gives: each connection's messages, split by
@@ -16,6 +16,9 @@
 // - DrainAndClose, run after the thread has ended, reads what every
 //   connection has already delivered to this host and queues it regardless of
 //   the bound, so End log and program exit lose nothing received.
+// - A TLS connection first shakes hands a step at a time (waiting for the
+//   socket to be readable or writable as the step asks); decrypted bytes left
+//   in its session are read on the next turn, since epoll cannot see them.
 // - Past kMaxConnections a new connection is accepted and closed at once;
 //   one idle for IdleTimeout is closed; a bad octet count closes its own.
 #pragma once
@@ -37,6 +40,7 @@ namespace quenza {
 
 class TNetUDPServer;
 class TNetSocketHandle;
+class TNetTLSContext;
 
 enum class TStreamTransport { kTCP, kTLS };
 
@@ -54,6 +58,7 @@ class TNetStreamListenerThread : public TNetThread {
   struct TListener {
     TNetSocketHandle* binding;
     TStreamTransport transport;
+    TNetTLSContext* tls = nullptr;  // with kTLS
   };
 
   // Created suspended; StartLoop starts it. Raises ENetSocketError when the
@@ -84,6 +89,10 @@ class TNetStreamListenerThread : public TNetThread {
   // now, -2 failure.
   int ReadSome(TConnection& c);
   void SetReading(TConnection& c, bool reading);
+  void Watch(TConnection& c, std::uint32_t events);
+  // False when the handshake failed and the connection is gone.
+  bool Handshake(TConnection& c);
+  void NotePending(TConnection& c);
   void Close(std::size_t slot);
   void CloseIdle();
 
@@ -94,6 +103,7 @@ class TNetStreamListenerThread : public TNetThread {
   std::vector<std::unique_ptr<TConnection>> connections_;  // by slot; null when free
   std::vector<std::size_t> freeSlots_;
   std::vector<std::size_t> blocked_;  // slots holding a refused message
+  std::vector<std::size_t> pending_;  // TLS slots with decrypted bytes waiting
   std::atomic<std::size_t> open_{0};
   bool evenIfFull_ = false;  // DrainAndClose: the bound no longer applies
   std::chrono::steady_clock::time_point nextIdleCheck_{};

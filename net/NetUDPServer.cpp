@@ -2,8 +2,11 @@
 // delivery.
 #include "NetUDPServer.h"
 
+#include <algorithm>
+
 #include "NetSocketErrors.h"
 #include "NetStreamListenerThread.h"
+#include "NetTLS.h"
 #include "NetUDPListenerThread.h"
 
 namespace quenza {
@@ -45,7 +48,11 @@ TNetUDPServer::TNetUDPServer()
     : bindings_(std::make_unique<TNetSocketHandles>()),
       queue_(std::make_unique<TNetReceiveQueue>()),
       deliverSlice_([this] { DeliverSlice(); }),
-      tcpBinding_(std::make_unique<TNetSocketHandle>()) {}
+      tcpBinding_(std::make_unique<TNetSocketHandle>()),
+      tlsBinding_(std::make_unique<TNetSocketHandle>()),
+      tellNotices_([this] { TellNotices(); }) {
+  tlsBinding_->SetPort(6514);
+}
 
 TNetUDPServer::~TNetUDPServer() {
   try {
@@ -55,6 +62,7 @@ TNetUDPServer::~TNetUDPServer() {
   }
   bindings_.reset();
   tcpBinding_.reset();
+  tlsBinding_.reset();
 }
 
 bool TNetUDPServer::Active() const {
@@ -133,18 +141,80 @@ TNetSocketHandle* TNetUDPServer::OpenBindings() {
 }
 
 void TNetUDPServer::OpenStreams() {
-  if (!tcp_) return;
-  tcpBinding_->SetPort(bindings_->Items(0).Port());
-  tcpBinding_->OpenAndBind(ws2::kSockStream);
-  SocketStack->CheckResult(ws2::listen(tcpBinding_->Socket(), ws2::kSoMaxConn));
-  std::vector<TNetStreamListenerThread::TListener> listeners{{tcpBinding_.get(), TStreamTransport::kTCP}};
+  {
+    std::lock_guard lock(noticeLock_);
+    std::fill(std::begin(noticed_), std::end(noticed_), false);
+  }
+  std::vector<TNetStreamListenerThread::TListener> listeners;
+  if (tcp_) {
+    tcpBinding_->SetPort(bindings_->Items(0).Port());
+    tcpBinding_->OpenAndBind(ws2::kSockStream);
+    SocketStack->CheckResult(ws2::listen(tcpBinding_->Socket(), ws2::kSoMaxConn));
+    listeners.push_back({tcpBinding_.get(), TStreamTransport::kTCP});
+  }
+  if (tls_) OpenTLS(listeners);
+  if (listeners.empty()) return;
   streams_ = std::make_unique<TNetStreamListenerThread>(*this, std::move(listeners), streamLimits_);
+}
+
+void TNetUDPServer::SetTLSFiles(std::string certFile, std::string keyFile, std::string caFile) {
+  tlsCert_ = std::move(certFile);
+  tlsKey_ = std::move(keyFile);
+  tlsCA_ = std::move(caFile);
+}
+
+void TNetUDPServer::OpenTLS(std::vector<TNetStreamListenerThread::TListener>& listeners) {
+  try {
+    auto context = std::make_unique<TNetTLSContext>(tlsCert_, tlsKey_, tlsCA_);
+    tlsBinding_->OpenAndBind(ws2::kSockStream);
+    SocketStack->CheckResult(ws2::listen(tlsBinding_->Socket(), ws2::kSoMaxConn));
+    tlsContext_ = std::move(context);
+  } catch (const ENetCouldNotBindSocket& e) {
+    tlsBinding_->ReleaseSocket(false);
+    StreamProblem(TStreamNotice::kTLSUnavailable, "port " + std::to_string(tlsBinding_->Port()) + ": " + e.what());
+    return;
+  } catch (const ENetException& e) {
+    tlsBinding_->ReleaseSocket(false);
+    StreamProblem(TStreamNotice::kTLSUnavailable, e.what());
+    return;
+  }
+  if (ReadableByOthers(tlsKey_)) StreamProblem(TStreamNotice::kTLSKeyReadable, tlsKey_);
+  listeners.push_back({tlsBinding_.get(), TStreamTransport::kTLS, tlsContext_.get()});
+}
+
+void TNetUDPServer::StreamProblem(TStreamNotice notice, std::string detail) {
+  {
+    std::lock_guard lock(noticeLock_);
+    bool& told = noticed_[static_cast<int>(notice)];
+    if (told) return;
+    told = true;
+    notices_.emplace_back(notice, std::move(detail));
+  }
+  tellNotices_.Queue();
+}
+
+void TNetUDPServer::TellNotices() {
+  std::vector<std::pair<TStreamNotice, std::string>> notices;
+  {
+    std::lock_guard lock(noticeLock_);
+    notices.swap(notices_);
+  }
+  for (const auto& [notice, detail] : notices) {
+    if (!OnStreamNotice) continue;
+    try {
+      OnStreamNotice(*this, notice, detail);
+    } catch (...) {
+      // A report that fails must not end capture.
+    }
+  }
 }
 
 void TNetUDPServer::ReleaseAll() {
   streams_.reset();
   for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).ReleaseSocket(false);
   tcpBinding_->ReleaseSocket(false);
+  tlsBinding_->ReleaseSocket(false);
+  tlsContext_.reset();
   activeBinding_.store(nullptr);
 }
 
@@ -157,6 +227,7 @@ void TNetUDPServer::CloseBindings() {
   for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).ReleaseSocket(false);
   // No new connection from here on; those open are read to their end below.
   tcpBinding_->ReleaseSocket(false);
+  tlsBinding_->ReleaseSocket(false);
   // On the main thread this keeps running queued calls, deliveries included.
   listener_->WaitFor();
   listener_.reset();
@@ -165,6 +236,10 @@ void TNetUDPServer::CloseBindings() {
     streams_->DrainAndClose();
     streams_.reset();
   }
+  tlsContext_.reset();
+  // What the stream thread had to tell is told before End log returns.
+  tellNotices_.Cancel();
+  TellNotices();
   listening_.store(false);
   // Called from inside OnUDPRead, the delivery under that handler delivers the
   // rest once it returns: delivering here would nest the handler.

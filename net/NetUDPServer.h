@@ -31,7 +31,12 @@
 // same queue, so it reaches OnUDPRead like a datagram with the same bytes,
 // with TCPBinding as the binding. A stream is never dropped for a full queue:
 // its connection waits instead; deactivation reads what the connections have
-// delivered and queues it before the backlog is delivered.
+// delivered and queues it before the backlog is delivered. With TLS on,
+// TLSPort listens for syslog over TLS the same way (TLSBinding). TLS never
+// stands in the way of the rest: credentials that cannot be loaded or a port
+// that cannot be had leave TLS off, and a failed handshake costs its
+// connection only; each kind of trouble is told once per activation through
+// OnStreamNotice.
 //
 // Threads: activate, deactivate, destroy and set properties on the main
 // thread; change Bindings and BufferSize only while inactive. Never destroy
@@ -46,7 +51,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "NetMemoryStream.h"
 #include "NetReceiveQueue.h"
@@ -59,6 +67,7 @@ namespace quenza {
 
 class TNetUDPListenerThread;
 class TNetStreamListenerThread;
+class TNetTLSContext;
 
 // What became of the datagrams since the last activation. Every datagram the
 // listener took from a socket is exactly one of received, droppedQueueFull
@@ -121,6 +130,27 @@ class TNetUDPServer : public TNetUDPBase {
   // The TCP listening socket; the binding TCP messages are delivered with.
   TNetSocketHandle& TCPBinding() noexcept { return *tcpBinding_; }
 
+  // TLS on TLSPort as well, with the PEM files below. Taken at activation.
+  bool TLS() const noexcept { return tls_; }
+  void SetTLS(bool value) noexcept { tls_ = value; }
+  int TLSPort() const noexcept { return tlsBinding_->Port(); }
+  void SetTLSPort(int port) noexcept { tlsBinding_->SetPort(port); }
+  void SetTLSFiles(std::string certFile, std::string keyFile, std::string caFile);
+  TNetSocketHandle& TLSBinding() noexcept { return *tlsBinding_; }
+  // Listening for TLS now (TLS on, and nothing kept it from starting).
+  bool TLSListening() const noexcept { return tlsContext_ != nullptr; }
+
+  enum class TStreamNotice {
+    kTLSUnavailable,   // TLS could not start: the files or the port; detail says which and why
+    kTLSKeyReadable,   // the key file may be read by others than its owner; detail: the file
+    kTLSHandshake,     // a sender's handshake failed; detail: its address and the library's reason
+  };
+  using TStreamNoticeEvent = std::function<void(TNetUDPServer& Sender, TStreamNotice notice, const std::string& detail)>;
+  // On the main thread, the first of each kind per activation.
+  TStreamNoticeEvent OnStreamNotice;
+  // Any thread: tells OnStreamNotice, unless this kind was told already.
+  void StreamProblem(TStreamNotice notice, std::string detail);
+
   enum class TStreamEvent { kTooLarge, kRefused, kBadFrame, kIdleClosed, kTLSFailure };
   // The stream thread: a message for the queue; false when it does not fit
   // now (unless evenIfFull), and the stream must offer it again.
@@ -170,7 +200,9 @@ class TNetUDPServer : public TNetUDPBase {
   // After a push: deliver now (ThreadedEvent) or wake the main thread.
   void HandOff(bool wake);
   void OpenStreams();
+  void OpenTLS(std::vector<TNetStreamListenerThread::TListener>& listeners);
   void ReleaseAll();
+  void TellNotices();
 
   std::unique_ptr<TNetSocketHandles> bindings_;
   // Declared before the listener, so both outlive it.
@@ -197,8 +229,16 @@ class TNetUDPServer : public TNetUDPBase {
   // ThreadedEvent with streams: two producers deliver, one at a time.
   std::mutex threadedDeliveryLock_;
   bool tcp_ = false;
+  bool tls_ = false;
+  std::string tlsCert_, tlsKey_, tlsCA_;
   TNetStreamLimits streamLimits_;
   std::unique_ptr<TNetSocketHandle> tcpBinding_;
+  std::unique_ptr<TNetSocketHandle> tlsBinding_;
+  std::unique_ptr<TNetTLSContext> tlsContext_;  // while TLS listens
+  std::mutex noticeLock_;
+  bool noticed_[3] = {};
+  std::vector<std::pair<TStreamNotice, std::string>> notices_;  // waiting for the main thread
+  TQueuedCall tellNotices_;
   std::unique_ptr<TNetUDPListenerThread> listener_;
   std::unique_ptr<TNetStreamListenerThread> streams_;
 };

@@ -7,3 +7,4 @@ quenza_add_test(NetReceiveQueueTest SOURCES NetReceiveQueueTest.cpp LIBS quenza_
 quenza_add_test(NetUDPServerTest SOURCES NetUDPServerTest.cpp LIBS quenza_net LABELS net TIMEOUT 300)
 quenza_add_test(NetFrameParserTest SOURCES NetFrameParserTest.cpp LIBS quenza_net)
 quenza_add_test(NetTCPServerTest SOURCES NetTCPServerTest.cpp LIBS quenza_net LABELS net TIMEOUT 300)
+quenza_add_test(NetTLSServerTest SOURCES NetTLSServerTest.cpp LIBS quenza_net PkgConfig::GNUTLS LABELS net TIMEOUT 300)
