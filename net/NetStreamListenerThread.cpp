@@ -148,6 +148,7 @@ void TNetStreamListenerThread::Accept(const TListener& listener) {
       } catch (const std::exception& e) {
         server_.StreamProblem(TNetUDPServer::TStreamNotice::kTLSHandshake, IPAddressText(c->address) + ": " + e.what());
         ws2::closesocket(s);
+        freeSlots_.push_back(c->slot);
         continue;
       }
       c->handshaking = true;

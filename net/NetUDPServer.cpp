@@ -225,14 +225,18 @@ void TNetUDPServer::CloseBindings() {
   listener_->StopLoop();
   if (streams_) streams_->StopLoop();
   for (int i = 0; i < bindings_->Count(); ++i) bindings_->Items(i).ReleaseSocket(false);
-  // No new connection from here on; those open are read to their end below.
-  tcpBinding_->ReleaseSocket(false);
-  tlsBinding_->ReleaseSocket(false);
   // On the main thread this keeps running queued calls, deliveries included.
   listener_->WaitFor();
   listener_.reset();
   if (streams_) {
+    // Its wait ends by itself within a moment; the listening sockets close
+    // once it can no longer accept on them.
     streams_->WaitFor();
+  }
+  // No new connection from here on; those open are read to their end below.
+  tcpBinding_->ReleaseSocket(false);
+  tlsBinding_->ReleaseSocket(false);
+  if (streams_) {
     streams_->DrainAndClose();
     streams_.reset();
   }

@@ -25,6 +25,23 @@
 
 namespace quenza {
 
+// 127.0.0.1 or ::1 at port, as the family asks; returns the address's length.
+inline socklen_t LoopbackAddress(int family, int port, sockaddr_storage& address) {
+  address = sockaddr_storage{};
+  if (family == AF_INET6) {
+    auto& a = reinterpret_cast<sockaddr_in6&>(address);
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(static_cast<std::uint16_t>(port));
+    a.sin6_addr = in6addr_loopback;
+    return sizeof a;
+  }
+  auto& a = reinterpret_cast<sockaddr_in&>(address);
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return sizeof a;
+}
+
 class TPosixSocket {
  public:
   explicit TPosixSocket(int family = AF_INET) : fd_(::socket(family, SOCK_DGRAM, 0)), family_(family) {}
@@ -47,18 +64,9 @@ class TPosixSocket {
   }
   // To 127.0.0.1, or ::1 from an IPv6 socket.
   void SendTo(int port, const std::string& payload) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<std::uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sockaddr_in6 to6{};
-    to6.sin6_family = AF_INET6;
-    to6.sin6_port = htons(static_cast<std::uint16_t>(port));
-    to6.sin6_addr = in6addr_loopback;
-    const bool v6 = family_ == AF_INET6;
-    ASSERT_EQ(::sendto(fd_, payload.data(), payload.size(), 0,
-                       v6 ? reinterpret_cast<sockaddr*>(&to6) : reinterpret_cast<sockaddr*>(&to),
-                       v6 ? sizeof to6 : sizeof to),
+    sockaddr_storage to;
+    const socklen_t length = LoopbackAddress(family_, port, to);
+    ASSERT_EQ(::sendto(fd_, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), length),
               static_cast<ssize_t>(payload.size()));
   }
   int Fd() const { return fd_; }
@@ -83,17 +91,9 @@ inline bool PumpUntil(const std::function<bool()>& pred,
 class TPosixStream {
  public:
   TPosixStream(int port, int family = AF_INET) : fd_(::socket(family, SOCK_STREAM, 0)) {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<std::uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sockaddr_in6 to6{};
-    to6.sin6_family = AF_INET6;
-    to6.sin6_port = htons(static_cast<std::uint16_t>(port));
-    to6.sin6_addr = in6addr_loopback;
-    const bool v6 = family == AF_INET6;
-    connected_ = ::connect(fd_, v6 ? reinterpret_cast<sockaddr*>(&to6) : reinterpret_cast<sockaddr*>(&to),
-                           v6 ? sizeof to6 : sizeof to) == 0;
+    sockaddr_storage to;
+    const socklen_t length = LoopbackAddress(family, port, to);
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&to), length) == 0;
   }
   ~TPosixStream() { ::close(fd_); }
   TPosixStream(const TPosixStream&) = delete;
