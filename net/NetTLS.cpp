@@ -3,13 +3,22 @@
 
 #include <gnutls/gnutls.h>
 #include <gnutls/x509.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+
+#include <cstdint>
 
 namespace quenza {
 
 namespace {
 
 std::string LibraryText(int code) { return gnutls_strerror(code); }
+
+// The library's own writes would raise SIGPIPE, ending the program, when a
+// sender has gone before its alert goes out.
+ssize_t PushWithoutSignal(gnutls_transport_ptr_t socket, const void* data, std::size_t size) {
+  return ::send(static_cast<int>(reinterpret_cast<std::intptr_t>(socket)), data, size, MSG_NOSIGNAL);
+}
 
 }  // namespace
 
@@ -57,6 +66,7 @@ TNetTLSSession::TNetTLSSession(TNetTLSContext& context, ws2::TSocket socket) : i
     gnutls_session_set_verify_cert(s, nullptr, 0);
   }
   gnutls_transport_set_int(s, static_cast<int>(socket));
+  gnutls_transport_set_push_function(s, PushWithoutSignal);
 }
 
 TNetTLSSession::~TNetTLSSession() = default;

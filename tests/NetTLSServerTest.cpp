@@ -36,6 +36,10 @@ class TTLSSender {
     gnutls_credentials_set(session_, GNUTLS_CRD_CERTIFICATE, credentials_);
     gnutls_session_set_verify_cert(session_, nullptr, 0);  // the server's chain, against the test CA
     gnutls_transport_set_int(session_, stream_.Fd());
+    // Sending to a server that has closed must fail, not end the test program.
+    gnutls_transport_set_push_function(session_, [](gnutls_transport_ptr_t fd, const void* data, std::size_t size) {
+      return ::send(static_cast<int>(reinterpret_cast<std::intptr_t>(fd)), data, size, MSG_NOSIGNAL);
+    });
     gnutls_handshake_set_timeout(session_, 10000);
     do {
       handshake_ = gnutls_handshake(session_);
