@@ -259,8 +259,11 @@ void TNetStreamListenerThread::SetReading(TConnection& c, bool reading) {
 
 void TNetStreamListenerThread::Watch(TConnection& c, std::uint32_t events) {
   if (c.events == events) return;
+  // Out of the set while held back: a peer that hung up would otherwise
+  // report itself on every wait, watched for or not.
+  const int op = events == 0 ? ws2::kPollCtlDel : c.events == 0 ? ws2::kPollCtlAdd : ws2::kPollCtlMod;
   c.events = events;
-  ws2::epoll_ctl(poll_, ws2::kPollCtlMod, c.socket, events, c.slot);
+  ws2::epoll_ctl(poll_, op, c.socket, events, c.slot);
 }
 
 void TNetStreamListenerThread::Close(std::size_t slot) {
