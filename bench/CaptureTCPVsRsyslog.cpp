@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -149,15 +150,21 @@ TResult Rsyslog(const std::vector<std::string>& streams, long count, const fs::p
   const auto start = Clock::now();
   std::vector<std::thread> senders = Send(rsyslog.Port(), streams);
   long size = 0;
+  long lineBytes = 0;  // every message makes a line of the same length: the size tells the count
   auto lastGrowth = Clock::now();
   while (Clock::now() - lastGrowth < kQuiet) {
     const long now = FileSize(rsyslog.OutputFile());
     if (now != size) {
       size = now;
       lastGrowth = Clock::now();
-      if (LinesInFile(rsyslog.OutputFile()) >= count) break;
+      if (lineBytes == 0) {
+        std::ifstream first(rsyslog.OutputFile());
+        std::string line;
+        if (std::getline(first, line) && !first.eof()) lineBytes = static_cast<long>(line.size()) + 1;
+      }
+      if (lineBytes > 0 && size >= lineBytes * count) break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   const double seconds = std::chrono::duration<double>(lastGrowth - start).count();
   for (std::thread& t : senders) t.join();
