@@ -117,8 +117,11 @@ focus_window() {
   wait_for 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = '$focused' ]" || fail "window '$1' did not take the focus"
 }
 
-# The receiver binds every local address; /proc lists the port in hex.
-port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
+# The receiver binds every local address, dual-stack (udp6) or, without IPv6,
+# IPv4 only (udp); /proc lists the port in hex.
+port_bound() {
+  awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp /proc/net/udp6
+}
 port_free() { ! port_bound; }
 
 start_program() {
