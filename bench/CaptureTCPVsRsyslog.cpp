@@ -5,9 +5,12 @@
 // private rsyslogd's imtcp writing each message to a file. For each: the
 // messages that arrived, their rate from the first byte sent to the last
 // message taken in, and the loss. TCP loses nothing by design; the loss
-// column says whether the receivers agree.
+// column says whether the receivers agree. Then rsyslog as a relay in front
+// of Quenza: RELAYED datagrams (100,000) sent over UDP at 20,000 a second to
+// a private rsyslogd (imudp), which forwards each over TCP (omfwd) to the
+// receiver module; every one must arrive.
 //
-//   CaptureTCPVsRsyslog [--count=N] [--connections=N]
+//   CaptureTCPVsRsyslog [--count=N] [--connections=N] [--relayed=N]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -124,12 +127,8 @@ class TCountingHost : public TReceiverHost {
   TSettingsStore store_;
 };
 
-TResult Quenza(const std::vector<std::string>& streams, long count) {
-  const int port = FreeTcpAndUdpPort();
-  TCountingHost host(port);
-  auto module = std::make_unique<TDataModule3>(host);
-  const auto start = Clock::now();
-  std::vector<std::thread> senders = Send(port, streams);
+// Delivers on this thread until count lines came or none came for a while.
+void DeliverUntil(TCountingHost& host, long count) {
   auto lastProgress = Clock::now();
   long seen = 0;
   while (host.lines < count && Clock::now() - lastProgress < kQuiet) {
@@ -139,8 +138,46 @@ TResult Quenza(const std::vector<std::string>& streams, long count) {
       lastProgress = Clock::now();
     }
   }
+}
+
+TResult Quenza(const std::vector<std::string>& streams, long count) {
+  const int port = FreeTcpAndUdpPort();
+  TCountingHost host(port);
+  auto module = std::make_unique<TDataModule3>(host);
+  const auto start = Clock::now();
+  std::vector<std::thread> senders = Send(port, streams);
+  DeliverUntil(host, count);
   for (std::thread& t : senders) t.join();
   module.reset();  // End log: whatever is still queued becomes lines too
+  return TResult{host.lines, std::chrono::duration<double>(host.last - start).count()};
+}
+
+TResult Relay(long count, const fs::path& dir) {
+  const int port = FreeTcpAndUdpPort();
+  TCountingHost host(port);
+  auto module = std::make_unique<TDataModule3>(host);
+  TRsyslog relay(dir / "relay", FreeTcpAndUdpPort(), "imudp", "rcvbufSize=\"4194304\"", port);
+  relay.Start();
+  const auto start = Clock::now();
+  std::thread sender([&] {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(relay.Port()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (long i = 0; i < count; ++i) {
+      char message[64];
+      const int n = std::snprintf(message, sizeof message, "<13>relay bench: message %09ld", i);
+      ::sendto(fd, message, static_cast<std::size_t>(n), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+      // 20,000 a second: a pace rsyslog's UDP input keeps up with.
+      if (i % 20 == 19) std::this_thread::sleep_until(start + std::chrono::microseconds((i + 1) * 50));
+    }
+    ::close(fd);
+  });
+  DeliverUntil(host, count);
+  sender.join();
+  relay.Stop();
+  module.reset();
   return TResult{host.lines, std::chrono::duration<double>(host.last - start).count()};
 }
 
@@ -184,9 +221,11 @@ int main(int argc, char** argv) {
   using namespace quenza::bench;
   long count = 1000000;
   int connections = 4;
+  long relayed = 100000;
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--count=", 8) == 0) count = std::atol(argv[i] + 8);
     if (std::strncmp(argv[i], "--connections=", 14) == 0) connections = std::atoi(argv[i] + 14);
+    if (std::strncmp(argv[i], "--relayed=", 10) == 0) relayed = std::atol(argv[i] + 10);
   }
   if (::access(kRsyslogd, X_OK) != 0) {
     std::fprintf(stderr, "%s is missing: bash scripts/setup.sh bench\n", kRsyslogd);
@@ -198,6 +237,8 @@ int main(int argc, char** argv) {
   std::printf("%ld messages of 120 bytes over %d TCP connections to 127.0.0.1\n", count, connections);
   Print("Quenza", Quenza(streams, count), count);
   Print("rsyslog", Rsyslog(streams, count, dir), count);
+  std::printf("%ld datagrams over UDP to rsyslogd, relayed over TCP (omfwd) to Quenza\n", relayed);
+  Print("relay", Relay(relayed, dir), relayed);
   std::error_code ignored;
   fs::remove_all(dir, ignored);
   return 0;

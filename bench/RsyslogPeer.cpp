@@ -59,15 +59,21 @@ long FileSize(const fs::path& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
 }
 
-TRsyslog::TRsyslog(fs::path dir, int port, std::string inputModule, const std::string& inputOptions)
+TRsyslog::TRsyslog(fs::path dir, int port, std::string inputModule, const std::string& inputOptions,
+                   int forwardPort)
     : dir_(std::move(dir)), port_(port), inputModule_(std::move(inputModule)) {
+  const std::string action =
+      forwardPort == 0
+          ? "action(type=\"omfile\" file=\"" + OutputFile().string() + "\" template=\"messageOnly\")"
+          : "action(type=\"omfwd\" target=\"127.0.0.1\" port=\"" + std::to_string(forwardPort) +
+                "\" protocol=\"tcp\")";
   fs::create_directories(dir_ / "work");
   std::ofstream conf(dir_ / "rsyslog.conf");
   conf << "global(workDirectory=\"" << (dir_ / "work").string() << "\")\n"
        << "module(load=\"" << inputModule_ << "\")\n"
        << "template(name=\"messageOnly\" type=\"string\" string=\"%msg%\\n\")\n"
        << "ruleset(name=\"bench\") {\n"
-       << "  action(type=\"omfile\" file=\"" << OutputFile().string() << "\" template=\"messageOnly\")\n"
+       << "  " << action << "\n"
        << "}\n"
        << "input(type=\"" << inputModule_ << "\" address=\"127.0.0.1\" port=\"" << port_ << "\" " << inputOptions
        << " ruleset=\"bench\")\n";

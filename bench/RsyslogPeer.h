@@ -1,7 +1,8 @@
 // rsyslogd as the benchmarks' peer: run in the foreground with a private
 // configuration, pid file and work folder, one input bound to 127.0.0.1 on a
-// given port, every message it receives written as one line of a file, and
-// ended by its process id. A system rsyslog is never touched.
+// given port, every message it receives written as one line of a file (or
+// forwarded over TCP as a relay does), and ended by its process id. A system
+// rsyslog is never touched.
 #pragma once
 
 #include <sys/types.h>
@@ -15,8 +16,11 @@ inline constexpr const char* kRsyslogd = "/usr/sbin/rsyslogd";
 
 class TRsyslog {
  public:
-  // inputModule "imudp" or "imtcp"; inputOptions go into its input() as they are.
-  TRsyslog(std::filesystem::path dir, int port, std::string inputModule, const std::string& inputOptions);
+  // inputModule "imudp" or "imtcp"; inputOptions go into its input() as they
+  // are. With forwardPort, every message goes on over TCP to 127.0.0.1 at
+  // that port instead of into the file.
+  TRsyslog(std::filesystem::path dir, int port, std::string inputModule, const std::string& inputOptions,
+           int forwardPort = 0);
   TRsyslog(const TRsyslog&) = delete;
   TRsyslog& operator=(const TRsyslog&) = delete;
   ~TRsyslog() { Stop(); }
