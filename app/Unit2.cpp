@@ -59,13 +59,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A fixed border: no resizing, no maximising, no help button.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(362, 223);
+  setFixedSize(362, 323);
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
   font.setPixelSize(12);
   setFont(font);
 
   PageControl1 = new QTabWidget(this);
-  PageControl1->setGeometry(8, 8, 346, 177);
+  PageControl1->setGeometry(8, 8, 346, 277);
   // The tab bar stays out of the focus order, as with one tab; Ctrl+Tab
   // changes tabs.
   PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -112,7 +112,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   TabSheet2 = new QWidget(PageControl1);
   PageControl1->addTab(TabSheet2, QStringLiteral("詳細設定"));
   CheckBox4 = new QCheckBox(QStringLiteral("UTF-8 を自動判別する(&U)"), TabSheet2);
-  CheckBox4->setGeometry(8, 10, 320, 18);
+  CheckBox4->setGeometry(8, 10, 168, 18);
+  CheckBox6 = new QCheckBox(QStringLiteral("TCP でも受信する(&T)"), TabSheet2);
+  CheckBox6->setGeometry(180, 10, 150, 18);
 
   CheckBox5 = new QCheckBox(QStringLiteral("受信したログをファイルに保存する(&L)"), TabSheet2);
   CheckBox5->setGeometry(8, 34, 320, 18);
@@ -135,11 +137,31 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   Label6 = new QLabel(QStringLiteral("(0 = 無制限)"), TabSheet2);
   Label6->setGeometry(114, 119, 200, 16);
 
+  CheckBox7 = new QCheckBox(QStringLiteral("TLS でも受信する(&E)"), TabSheet2);
+  CheckBox7->setGeometry(8, 146, 168, 18);
+  Label7 = new QLabel(QStringLiteral("ポート(&N)"), TabSheet2);
+  Label7->setGeometry(180, 148, 56, 16);
+  SpinEdit3 = new TSpinEdit(TabSheet2);
+  SpinEdit3->SetRange(1, 65535);
+  SpinEdit3->setGeometry(240, 145, 80, 22);
+  Label7->setBuddy(SpinEdit3);
+  const char* const tlsCaptions[] = {"証明書 PEM(&C)", "秘密鍵 PEM(&K)", "CA 証明書 PEM(&A)"};
+  QLabel** tlsLabels[] = {&Label8, &Label9, &Label10};
+  QLineEdit** tlsEdits[] = {&Edit2, &Edit3, &Edit4};
+  for (int i = 0; i < 3; ++i) {
+    *tlsLabels[i] = new QLabel(QString::fromUtf8(tlsCaptions[i]), TabSheet2);
+    (*tlsLabels[i])->setGeometry(24, 175 + 24 * i, 100, 16);
+    *tlsEdits[i] = new QLineEdit(TabSheet2);
+    (*tlsEdits[i])->setGeometry(128, 172 + 24 * i, 206, 22);
+    (*tlsLabels[i])->setBuddy(*tlsEdits[i]);
+  }
+  Edit4->setPlaceholderText(QStringLiteral("空欄: 送信元の証明書を求めない"));
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setGeometry(198, 192, 75, 23);
+  Button1->setGeometry(198, 292, 75, 23);
   Button1->setDefault(true);
   Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-  Button2->setGeometry(279, 192, 75, 23);
+  Button2->setGeometry(279, 292, 75, 23);
 
   QWidget::setTabOrder(SpinEdit1, RadioGroup1->Button(0));
   for (int i = 1; i < RadioGroup1->Count(); ++i) {
@@ -150,11 +172,17 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox2, CheckBox3);
   QWidget::setTabOrder(CheckBox3, ComboBox1);
   QWidget::setTabOrder(ComboBox1, CheckBox4);
-  QWidget::setTabOrder(CheckBox4, CheckBox5);
+  QWidget::setTabOrder(CheckBox4, CheckBox6);
+  QWidget::setTabOrder(CheckBox6, CheckBox5);
   QWidget::setTabOrder(CheckBox5, Edit1);
   QWidget::setTabOrder(Edit1, Button3);
   QWidget::setTabOrder(Button3, SpinEdit2);
-  QWidget::setTabOrder(SpinEdit2, Button1);
+  QWidget::setTabOrder(SpinEdit2, CheckBox7);
+  QWidget::setTabOrder(CheckBox7, SpinEdit3);
+  QWidget::setTabOrder(SpinEdit3, Edit2);
+  QWidget::setTabOrder(Edit2, Edit3);
+  QWidget::setTabOrder(Edit3, Edit4);
+  QWidget::setTabOrder(Edit4, Button1);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -167,6 +195,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   connect(Button3, &QPushButton::clicked, this, GuardedSlot([this] { Button3Click(); }));
   connect(CheckBox5, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox5Click(); }));
   CheckBox5Click();
+  connect(CheckBox7, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox7Click(); }));
+  CheckBox7Click();
 
   ComboBox1Select();
 }
@@ -194,6 +224,13 @@ void TForm2::CheckBox5Click() {
   Button3->setEnabled(on);
 }
 
+void TForm2::CheckBox7Click() {
+  const bool on = CheckBox7->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{Label7, SpinEdit3, Label8, Edit2, Label9, Edit3, Label10, Edit4}) {
+    w->setEnabled(on);
+  }
+}
+
 void TForm2::ReadSettings(const TSettingsStore& store) {
   SpinEdit1->SetValue(options::Port.Read(store));
   RadioGroup1->SetItemIndex(options::Charcode.Read(store));
@@ -202,6 +239,12 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox3->setChecked(options::EnablePriority.Read(store));
   ComboBox1->setEditText(DecodeSjis(options::DateFormat.Read(store)));
   CheckBox4->setChecked(options::DetectUTF8.Read(store));
+  CheckBox6->setChecked(options::TCP.Read(store));
+  CheckBox7->setChecked(options::TLS.Read(store));
+  SpinEdit3->SetValue(options::TLSPort.Read(store));
+  Edit2->setText(DecodeSjis(options::TLSCert.Read(store)));
+  Edit3->setText(DecodeSjis(options::TLSKey.Read(store)));
+  Edit4->setText(DecodeSjis(options::TLSCA.Read(store)));
   CheckBox5->setChecked(logfile_options::Enable.Read(store));
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
@@ -218,6 +261,12 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::EnablePriority.Write(store, CheckBox3->isChecked());
   options::DateFormat.Write(store, EncodeSjis(ComboBox1->currentText()));
   options::DetectUTF8.Write(store, CheckBox4->isChecked());
+  options::TCP.Write(store, CheckBox6->isChecked());
+  options::TLS.Write(store, CheckBox7->isChecked());
+  options::TLSPort.Write(store, SpinEdit3->Value());
+  options::TLSCert.Write(store, EncodeSjis(Edit2->text()));
+  options::TLSKey.Write(store, EncodeSjis(Edit3->text()));
+  options::TLSCA.Write(store, EncodeSjis(Edit4->text()));
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
   view_options::MaxLines.Write(store, SpinEdit2->Value());

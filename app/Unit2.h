@@ -50,6 +50,16 @@ class TForm2 : public QDialog {
   QLabel* Label3 = nullptr;
   QWidget* TabSheet2 = nullptr;
   QCheckBox* CheckBox4 = nullptr;  // DetectUTF8
+  QCheckBox* CheckBox6 = nullptr;  // TCP
+  QCheckBox* CheckBox7 = nullptr;  // TLS
+  QLabel* Label7 = nullptr;
+  TSpinEdit* SpinEdit3 = nullptr;  // TLSPort
+  QLabel* Label8 = nullptr;
+  QLineEdit* Edit2 = nullptr;  // TLSCert
+  QLabel* Label9 = nullptr;
+  QLineEdit* Edit3 = nullptr;  // TLSKey
+  QLabel* Label10 = nullptr;
+  QLineEdit* Edit4 = nullptr;  // TLSCA
   QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder
@@ -67,6 +77,8 @@ class TForm2 : public QDialog {
   void Button3Click();
   // The folder row is usable only while log files are on.
   void CheckBox5Click();
+  // The TLS rows are usable only while TLS is on.
+  void CheckBox7Click();
 
   // Fills every control from the store, falling back to the defaults.
   void ReadSettings(const TSettingsStore& store);

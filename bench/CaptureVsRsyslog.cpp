@@ -52,17 +52,16 @@
 
 #include "Application.h"
 #include "CaptureBenchSupport.h"
+#include "RsyslogPeer.h"
 #include "LogView.h"
 #include "Unit1.h"
 
-extern char** environ;
 
 namespace quenza::bench {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kRsyslogd = "/usr/sbin/rsyslogd";
 // The receive queue both ask for, in bytes.
 constexpr int kReceiveQueueRequest = 4 * 1024 * 1024;
 // rsyslog's file has stopped growing when it stays the same this long.
@@ -157,128 +156,10 @@ TSocketMemory SocketMemory(int port) {
   return m;
 }
 
-// /proc/net/udp lists the bound address and port in hex.
-bool PortBound(int port) {
-  std::ifstream in("/proc/net/udp");
-  std::string line;
-  char wanted[8];
-  std::snprintf(wanted, sizeof wanted, ":%04X", port);
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string slot, local;
-    fields >> slot >> local;
-    if (local.size() >= 5 && local.compare(local.size() - 5, 5, wanted) == 0) return true;
-  }
-  return false;
-}
-
-long LinesInFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  long lines = 0;
-  char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    lines += std::count(buffer, buffer + in.gcount(), '\n');
-  }
-  return lines;
-}
-
-long FileSize(const fs::path& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
-}
-
-// rsyslogd in the foreground on 127.0.0.1:port, writing every message it
-// receives as one line of outputFile. Everything it uses lives in dir.
-class TRsyslog {
- public:
-  TRsyslog(fs::path dir, int port) : dir_(std::move(dir)), port_(port) {
-    fs::create_directories(dir_ / "work");
-    std::ofstream conf(dir_ / "rsyslog.conf");
-    conf << "global(workDirectory=\"" << (dir_ / "work").string() << "\")\n"
-         << "module(load=\"imudp\")\n"
-         << "template(name=\"messageOnly\" type=\"string\" string=\"%msg%\\n\")\n"
-         << "ruleset(name=\"bench\") {\n"
-         << "  action(type=\"omfile\" file=\"" << OutputFile().string() << "\" template=\"messageOnly\")\n"
-         << "}\n"
-         << "input(type=\"imudp\" address=\"127.0.0.1\" port=\"" << port_ << "\" rcvbufSize=\"" << kReceiveQueueRequest
-         << "\" ruleset=\"bench\")\n";
-  }
-  TRsyslog(const TRsyslog&) = delete;
-  TRsyslog& operator=(const TRsyslog&) = delete;
-  ~TRsyslog() { Stop(); }
-
-  fs::path OutputFile() const { return dir_ / "messages.log"; }
-  pid_t Pid() const { return pid_; }
-  int Port() const { return port_; }
-
-  // Starts with an empty output file and waits until the port is bound.
-  void Start() {
-    fs::remove(OutputFile());
-    fs::remove(dir_ / "rsyslogd.pid");
-    const std::string conf = (dir_ / "rsyslog.conf").string(), pidfile = (dir_ / "rsyslogd.pid").string(),
-                      log = (dir_ / "rsyslogd.log").string();
-    std::vector<std::string> args = {kRsyslogd, "-n", "-f", conf, "-i", pidfile};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const int failed = posix_spawn(&pid_, kRsyslogd, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) Fail("cannot start rsyslogd");
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (!PortBound(port_)) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
-        Fail("rsyslogd exited at start");
-      }
-      if (Clock::now() > deadline) Fail("rsyslogd did not bind its port");
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
-  // Ends it by its process id (it writes what it still holds first).
-  void Stop() {
-    if (pid_ == 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (waitpid(pid_, &status, WNOHANG) != pid_) {
-      if (Clock::now() > deadline) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    pid_ = 0;
-  }
-
- private:
-  [[noreturn]] void Fail(const std::string& what) {
-    std::ifstream log(dir_ / "rsyslogd.log");
-    std::fprintf(stderr, "%s; its output:\n%s\n", what.c_str(),
-                 std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>()).c_str());
-    if (pid_ != 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    std::exit(1);
-  }
-
-  fs::path dir_;
-  int port_;
-  pid_t pid_ = 0;
-};
-
 class TBench {
  public:
   TBench(TForm1& form, const TOptions& options, const fs::path& dir)
-      : form_(form), options_(options), dir_(dir), rsyslog_(dir / "rsyslog", FreeUdpPort()) {}
+      : form_(form), options_(options), dir_(dir), rsyslog_(dir / "rsyslog", FreeUdpPort(), "imudp", "rcvbufSize=\"" + std::to_string(kReceiveQueueRequest) + "\"") {}
 
   TRun Quenza(long rate) {
     TFloodOptions flood;

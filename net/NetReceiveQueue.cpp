@@ -22,7 +22,7 @@ struct TRecordHeader {
   TArrivalTime::rep arrival;
   std::uint32_t size;
   std::uint16_t port;
-  TInAddr address;
+  TIPAddress address;
 };
 
 constexpr std::size_t kAlign = alignof(TRecordHeader);
@@ -42,28 +42,40 @@ TNetReceiveQueue::TPushResult TNetReceiveQueue::Push(const TIncomingDatagram* ba
   std::lock_guard lock(mutex_);
   std::size_t accepted = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const TIncomingDatagram& d = batch[i];
-    if (count_ >= limits_.datagrams || bytes_ + d.size > limits_.bytes) continue;
-    const std::size_t need = RecordBytes(d.size);
-    if (chunks_.empty() || chunks_.back().capacity - chunks_.back().end < need) AddChunk(need);
-    TChunk& chunk = chunks_.back();
-    const TRecordHeader header{binding, arrival.time_since_epoch().count(), static_cast<std::uint32_t>(d.size),
-                               static_cast<std::uint16_t>(d.port), d.address};
-    std::memcpy(chunk.memory.get() + chunk.end, &header, sizeof header);
-    if (d.size > 0) std::memcpy(chunk.memory.get() + chunk.end + sizeof header, d.data, d.size);
-    chunk.end += need;
-    ++count_;
-    bytes_ += d.size;
+    if (!Fits(batch[i].size)) continue;
+    Append(batch[i], binding, arrival);
     ++accepted;
   }
-  accepted_ += accepted;
   rejected_ += count - accepted;
-  bool wake = false;
-  if (accepted > 0 && consumerIdle_) {
-    consumerIdle_ = false;
-    wake = true;
-  }
-  return TPushResult{accepted, wake};
+  return TPushResult{accepted, WakeConsumer(accepted)};
+}
+
+TNetReceiveQueue::TPushResult TNetReceiveQueue::PushOne(const TIncomingDatagram& message, TNetSocketHandle* binding,
+                                                        TArrivalTime arrival, bool evenIfFull) {
+  std::lock_guard lock(mutex_);
+  if (!evenIfFull && !Fits(message.size)) return TPushResult{0, false};
+  Append(message, binding, arrival);
+  return TPushResult{1, WakeConsumer(1)};
+}
+
+void TNetReceiveQueue::Append(const TIncomingDatagram& d, TNetSocketHandle* binding, TArrivalTime arrival) {
+  const std::size_t need = RecordBytes(d.size);
+  if (chunks_.empty() || chunks_.back().capacity - chunks_.back().end < need) AddChunk(need);
+  TChunk& chunk = chunks_.back();
+  const TRecordHeader header{binding, arrival.time_since_epoch().count(), static_cast<std::uint32_t>(d.size),
+                             static_cast<std::uint16_t>(d.port), d.address};
+  std::memcpy(chunk.memory.get() + chunk.end, &header, sizeof header);
+  if (d.size > 0) std::memcpy(chunk.memory.get() + chunk.end + sizeof header, d.data, d.size);
+  chunk.end += need;
+  ++count_;
+  bytes_ += d.size;
+  ++accepted_;
+}
+
+bool TNetReceiveQueue::WakeConsumer(std::size_t accepted) {
+  if (accepted == 0 || !consumerIdle_) return false;
+  consumerIdle_ = false;
+  return true;
 }
 
 bool TNetReceiveQueue::Pop(TNetMemoryStream& payload, TQueuedDatagramInfo& info) {

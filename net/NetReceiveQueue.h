@@ -1,7 +1,8 @@
 // The server's receive queue: datagrams the listener has taken from the
 // sockets, waiting in arrival order to be delivered.
 //
-// Takes: batches from one producer (the listener), each datagram with its
+// Takes: batches from the datagram listener and single messages from the
+// stream thread (NetStreamListenerThread.h), each datagram with its
 // sender, and with the binding and arrival time the batch shares. Gives: one
 // datagram at a time to one consumer (whoever delivers), copied into the
 // delivery stream. The rules a reader would miss: the bound is checked datagram
@@ -39,14 +40,14 @@ struct TNetReceiveQueueLimits {
 struct TIncomingDatagram {
   const char* data;
   std::size_t size;
-  TInAddr address;
+  TIPAddress address;
   int port;
 };
 
 // What goes with a datagram taken off the queue.
 struct TQueuedDatagramInfo {
   TNetSocketHandle* binding = nullptr;
-  TInAddr address{};
+  TIPAddress address{};
   int port = 0;
   TArrivalTime arrival{};
 };
@@ -78,6 +79,11 @@ class TNetReceiveQueue {
 
   // Producer: appends what fits of batch, in order.
   TPushResult Push(const TIncomingDatagram* batch, std::size_t count, TNetSocketHandle* binding, TArrivalTime arrival);
+  // Producer of a stream: appends one message only if it fits (or, with
+  // evenIfFull, in any case); one that does not fit is not counted as
+  // rejected, since the stream keeps it and offers it again.
+  TPushResult PushOne(const TIncomingDatagram& message, TNetSocketHandle* binding, TArrivalTime arrival,
+                      bool evenIfFull);
 
   // Consumer: takes the oldest datagram into payload (its size, position 0)
   // and info. False when the queue is empty; the consumer then counts as idle.
@@ -101,6 +107,9 @@ class TNetReceiveQueue {
     std::size_t end = 0;    // where the next record goes
   };
 
+  bool Fits(std::size_t size) const { return count_ < limits_.datagrams && bytes_ + size <= limits_.bytes; }
+  void Append(const TIncomingDatagram& d, TNetSocketHandle* binding, TArrivalTime arrival);
+  bool WakeConsumer(std::size_t accepted);
   void AddChunk(std::size_t need);
   void RecycleFront();
 

@@ -20,13 +20,54 @@ void TNetSocketHandle::Assign(const TNetSocketHandle& source) {
   remotePort_ = source.remotePort_;
 }
 
-void TNetSocketHandle::OpenSocket(int socketType, int protocol) {
+void TNetSocketHandle::OpenSocket(int socketType, int protocol, int family) {
   ReleaseSocket(false);
   if (socketOpen_) ClearAddresses(true);
-  socket_ = SocketStack->CreateCheckedSocket(socketType, protocol);
+  socket_ = SocketStack->CreateCheckedSocket(socketType, protocol, family);
+  family_ = family;
   socketOpen_ = true;
   kernelDrops_.store(0, std::memory_order_relaxed);
   lastDropCount_ = 0;
+}
+
+namespace {
+
+// The failures that mean "this system has no IPv6", not "this port is taken".
+bool NoIPv6(int code) {
+  return code == ws2::WSAEAFNOSUPPORT || code == ws2::WSAEADDRNOTAVAIL || code == ws2::WSAEPROTONOSUPPORT ||
+         code == ws2::WSAENOPROTOOPT || code == ws2::WSAEPFNOSUPPORT;
+}
+
+}  // namespace
+
+void TNetSocketHandle::OpenAndBind(int socketType) {
+  if (ip_.empty() || ip_ == "::") {
+    try {
+      OpenSocket(socketType, 0, ws2::kAfInet6);
+      AllowQuickRebind(socketType);
+      const int off = 0;
+      SetOption(ws2::kIpProtoIPv6, ws2::kIPv6V6Only, &off, sizeof off);
+      ip_ = "::";
+      BindSocket();
+      return;
+    } catch (const ENetInvalidSocket&) {
+    } catch (const ENetSocketError& e) {
+      if (!NoIPv6(e.ErrorCode())) throw;
+    }
+    ReleaseSocket(false);
+    ip_.clear();
+  }
+  OpenSocket(socketType, 0, ws2::kAfInet);
+  AllowQuickRebind(socketType);
+  BindSocket();
+}
+
+void TNetSocketHandle::AllowQuickRebind(int socketType) {
+  // Connections closed by the last End log linger for minutes (TIME_WAIT);
+  // without this, Begin log could not listen on the port again meanwhile.
+  if (socketType != ws2::kSockStream) return;
+  const int on = 1;
+  SetOption(ws2::kSolSocket, ws2::kSoReuseAddr, &on, sizeof on);
 }
 
 void TNetSocketHandle::ReleaseSocket(bool /*resetLocal*/) {
@@ -57,7 +98,7 @@ void TNetSocketHandle::BindSocket() {
 }
 
 bool TNetSocketHandle::TryBindOnce() {
-  const int r = SocketStack->BindAddress(socket_, ws2::kAfInet, ip_, port_);
+  const int r = SocketStack->BindAddress(socket_, family_, ip_, port_);
   if (SocketStack->CheckResult(r, {ws2::WSAEADDRINUSE})) return false;
   ReadLocalAddress();
   return true;

@@ -4,8 +4,10 @@
 // is the server's owned list of them.
 //
 // Takes: an address text (empty for every local address) and a port, or a
-// port range searched highest first. Gives: a bound datagram socket whose IP
-// and Port read back what the system chose. The rules a reader would miss:
+// port range searched highest first. Gives: a bound socket whose IP and Port
+// read back what the system chose; for every local address (an empty IP, or
+// "::") a dual-stack IPv6 socket that takes IPv4 senders too, or an IPv4 one
+// where the system has no IPv6. The rules a reader would miss:
 // releasing a socket keeps the handle number and the addresses (only a new
 // OpenSocket or ClearAddresses resets them), and a bind that fails because the
 // port is taken is the one failure that gets its own exception.
@@ -71,8 +73,14 @@ class TNetSocketHandle {
   int ClientPortMax() const noexcept { return clientPortMax_; }
   void SetClientPortMax(int port) noexcept { clientPortMax_ = port; }
 
-  // Closes any socket it holds and creates an IPv4 one; raises ENetInvalidSocket.
-  void OpenSocket(int socketType, int protocol);
+  // Closes any socket it holds and creates one of family; raises ENetInvalidSocket.
+  void OpenSocket(int socketType, int protocol, int family = ws2::kAfInet);
+  // Opens and binds a listening socket: for every local address dual-stack
+  // where the system has IPv6, else IPv4 without a word. Raises what
+  // BindSocket raises.
+  void OpenAndBind(int socketType);
+  int Family() const noexcept { return family_; }
+  void AllowQuickRebind(int socketType);
   // Shuts down and closes the socket if open; results ignored. The flag is
   // kept for the interface's shape and has no effect here.
   virtual void ReleaseSocket(bool resetLocal = false);
@@ -98,6 +106,7 @@ class TNetSocketHandle {
   TNetSocketHandles* collection_;
   ws2::TSocket socket_ = ws2::kInvalidSocket;
   bool socketOpen_ = false;
+  int family_ = ws2::kAfInet;
   std::string ip_;
   int port_ = 0;
   std::string remoteIP_;

@@ -28,8 +28,8 @@ bool TNetStack::CheckResult(int result, std::initializer_list<int> tolerated) {
 
 void TNetStack::ThrowSocketError(int code) { throw ENetSocketError(code, TranslateError(code)); }
 
-TSocket TNetStack::CreateCheckedSocket(int socketType, int protocol) {
-  const TSocket s = NewSocket(ws2::kAfInet, socketType, protocol);
+TSocket TNetStack::CreateCheckedSocket(int socketType, int protocol, int family) {
+  const TSocket s = NewSocket(family, socketType, protocol);
   if (s == ws2::kInvalidSocket) throw ENetInvalidSocket();
   return s;
 }

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "NetAddress.h"
 #include "NetException.h"
 #include "NetWinSock2.h"
 
@@ -27,7 +28,6 @@ namespace quenza {
 
 using TSocket = ws2::TSocket;
 using TSocketList = std::vector<TSocket>;
-using TInAddr = std::array<std::uint8_t, 4>;  // network (memory) order
 
 class TNetStack {
  public:
@@ -68,8 +68,9 @@ class TNetStack {
   // code in LastError and returns true if it is tolerated, else raises.
   bool CheckResult(int result, std::initializer_list<int> tolerated = {});
   [[noreturn]] void ThrowSocketError(int code);
-  // An IPv4 socket; raises ENetInvalidSocket when none can be created.
-  TSocket CreateCheckedSocket(int socketType, int protocol);
+  // A socket of family (IPv4 unless told); raises ENetInvalidSocket when none
+  // can be created.
+  TSocket CreateCheckedSocket(int socketType, int protocol, int family = ws2::kAfInet);
 
   // The last code CheckResult saw, on any thread: a hint, not a per-call answer.
   int LastError() const noexcept { return lastError_.load(std::memory_order_relaxed); }

@@ -21,6 +21,14 @@ TSocket TNetStackWindows::NewSocket(int family, int socketType, int protocol) {
 }
 
 int TNetStackWindows::BindAddress(TSocket s, int family, std::string_view address, int port) {
+  if (family == ws2::kAfInet6) {
+    // Only every local address is ever asked for in IPv6.
+    ws2::TSockAddrIn6 addr;
+    addr.sin6_family = ws2::kAfInet6;
+    addr.sin6_port = ws2::htons(static_cast<std::uint16_t>(port));
+    if (!address.empty() && address != "::") ThrowSocketError(ws2::WSAEADDRNOTAVAIL);
+    return ws2::bind(s, &addr, sizeof addr);
+  }
   ws2::TSockAddrIn addr;
   addr.sin_family = static_cast<std::uint16_t>(family);
   addr.sin_port = ws2::htons(static_cast<std::uint16_t>(port));
@@ -94,14 +102,18 @@ std::string TNetStackWindows::TranslateError(int code) {
 int TNetStackWindows::LastSocketError() { return ws2::WSAGetLastError(); }
 
 void TNetStackWindows::LocalName(TSocket s, int& family, std::string& address, int& port) {
-  ws2::TSockAddrIn addr;
+  ws2::TSockAddrInet addr;
   int len = sizeof addr;
   CheckResult(ws2::getsockname(s, &addr, &len));
-  family = addr.sin_family;
-  TInAddr bytes;
-  std::memcpy(bytes.data(), addr.sin_addr, 4);
-  address = AddressToText(bytes);
-  port = ws2::ntohs(addr.sin_port);
+  family = addr.si_family;
+  if (family == ws2::kAfInet6) {
+    address = IPAddressText(AddressOf(addr));
+  } else {
+    TInAddr bytes;
+    std::memcpy(bytes.data(), addr.Ipv4.sin_addr, 4);
+    address = AddressToText(bytes);
+  }
+  port = PortOf(addr);
 }
 
 std::string TNetStackWindows::AddressToText(const TInAddr& address) {

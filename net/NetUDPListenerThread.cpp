@@ -59,8 +59,8 @@ void TNetUDPListenerThread::Drain(TSocket s, TNetSocketHandle& binding) {
       TIncomingDatagram& d = incoming_[kept++];
       d.data = slot.buf;
       d.size = static_cast<std::size_t>(slot.received);
-      std::memcpy(d.address.data(), slot.from.sin_addr, d.address.size());
-      d.port = SocketStack->NetworkToHost(slot.from.sin_port);
+      d.address = AddressOf(slot.from);
+      d.port = PortOf(slot.from);
     }
     server_.TakeBatch(incoming_.data(), kept, tooLarge, binding, arrival);
     taken += n;

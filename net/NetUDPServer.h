@@ -26,6 +26,18 @@
 // before it returns, calling OnDrainSlice between slices so the window can
 // keep painting, so it never deadlocks and loses nothing received.
 //
+// With TCP on, the same port also listens for syslog over TCP, dual-stack;
+// the stream thread (NetStreamListenerThread.h) puts each message into the
+// same queue, so it reaches OnUDPRead like a datagram with the same bytes,
+// with TCPBinding as the binding. A stream is never dropped for a full queue:
+// its connection waits instead; deactivation reads what the connections have
+// delivered and queues it before the backlog is delivered. With TLS on,
+// TLSPort listens for syslog over TLS the same way (TLSBinding). TLS never
+// stands in the way of the rest: credentials that cannot be loaded or a port
+// that cannot be had leave TLS off, and a failed handshake costs its
+// connection only; each kind of trouble is told once per activation through
+// OnStreamNotice.
+//
 // Threads: activate, deactivate, destroy and set properties on the main
 // thread; change Bindings and BufferSize only while inactive. Never destroy
 // the server from inside OnUDPRead or OnDrainSlice. Counters may be read from
@@ -38,28 +50,44 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "NetMemoryStream.h"
 #include "NetReceiveQueue.h"
 #include "NetSocketHandle.h"
+#include "NetStreamListenerThread.h"
 #include "NetSynchronize.h"
 #include "NetUDPBase.h"
 
 namespace quenza {
 
 class TNetUDPListenerThread;
+class TNetStreamListenerThread;
+class TNetTLSContext;
 
 // What became of the datagrams since the last activation. Every datagram the
 // listener took from a socket is exactly one of received, droppedQueueFull
-// and tooLarge; every received one is delivered or still queued.
+// and tooLarge; every received one is delivered or still queued. Messages of
+// streams count the same way (never as droppedQueueFull).
 struct TNetUDPServerCounters {
-  std::uint64_t received = 0;          // taken into the receive queue
+  std::uint64_t received = 0;          // taken into the receive queue, every transport
   std::uint64_t delivered = 0;         // handed to OnUDPRead, whether or not it threw
   std::uint64_t droppedQueueFull = 0;  // did not fit into the receive queue
   std::uint64_t droppedByKernel = 0;   // dropped by the system before the listener saw them
   std::uint64_t tooLarge = 0;          // longer than BufferSize: dropped whole
   std::uint64_t handlerErrors = 0;     // OnUDPRead raised
   std::uint64_t queued = 0;            // waiting for delivery now
+  std::uint64_t tcpReceived = 0;       // of received: messages over TCP
+  std::uint64_t tlsReceived = 0;       // of received: messages over TLS
+  std::uint64_t connectionsOpen = 0;   // stream connections open now
+  std::uint64_t connectionsRefused = 0;  // past the connection limit
+  std::uint64_t badFrames = 0;         // connections closed for a bad octet count
+  std::uint64_t idleClosed = 0;        // connections closed for silence
+  std::uint64_t tlsFailures = 0;       // TLS handshakes that failed
 };
 
 class TNetUDPServer : public TNetUDPBase {
@@ -94,6 +122,41 @@ class TNetUDPServer : public TNetUDPBase {
   // Binding 0 after activation, then the binding of each delivery; null while inactive.
   TNetSocketHandle* ActiveBinding() const noexcept { return activeBinding_.load(); }
   TNetUDPListenerThread* Listener() const noexcept { return listener_.get(); }
+  TNetStreamListenerThread* StreamListener() const noexcept { return streams_.get(); }
+
+  // Also listen on TCP, on the port the datagram binding has. Taken at activation.
+  bool TCP() const noexcept { return tcp_; }
+  void SetTCP(bool value) noexcept { tcp_ = value; }
+  // The TCP listening socket; the binding TCP messages are delivered with.
+  TNetSocketHandle& TCPBinding() noexcept { return *tcpBinding_; }
+
+  // TLS on TLSPort as well, with the PEM files below. Taken at activation.
+  bool TLS() const noexcept { return tls_; }
+  void SetTLS(bool value) noexcept { tls_ = value; }
+  int TLSPort() const noexcept { return tlsBinding_->Port(); }
+  void SetTLSPort(int port) noexcept { tlsBinding_->SetPort(port); }
+  void SetTLSFiles(std::string certFile, std::string keyFile, std::string caFile);
+  TNetSocketHandle& TLSBinding() noexcept { return *tlsBinding_; }
+  // Listening for TLS now (TLS on, and nothing kept it from starting).
+  bool TLSListening() const noexcept { return tlsContext_ != nullptr; }
+
+  enum class TStreamNotice {
+    kTLSUnavailable,   // TLS could not start: the files or the port; detail says which and why
+    kTLSKeyReadable,   // the key file may be read by others than its owner; detail: the file
+    kTLSHandshake,     // a sender's handshake failed; detail: its address and the library's reason
+  };
+  using TStreamNoticeEvent = std::function<void(TNetUDPServer& Sender, TStreamNotice notice, const std::string& detail)>;
+  // On the main thread, the first of each kind per activation.
+  TStreamNoticeEvent OnStreamNotice;
+  // Any thread: tells OnStreamNotice, unless this kind was told already.
+  void StreamProblem(TStreamNotice notice, std::string detail);
+
+  enum class TStreamEvent { kTooLarge, kRefused, kBadFrame, kIdleClosed, kTLSFailure };
+  // The stream thread: a message for the queue; false when it does not fit
+  // now (unless evenIfFull), and the stream must offer it again.
+  bool TakeStreamMessage(std::string_view message, const TIPAddress& address, int port, TNetSocketHandle& binding,
+                         TStreamTransport transport, TArrivalTime arrival, bool evenIfFull);
+  void CountStream(TStreamEvent event) noexcept;
 
   // The main thread at any time, other threads while active (the bindings are
   // summed). Reset at each activation; kept after deactivation.
@@ -114,6 +177,8 @@ class TNetUDPServer : public TNetUDPBase {
 
   // Replaces the receive queue's bound, from the next datagram on.
   void TESTING_ONLY_SetQueueLimits(TNetReceiveQueueLimits limits) { queue_->SetLimits(limits); }
+  // Replaces the connection limit and the idle time, from the next activation.
+  void TESTING_ONLY_SetStreamLimits(TNetStreamLimits limits) { streamLimits_ = limits; }
 
  protected:
   void CloseBindings() override;
@@ -132,6 +197,12 @@ class TNetUDPServer : public TNetUDPBase {
   bool DeliverNext();
   // Deactivation: everything queued, with OnDrainSlice between slices.
   void DeliverBacklog();
+  // After a push: deliver now (ThreadedEvent) or wake the main thread.
+  void HandOff(bool wake);
+  void OpenStreams();
+  void OpenTLS(std::vector<TNetStreamListenerThread::TListener>& listeners);
+  void ReleaseAll();
+  void TellNotices();
 
   std::unique_ptr<TNetSocketHandles> bindings_;
   // Declared before the listener, so both outlive it.
@@ -149,7 +220,27 @@ class TNetUDPServer : public TNetUDPBase {
   std::atomic<std::uint64_t> delivered_{0};
   std::atomic<std::uint64_t> tooLarge_{0};
   std::atomic<std::uint64_t> handlerErrors_{0};
+  std::atomic<std::uint64_t> tcpReceived_{0};
+  std::atomic<std::uint64_t> tlsReceived_{0};
+  std::atomic<std::uint64_t> refused_{0};
+  std::atomic<std::uint64_t> badFrames_{0};
+  std::atomic<std::uint64_t> idleClosed_{0};
+  std::atomic<std::uint64_t> tlsFailures_{0};
+  // ThreadedEvent with streams: two producers deliver, one at a time.
+  std::mutex threadedDeliveryLock_;
+  bool tcp_ = false;
+  bool tls_ = false;
+  std::string tlsCert_, tlsKey_, tlsCA_;
+  TNetStreamLimits streamLimits_;
+  std::unique_ptr<TNetSocketHandle> tcpBinding_;
+  std::unique_ptr<TNetSocketHandle> tlsBinding_;
+  std::unique_ptr<TNetTLSContext> tlsContext_;  // while TLS listens
+  std::mutex noticeLock_;
+  bool noticed_[3] = {};
+  std::vector<std::pair<TStreamNotice, std::string>> notices_;  // waiting for the main thread
+  TQueuedCall tellNotices_;
   std::unique_ptr<TNetUDPListenerThread> listener_;
+  std::unique_ptr<TNetStreamListenerThread> streams_;
 };
 
 }  // namespace quenza

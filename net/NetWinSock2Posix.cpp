@@ -10,14 +10,17 @@
 // does there; recvbatch is one recvmmsg that never waits, reporting each
 // datagram's real length and the drop count the kernel attaches; select is
 // built on poll, because a descriptor above FD_SETSIZE must not overrun an
-// fd_set.
+// fd_set. Addresses of either family travel as TSockAddrInet; an IPv4 sender
+// on a dual-stack socket arrives as a mapped IPv6 address and stays one here.
 #include "NetSocketErrors.h"
 #include "NetWinSock2.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -107,6 +110,11 @@ bool ValidHandle(TSocket s) { return s >= 0 && s <= INT_MAX; }
 
 // Option levels and names differ in number between the two platforms.
 bool PosixOption(int level, int name, int& posixLevel, int& posixName) {
+  if (level == kIpProtoIPv6 && name == kIPv6V6Only) {
+    posixLevel = IPPROTO_IPV6;
+    posixName = IPV6_V6ONLY;
+    return true;
+  }
   if (level != kSolSocket) {
     posixLevel = level;  // IP-level numbers are shared
     posixName = name;
@@ -148,6 +156,47 @@ void FromPosix(const sockaddr_in& in, TSockAddrIn& out) {
   std::memcpy(out.sin_addr, &in.sin_addr, 4);
 }
 
+void ToPosix(const TSockAddrIn6& in, sockaddr_in6& out) {
+  std::memset(&out, 0, sizeof out);
+  out.sin6_family = AF_INET6;
+  out.sin6_port = in.sin6_port;
+  out.sin6_flowinfo = in.sin6_flowinfo;
+  std::memcpy(&out.sin6_addr, in.sin6_addr, 16);
+  out.sin6_scope_id = in.sin6_scope_id;
+}
+
+void FromPosix(const sockaddr_storage& in, socklen_t length, TSockAddrInet& out) {
+  out = TSockAddrInet{};
+  if (in.ss_family == AF_INET && length >= sizeof(sockaddr_in)) {
+    FromPosix(reinterpret_cast<const sockaddr_in&>(in), out.Ipv4);
+    out.Ipv4.sin_family = kAfInet;
+  } else if (in.ss_family == AF_INET6 && length >= sizeof(sockaddr_in6)) {
+    const auto& a = reinterpret_cast<const sockaddr_in6&>(in);
+    out.Ipv6.sin6_family = kAfInet6;
+    out.Ipv6.sin6_port = a.sin6_port;
+    out.Ipv6.sin6_flowinfo = a.sin6_flowinfo;
+    std::memcpy(out.Ipv6.sin6_addr, &a.sin6_addr, 16);
+    out.Ipv6.sin6_scope_id = a.sin6_scope_id;
+  }
+}
+
+// The IPv4 view of an address, for the calls that only speak IPv4: a mapped
+// IPv6 sender is the IPv4 sender it stands for.
+void FromPosix(const sockaddr_storage& in, socklen_t length, TSockAddrIn& out) {
+  TSockAddrInet any;
+  FromPosix(in, length, any);
+  if (any.si_family == kAfInet6) {
+    out = TSockAddrIn{};
+    out.sin_family = kAfInet;
+    out.sin_port = any.Ipv6.sin6_port;
+    std::memcpy(out.sin_addr, any.Ipv6.sin6_addr + 12, 4);
+  } else {
+    out = any.Ipv4;
+  }
+}
+
+std::atomic<bool> gIPv6Unavailable{false};
+
 }  // namespace
 
 int WSAGetLastError() { return tLastError; }
@@ -182,8 +231,16 @@ int WSACleanup() {
 
 int TESTING_ONLY_StartupCount() { return gStartupTotal.load(); }
 
+void TESTING_ONLY_SetIPv6Unavailable(bool unavailable) { gIPv6Unavailable.store(unavailable); }
+
 TSocket socket(int af, int type, int protocol) {
-  const int fd = ::socket(af == kAfInet ? AF_INET : af, type | SOCK_CLOEXEC, protocol);
+  if (af == kAfInet6 && gIPv6Unavailable.load()) {
+    FailWith(WSAEAFNOSUPPORT);
+    return kInvalidSocket;
+  }
+  const int posixAf = af == kAfInet ? AF_INET : af == kAfInet6 ? AF_INET6 : af;
+  const int posixType = type == kSockStream ? SOCK_STREAM : type == kSockDgram ? SOCK_DGRAM : type;
+  const int fd = ::socket(posixAf, posixType | SOCK_CLOEXEC, protocol);
   if (fd < 0) {
     FailFromErrno();
     return kInvalidSocket;
@@ -200,6 +257,120 @@ int bind(TSocket s, const TSockAddrIn* name, int nameLen) {
   if (::bind(static_cast<int>(s), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
     return FailFromErrno();
   }
+  return 0;
+}
+
+int bind(TSocket s, const TSockAddrIn6* name, int nameLen) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (name == nullptr || nameLen < static_cast<int>(sizeof(TSockAddrIn6))) return FailWith(WSAEFAULT);
+  if (name->sin6_family != kAfInet6) return FailWith(WSAEAFNOSUPPORT);
+  sockaddr_in6 addr;
+  ToPosix(*name, addr);
+  if (::bind(static_cast<int>(s), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    return FailFromErrno();
+  }
+  return 0;
+}
+
+int getsockname(TSocket s, TSockAddrInet* name, int* nameLen) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (name == nullptr || nameLen == nullptr || *nameLen < static_cast<int>(sizeof(TSockAddrInet))) {
+    return FailWith(WSAEFAULT);
+  }
+  sockaddr_storage addr{};
+  socklen_t len = sizeof addr;
+  if (::getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return FailFromErrno();
+  FromPosix(addr, len, *name);
+  if (name->si_family == 0) return FailWith(WSAEAFNOSUPPORT);
+  *nameLen = sizeof(TSockAddrInet);
+  return 0;
+}
+
+int listen(TSocket s, int backlog) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (::listen(static_cast<int>(s), backlog == kSoMaxConn ? SOMAXCONN : backlog) != 0) return FailFromErrno();
+  // A connection the readiness wait reported may be gone before accept: a
+  // listening socket that never blocks keeps the thread from hanging on it.
+  const int flags = ::fcntl(static_cast<int>(s), F_GETFL);
+  if (flags < 0 || ::fcntl(static_cast<int>(s), F_SETFL, flags | O_NONBLOCK) != 0) return FailFromErrno();
+  return 0;
+}
+
+TSocket accept(TSocket s, TSockAddrInet* from, int* fromLen) {
+  if (!ValidHandle(s)) {
+    FailWith(WSAENOTSOCK);
+    return kInvalidSocket;
+  }
+  sockaddr_storage addr{};
+  socklen_t len = sizeof addr;
+  const int fd = ::accept4(static_cast<int>(s), reinterpret_cast<sockaddr*>(&addr), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) {
+    FailFromErrno();
+    return kInvalidSocket;
+  }
+  if (from != nullptr && fromLen != nullptr && *fromLen >= static_cast<int>(sizeof(TSockAddrInet))) {
+    FromPosix(addr, len, *from);
+    *fromLen = sizeof(TSockAddrInet);
+  }
+  return fd;
+}
+
+int recv(TSocket s, void* buf, int len, int flags) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (len < 0 || (buf == nullptr && len > 0)) return FailWith(WSAEFAULT);
+  const ssize_t n = ::recv(static_cast<int>(s), buf, static_cast<size_t>(len), flags | MSG_DONTWAIT);
+  if (n < 0) return FailFromErrno();
+  return static_cast<int>(n);
+}
+
+int send(TSocket s, const void* buf, int len, int flags) {
+  if (!ValidHandle(s)) return FailWith(WSAENOTSOCK);
+  if (len < 0 || (buf == nullptr && len > 0)) return FailWith(WSAEFAULT);
+  // A peer that went away must not end the program with SIGPIPE.
+  const ssize_t n = ::send(static_cast<int>(s), buf, static_cast<size_t>(len), flags | MSG_DONTWAIT | MSG_NOSIGNAL);
+  if (n < 0) return FailFromErrno();
+  return static_cast<int>(n);
+}
+
+TPollHandle epoll_create() {
+  const int fd = ::epoll_create1(EPOLL_CLOEXEC);
+  if (fd < 0) {
+    FailFromErrno();
+    return kInvalidPollHandle;
+  }
+  return fd;
+}
+
+int epoll_ctl(TPollHandle h, int op, TSocket s, std::uint32_t events, std::uint64_t data) {
+  if (!ValidHandle(s) || h < 0 || h > INT_MAX) return FailWith(WSAENOTSOCK);
+  epoll_event e{};
+  e.events = ((events & kPollIn) ? EPOLLIN : 0u) | ((events & kPollOut) ? EPOLLOUT : 0u);
+  e.data.u64 = data;
+  const int posixOp = op == kPollCtlAdd ? EPOLL_CTL_ADD : op == kPollCtlMod ? EPOLL_CTL_MOD : EPOLL_CTL_DEL;
+  if (::epoll_ctl(static_cast<int>(h), posixOp, static_cast<int>(s), &e) != 0) return FailFromErrno();
+  return 0;
+}
+
+int epoll_wait(TPollHandle h, TPollEvent* events, int maxEvents, int timeoutMs) {
+  if (h < 0 || h > INT_MAX) return FailWith(WSAENOTSOCK);
+  constexpr int kMost = 256;
+  if (events == nullptr || maxEvents <= 0) return FailWith(WSAEFAULT);
+  if (maxEvents > kMost) maxEvents = kMost;
+  epoll_event ready[kMost];
+  const int n = ::epoll_wait(static_cast<int>(h), ready, maxEvents, timeoutMs);
+  if (n < 0) return FailFromErrno();
+  for (int i = 0; i < n; ++i) {
+    const std::uint32_t e = ready[i].events;
+    events[i].events = ((e & EPOLLIN) ? kPollIn : 0u) | ((e & EPOLLOUT) ? kPollOut : 0u) |
+                       ((e & EPOLLERR) ? kPollErr : 0u) | ((e & EPOLLHUP) ? kPollHup : 0u);
+    events[i].data = ready[i].data.u64;
+  }
+  return n;
+}
+
+int epoll_close(TPollHandle h) {
+  if (h < 0 || h > INT_MAX) return FailWith(WSAENOTSOCK);
+  if (::close(static_cast<int>(h)) != 0 && errno != EINTR) return FailFromErrno();
   return 0;
 }
 
@@ -304,13 +475,13 @@ int recvfrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from, int* f
   if (from != nullptr && (fromLen == nullptr || *fromLen < static_cast<int>(sizeof(TSockAddrIn)))) {
     return FailWith(WSAEFAULT);
   }
-  sockaddr_in addr{};
+  sockaddr_storage addr{};
   socklen_t addrLen = sizeof addr;
   // MSG_TRUNC makes the kernel return the datagram's real length.
   const ssize_t n = ::recvfrom(static_cast<int>(s), buf, static_cast<size_t>(len), flags | MSG_TRUNC,
                                reinterpret_cast<sockaddr*>(&addr), &addrLen);
   if (from != nullptr) {
-    FromPosix(addr, *from);
+    FromPosix(addr, addrLen, *from);
     *fromLen = sizeof(TSockAddrIn);
   }
   if (n < 0) return FailFromErrno();
@@ -336,7 +507,7 @@ int recvbatch(TSocket s, TRecvSlot* slots, int count) {
   if (count == 0) return 0;
   mmsghdr msgs[kMaxRecvBatch];
   iovec iovs[kMaxRecvBatch];
-  sockaddr_in addrs[kMaxRecvBatch];
+  sockaddr_storage addrs[kMaxRecvBatch];
   // Room for the one control message asked for: the drop count.
   constexpr std::size_t kControl = CMSG_SPACE(sizeof(std::uint32_t));
   alignas(cmsghdr) char control[kMaxRecvBatch][kControl];
@@ -360,10 +531,7 @@ int recvbatch(TSocket s, TRecvSlot* slots, int count) {
     msghdr& hdr = msgs[i].msg_hdr;
     slot.received = static_cast<int>(msgs[i].msg_len);
     slot.flags = (hdr.msg_flags & MSG_TRUNC) != 0 ? kMsgTrunc : 0;
-    if (hdr.msg_namelen >= sizeof(sockaddr_in))
-      FromPosix(addrs[i], slot.from);
-    else
-      slot.from = TSockAddrIn{};
+    FromPosix(addrs[i], hdr.msg_namelen, slot.from);
     slot.dropCountKnown = false;
     slot.dropCount = 0;
     // The kernel adds the count only once the socket has dropped something.

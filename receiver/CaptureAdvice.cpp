@@ -34,6 +34,9 @@ std::string CaptureAdvice(int code, int port, const std::string& exePath) {
       return "ポート " + number +
              " は他のプログラムが使っています。rsyslog など別の syslog 受信プログラムが動いていないか確かめるか、"
              "表示 → 環境設定 で別のポートを指定してください";
+    case ws2::WSAEAFNOSUPPORT:
+      // Reached only when even the IPv4 fall-back is refused.
+      return "このコンピューターでは IPv6 も IPv4 も使えません。ネットワークの設定を確かめてください";
     case ws2::WSAEADDRNOTAVAIL:
       return "待ち受けるアドレスがこのコンピューターにありません。ネットワークの設定を確かめてください";
     default:

@@ -17,5 +17,14 @@ inline constexpr TFlagOption EnablePriority{kSection, "EnablePriority", true};
 inline constexpr TTextOption DateFormat{kSection, "DateFormat", "yyyy/mm/dd hh:mm:ss"};
 // A datagram in UTF-8 is converted from UTF-8 whatever Charcode says.
 inline constexpr TFlagOption DetectUTF8{kSection, "DetectUTF8", true};
+// Syslog over TCP on Port too (read once per start, as Port).
+inline constexpr TFlagOption TCP{kSection, "TCP", false};
+// Syslog over TLS on TLSPort, with the server's certificate and key (PEM
+// files) and, when TLSCA is set, senders' certificates checked against it.
+inline constexpr TFlagOption TLS{kSection, "TLS", false};
+inline constexpr TIntOption TLSPort{kSection, "TLSPort", 6514};
+inline constexpr TTextOption TLSCert{kSection, "TLSCert", ""};
+inline constexpr TTextOption TLSKey{kSection, "TLSKey", ""};
+inline constexpr TTextOption TLSCA{kSection, "TLSCA", ""};
 
 }  // namespace quenza::syslog_options

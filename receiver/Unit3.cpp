@@ -45,6 +45,8 @@ TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
   NetUDPServer1->OnUDPRead = [this](TNetUDPServer& sender, TNetMemoryStream& data, TNetSocketHandle& binding) {
     NetUDPServer1UDPRead(sender, data, binding);
   };
+  NetUDPServer1->OnStreamNotice = [this](TNetUDPServer&, TNetUDPServer::TStreamNotice notice,
+                                         const std::string& detail) { host_.ShowDatagramError(StreamNoticeText(notice, detail)); };
   // End log delivers what is still queued; the window keeps painting meanwhile.
   NetUDPServer1->OnDrainSlice = [this](TNetUDPServer&, std::size_t) { host_.KeepPainting(); };
   DataModule3 = this;
@@ -77,11 +79,40 @@ void TDataModule3::DataModuleCreate() {
                     " は使用できません。1 から 65535 の範囲で指定してください。");
   }
   NetUDPServer1->SetDefaultPort(port);
+  NetUDPServer1->SetTCP(options::TCP.Read(host_.Settings()));
+  ConfigureTLS();
   NetUDPServer1->SetActive(true);
   if (logfile_options::Enable.Read(host_.Settings())) {
     LogFile = std::make_unique<TLogFileWriter>(host_.LogFolderPath());
   }
   UpdateCommands();
+}
+
+void TDataModule3::ConfigureTLS() {
+  const TSettingsStore& ini = host_.Settings();
+  const int tlsPort = options::TLSPort.Read(ini);
+  NetUDPServer1->SetTLS(options::TLS.Read(ini));
+  if (NetUDPServer1->TLS() && (tlsPort < 1 || tlsPort > 65535)) {
+    // TLS stays off; UDP and TCP start all the same.
+    NetUDPServer1->SetTLS(false);
+    host_.ShowDatagramError("TLS のポート番号 " + std::to_string(tlsPort) +
+                            " は使用できません。1 から 65535 の範囲で指定してください。TLS では受信しません。");
+  }
+  NetUDPServer1->SetTLSPort(tlsPort);
+  NetUDPServer1->SetTLSFiles(options::TLSCert.Read(ini), options::TLSKey.Read(ini), options::TLSCA.Read(ini));
+}
+
+std::string StreamNoticeText(TNetUDPServer::TStreamNotice notice, const std::string& detail) {
+  switch (notice) {
+    case TNetUDPServer::TStreamNotice::kTLSUnavailable:
+      return "TLS での受信を開始できません (" + detail + ")。UDP と TCP の受信は続けます。";
+    case TNetUDPServer::TStreamNotice::kTLSKeyReadable:
+      return "TLS の秘密鍵ファイル " + detail +
+             " は所有者以外も読めます。chmod 600 で所有者だけが読めるようにしてください。";
+    case TNetUDPServer::TStreamNotice::kTLSHandshake:
+      return "TLS 接続を確立できませんでした (" + detail + ")。同じ種類の失敗は以後ステータスバーで数えます。";
+  }
+  return detail;
 }
 
 void TDataModule3::DataModuleDestroy() {
@@ -114,6 +145,16 @@ TCaptureStatus TDataModule3::Status() const {
   status.active = NetUDPServer1->Active();
   status.port = NetUDPServer1->DefaultPort();
   status.received = counters.received;
+  status.tcp = NetUDPServer1->TCP();
+  status.tls = NetUDPServer1->TLSListening();
+  status.tlsPort = NetUDPServer1->TLSPort();
+  status.tcpReceived = counters.tcpReceived;
+  status.tlsReceived = counters.tlsReceived;
+  status.connections = counters.connectionsOpen;
+  status.refused = counters.connectionsRefused;
+  status.broken = counters.badFrames;
+  status.idleClosed = counters.idleClosed;
+  status.tlsFailures = counters.tlsFailures;
   status.shown = linesShown_;
   status.dropped = counters.droppedQueueFull + counters.droppedByKernel;
   status.tooLarge = counters.tooLarge;

@@ -62,6 +62,8 @@ class TDataModule3 {
   };
 
   void UpdateCommands();
+  // The TLS options of the settings store, for the next start.
+  void ConfigureTLS();
   const TLineOptions& LineOptions();
   TDateTimeValue ArrivalTime(std::chrono::system_clock::time_point moment);
 
@@ -76,6 +78,10 @@ class TDataModule3 {
   std::chrono::system_clock::time_point cachedSecond_{};
   TDateTimeValue cachedLocal_{};
 };
+
+// The Japanese report of a stream notice (file names and library reasons
+// kept as they came).
+std::string StreamNoticeText(TNetUDPServer::TStreamNotice notice, const std::string& detail);
 
 // The current receiver module; null while capture is off.
 extern TDataModule3* DataModule3;

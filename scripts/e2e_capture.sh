@@ -25,55 +25,6 @@ fi
 
 e2e_start
 
-# Saves with Ctrl+S and reads the file back (UTF-8, no CR) into $work/saved.txt,
-# until every expected line is there. A datagram may still be on its way to
-# the view when the key arrives, so an incomplete file is saved again.
-save_until_complete() {
-  local deadline=$((SECONDS + 40)) first=$1
-  while :; do
-    xdotool windowfocus --sync "$main"
-    local before
-    before=$(stat -c %i "$log" 2>/dev/null || echo none)
-    xdotool key --clearmodifiers ctrl+s
-    if [ "$first" = yes ]; then
-      answer_file_dialog 名前を付けて保存 "$log"
-      first=no
-    elif window_shown 名前を付けて保存; then
-      fail "Ctrl+S asked for a name although a file is current"
-    fi
-    wait_for 10 sh -c "[ -s '$log' ] && [ \"\$(stat -c %i '$log')\" != '$before' ]" || true
-    if [ -s "$log" ]; then
-      if ! iconv -f CP932 -t UTF-8 "$log" >/dev/null 2>&1; then
-        iconv -c -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt"
-        fail "saved file is not valid Shift_JIS; lines not as expected: $(missing_lines || true)"
-      fi
-      iconv -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt"
-      missing_lines || return 0
-    fi
-    [ $SECONDS -ge $deadline ] && fail "lines missing from the saved view: $(missing_lines || true)"
-    no_error_dialog
-    sleep 0.5
-  done
-}
-
-# Lines still expected: "date address rest", rest matched literally.
-expected=()
-expect() { expected+=("$1"); }
-expect_re() { expected+=("re:$1"); }
-escape_re() { printf '%s' "$1" | sed 's/[][\.*^$(){}?+|/]/\\&/g'; }
-missing_lines() {
-  local e re n any=1
-  for e in "${expected[@]}"; do
-    if [[ $e == re:* ]]; then re=${e#re:}; else re=$(escape_re "$e"); fi
-    n=$(grep -cEx "($today) [0-9:]{8} 127\\.0\\.0\\.1 $re" "$work/saved.txt" || true)
-    if [ "$n" != 1 ]; then
-      echo "[$n times] $e"
-      any=0
-    fi
-  done
-  return $any
-}
-
 set_charcode() {
   local ini="$work/bin/quenza.ini"
   sed -i "s/^Charcode=[0-9]*\r\$/Charcode=$1\r/" "$ini"

@@ -117,8 +117,11 @@ focus_window() {
   wait_for 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = '$focused' ]" || fail "window '$1' did not take the focus"
 }
 
-# The receiver binds every local address; /proc lists the port in hex.
-port_bound() { awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp; }
+# The receiver binds every local address, dual-stack (udp6) or, without IPv6,
+# IPv4 only (udp); /proc lists the port in hex.
+port_bound() {
+  awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp /proc/net/udp6
+}
 port_free() { ! port_bound; }
 
 start_program() {
@@ -178,4 +181,57 @@ answer_file_dialog() {
 
 no_error_dialog() {
   if window_shown エラー; then fail "an error dialog is open"; fi
+}
+
+# Saving the view and checking its lines. The caller sets $log (the file),
+# $today (a date pattern) and $main, and lists the lines it expects with
+# expect / expect_re; each must appear once, after the date, the time and the
+# sender's address ($line_address_re, 127.0.0.1 unless set).
+# Saves with Ctrl+S and reads the file back (UTF-8, no CR) into $work/saved.txt,
+# until every expected line is there. A datagram may still be on its way to
+# the view when the key arrives, so an incomplete file is saved again.
+save_until_complete() {
+  local deadline=$((SECONDS + 40)) first=$1
+  while :; do
+    xdotool windowfocus --sync "$main"
+    local before
+    before=$(stat -c %i "$log" 2>/dev/null || echo none)
+    xdotool key --clearmodifiers ctrl+s
+    if [ "$first" = yes ]; then
+      answer_file_dialog 名前を付けて保存 "$log"
+      first=no
+    elif window_shown 名前を付けて保存; then
+      fail "Ctrl+S asked for a name although a file is current"
+    fi
+    wait_for 10 sh -c "[ -s '$log' ] && [ \"\$(stat -c %i '$log')\" != '$before' ]" || true
+    if [ -s "$log" ]; then
+      if ! iconv -f CP932 -t UTF-8 "$log" >/dev/null 2>&1; then
+        iconv -c -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt"
+        fail "saved file is not valid Shift_JIS; lines not as expected: $(missing_lines || true)"
+      fi
+      iconv -f CP932 -t UTF-8 "$log" | tr -d '\r' >"$work/saved.txt"
+      missing_lines || return 0
+    fi
+    [ $SECONDS -ge $deadline ] && fail "lines missing from the saved view: $(missing_lines || true)"
+    no_error_dialog
+    sleep 0.5
+  done
+}
+
+# Lines still expected: "date address rest", rest matched literally.
+expected=()
+expect() { expected+=("$1"); }
+expect_re() { expected+=("re:$1"); }
+escape_re() { printf '%s' "$1" | sed 's/[][\.*^$(){}?+|/]/\\&/g'; }
+missing_lines() {
+  local e re n any=1
+  for e in "${expected[@]}"; do
+    if [[ $e == re:* ]]; then re=${e#re:}; else re=$(escape_re "$e"); fi
+    n=$(grep -cEx "($today) [0-9:]{8} ${line_address_re:-127\\.0\\.0\\.1} $re" "$work/saved.txt" || true)
+    if [ "$n" != 1 ]; then
+      echo "[$n times] $e"
+      any=0
+    fi
+  done
+  return $any
 }

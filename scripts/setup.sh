@@ -12,7 +12,10 @@ set -euo pipefail
 packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfontconfig-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
   xvfb xauth imagemagick x11-apps x11-utils xdotool bsdutils
-  dpkg-dev file desktop-file-utils appstream iproute2)
+  dpkg-dev file desktop-file-utils appstream iproute2
+  libgnutls28-dev gnutls-bin pkg-config)
+# libgnutls28-dev: syslog over TLS. gnutls-bin: certtool, with which the TLS
+# tests make their CA and certificates when they run.
 for extra in "$@"; do
   case $extra in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;

@@ -35,8 +35,10 @@ TEST(CaptureAdviceTest, CommonStartFailuresGetOneLineOfAdvice) {
   EXPECT_TRUE(Has(in_use, "環境設定")) << in_use;
 
   EXPECT_TRUE(Has(CaptureAdvice(ws2::WSAEADDRNOTAVAIL, 514, exe), "アドレス"));
+  const std::string noFamily = CaptureAdvice(ws2::WSAEAFNOSUPPORT, 514, exe);
+  EXPECT_TRUE(Has(noFamily, "IPv6 も IPv4 も")) << noFamily;
 
-  for (const std::string& line : {access, in_use, CaptureAdvice(ws2::WSAEADDRNOTAVAIL, 514, exe)}) {
+  for (const std::string& line : {access, in_use, CaptureAdvice(ws2::WSAEADDRNOTAVAIL, 514, exe), noFamily}) {
     EXPECT_EQ(line.find('\n'), std::string::npos) << "one line: " << line;
     // The error report adds the full stop; a "。" here would end in "。.".
     EXPECT_NE(line.substr(line.size() - 3), "。") << line;

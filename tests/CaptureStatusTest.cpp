@@ -40,6 +40,28 @@ TEST(CaptureStatusTest, TextNamesOnlyWhatHappened) {
   EXPECT_FALSE(s.HasLosses());
 }
 
+TEST(CaptureStatusTest, TransportsAreNamedOnlyWhenMoreThanOneIsOn) {
+  TCaptureStatus s;
+  s.active = true;
+  s.port = 514;
+  s.received = 1297;
+  s.shown = 1297;
+  s.tcp = true;
+  s.tcpReceived = 56;
+  s.connections = 3;
+  EXPECT_EQ(CaptureStatusText(s), "受信中 UDP/TCP 514 ｜ UDP 1,241 ｜ TCP 56 ｜ 接続 3 ｜ 表示 1,297");
+  s.tls = true;
+  s.tlsPort = 6514;
+  s.tlsReceived = 7;
+  s.refused = 2;
+  s.broken = 1;
+  s.idleClosed = 4;
+  s.tlsFailures = 5;
+  EXPECT_EQ(CaptureStatusText(s),
+            "受信中 UDP/TCP 514 TLS 6514 ｜ UDP 1,234 ｜ TCP 56 ｜ TLS 7 ｜ 接続 3 ｜ 表示 1,297 ｜ 接続拒否 2 ｜ "
+            "不正な長さで切断 1 ｜ 無通信で切断 4 ｜ TLS 失敗 5");
+}
+
 TEST(CaptureStatusTest, LogFileAndItsTroubles) {
   TCaptureStatus s;
   s.active = false;

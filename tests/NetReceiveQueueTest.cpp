@@ -127,7 +127,7 @@ TEST(NetReceiveQueue, TheByteBoundKeepsALaterSmallerDatagramThatFits) {
   std::vector<std::string> bytes;
   std::vector<TIncomingDatagram> batch;
   for (std::size_t k = 0; k < sizes.size(); ++k) bytes.emplace_back(sizes[k], static_cast<char>('a' + k));
-  for (const std::string& b : bytes) batch.push_back({b.data(), b.size(), {127, 0, 0, 1}, 9});
+  for (const std::string& b : bytes) batch.push_back({b.data(), b.size(), TInAddr{127, 0, 0, 1}, 9});
   // 400 + 400 fit, 300 would make 1100, 100 and then 50 fit (950), 60 would make 1010.
   EXPECT_EQ(queue.Push(batch.data(), batch.size(), &binding, ArrivalOf(0)).accepted, 4u);
   EXPECT_EQ(queue.Bytes(), 950u);

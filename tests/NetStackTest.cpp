@@ -91,6 +91,33 @@ TEST(NetStackAddresses, TextToAddressKeepsLowBytesAndNeedsFourFields) {
   }
 }
 
+TEST(NetStackAddresses, SenderAddressTextIsDottedIPv4OrCanonicalIPv6) {
+  struct Row {
+    std::array<std::uint8_t, 16> bytes;
+    const char* text;
+  };
+  const Row rows[] = {
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 192, 0, 2, 1}, "192.0.2.1"},  // mapped: as IPv4
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "::1"},
+      {{}, "::"},
+      {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "2001:db8::1"},
+      // a single zero group is not compressed
+      {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1}, "2001:db8:0:1:1:1:1:1"},
+      // the longest run wins; of equal runs, the first
+      {{0x20, 0x01, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}, "2001:0:0:1::1"},
+      {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1}, "2001:db8::1:0:0:1"},
+      {{0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x1A, 0x2b, 0xff, 0xfe, 0x3c, 0x4d, 0x5e}, "fe80::21a:2bff:fe3c:4d5e"},
+      {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "2001:db8::"},
+      // ::ffff:0:0/96 only is shown as IPv4; the old compatible form is not
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 192, 0, 2, 1}, "::c000:201"},
+  };
+  for (const Row& row : rows) {
+    TIPAddress address;
+    address.bytes = row.bytes;
+    EXPECT_EQ(IPAddressText(address), row.text);
+  }
+}
+
 TEST(NetStackAddresses, AddressToTextIsDottedDecimal) {
   TNetStackWindows stack;
   EXPECT_EQ(stack.AddressToText({192, 168, 1, 10}), "192.168.1.10");
@@ -261,8 +288,8 @@ TEST_F(NetStackTest, ReceiveBatchTakesWhatWaitsInOrderWithEachSender) {
       const ws2::TRecvSlot& slot = batch.slots[static_cast<std::size_t>(i)];
       EXPECT_EQ(batch.Text(i), "d" + std::to_string(taken));
       EXPECT_EQ(slot.flags, 0);
-      EXPECT_EQ(SocketStack->NetworkToHost(slot.from.sin_port), senders[static_cast<std::size_t>(taken)]);
-      EXPECT_EQ(slot.from.sin_addr[0], 127);
+      EXPECT_EQ(SocketStack->NetworkToHost(slot.from.Ipv4.sin_port), senders[static_cast<std::size_t>(taken)]);
+      EXPECT_EQ(slot.from.Ipv4.sin_addr[0], 127);
       EXPECT_FALSE(slot.dropCountKnown);
     }
   }

@@ -35,16 +35,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Runs queued deliveries on this (the main) thread until pred holds.
-bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) {
-  const auto giveUp = Clock::now() + limit;
-  while (!pred()) {
-    if (Clock::now() > giveUp) return false;
-    CheckSynchronize(10);
-  }
-  return true;
-}
-
 // Installs a wake hook for one test and removes it before the test's locals go.
 struct TWakeHook {
   explicit TWakeHook(std::function<void()> wake) { SetWakeMainThread(std::move(wake)); }
@@ -117,7 +107,7 @@ TEST_F(NetUDPServerTest, ActivationAddsOneBindingOnAllAddresses) {
   server_->SetActive(true);
   ASSERT_EQ(server_->Bindings().Count(), 1);
   const TNetSocketHandle& binding = server_->Bindings()[0];
-  EXPECT_EQ(binding.IP(), "0.0.0.0");
+  EXPECT_EQ(binding.IP(), "::");  // dual-stack: IPv4 senders reach it too
   EXPECT_EQ(binding.Port(), port);
   EXPECT_TRUE(binding.SocketOpen());
   EXPECT_TRUE(server_->Active());
@@ -201,6 +191,38 @@ TEST_F(NetUDPServerTest, DeliversOnTheMainThreadWithTheSender) {
     EXPECT_EQ(r.thread, std::this_thread::get_id());
   }
   EXPECT_EQ(server_->ActiveBinding(), &server_->Bindings()[0]);
+}
+
+// One socket takes both families; the address texts are those a person
+// expects: dotted IPv4 (not ::ffff:127.0.0.1) and compressed IPv6.
+TEST_F(NetUDPServerTest, IPv4AndIPv6SendersReachTheDualStackSocketWithTheirAddresses) {
+  const int port = Activate();
+  TPosixSocket v4;
+  TPosixSocket v6(AF_INET6);
+  v4.SendTo(port, "four");
+  ASSERT_TRUE(WaitForDeliveries(1));
+  v6.SendTo(port, "six");
+  ASSERT_TRUE(WaitForDeliveries(2));
+  EXPECT_EQ(received_[0].remoteIP, "127.0.0.1");
+  EXPECT_EQ(received_[0].remotePort, v4.LocalPort());
+  EXPECT_EQ(received_[1].data, "six");
+  EXPECT_EQ(received_[1].remoteIP, "::1");
+  EXPECT_EQ(received_[1].remotePort, v6.LocalPort());
+}
+
+TEST_F(NetUDPServerTest, WithoutIPv6TheServerFallsBackToIPv4Silently) {
+  ws2::TESTING_ONLY_SetIPv6Unavailable(true);
+  struct TRestore {
+    ~TRestore() { ws2::TESTING_ONLY_SetIPv6Unavailable(false); }
+  } restore;
+  const int port = Activate();
+  const TNetSocketHandle& binding = server_->Bindings()[0];
+  EXPECT_EQ(binding.IP(), "0.0.0.0");
+  EXPECT_EQ(binding.Family(), ws2::kAfInet);
+  TPosixSocket sender;
+  sender.SendTo(port, "still here");
+  ASSERT_TRUE(WaitForDeliveries(1));
+  EXPECT_EQ(received_[0].remoteIP, "127.0.0.1");
 }
 
 TEST_F(NetUDPServerTest, BufferSizeIsTheLargestDatagramDelivered) {

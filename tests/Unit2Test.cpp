@@ -98,7 +98,8 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   form.WriteSettings(store);
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
-            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n\r\n"
+            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\n"
+            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
@@ -192,6 +193,53 @@ TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox4->isChecked(); }, 2000));
   EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox4->geometry()));
   EXPECT_LE(form.CheckBox4->sizeHint().width(), form.CheckBox4->width());
+}
+
+TEST_F(Unit2Test, SecondTabSwitchesTCP) {
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nTCP=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_TRUE(form.CheckBox6->isChecked());
+  EXPECT_EQ(form.CheckBox6->text(), QStringLiteral("TCP でも受信する(&T)"));
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  QTest::keyClick(&form, Qt::Key_T, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox6->isChecked(); }, 2000));
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "TCP", ""), "0");
+  EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox6->geometry()));
+  EXPECT_FALSE(form.CheckBox6->geometry().intersects(form.CheckBox4->geometry()));
+  EXPECT_LE(form.CheckBox6->sizeHint().width(), form.CheckBox6->width());
+  EXPECT_LE(form.CheckBox4->sizeHint().width(), form.CheckBox4->width());
+}
+
+TEST_F(Unit2Test, SecondTabEditsTLS) {
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nTLS=1\r\nTLSPort=7514\r\nTLSCert=/c.pem\r\nTLSKey=/k.pem\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_TRUE(form.CheckBox7->isChecked());
+  EXPECT_EQ(form.SpinEdit3->Value(), 7514);
+  EXPECT_EQ(form.Edit2->text(), QStringLiteral("/c.pem"));
+  EXPECT_EQ(form.Edit3->text(), QStringLiteral("/k.pem"));
+  EXPECT_EQ(form.Edit4->text(), QString());
+  form.Edit4->setText(QStringLiteral("/ca.pem"));
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "TLSCA", ""), "/ca.pem");
+  EXPECT_EQ(store.ReadText("SYSLOG", "TLSPort", ""), "7514");
+  // Each row has its access key and fits its tab; the rows follow the checkbox.
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  const std::pair<QLabel*, const char*> labels[] = {{form.Label7, "ポート(&N)"}, {form.Label8, "証明書 PEM(&C)"},
+                                                    {form.Label9, "秘密鍵 PEM(&K)"}, {form.Label10, "CA 証明書 PEM(&A)"}};
+  for (const auto& [label, caption] : labels) {
+    EXPECT_EQ(label->text(), QString::fromUtf8(caption));
+    EXPECT_NE(label->buddy(), nullptr);
+    EXPECT_TRUE(form.TabSheet2->rect().contains(label->buddy()->geometry()))
+        << label->buddy()->geometry().bottom() << " in " << form.TabSheet2->rect().bottom();
+  }
+  form.CheckBox7->setChecked(false);
+  EXPECT_FALSE(form.Edit2->isEnabled());
+  EXPECT_FALSE(form.SpinEdit3->isEnabled());
 }
 
 TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {

@@ -25,6 +25,7 @@
 #include "support/FileBytes.h"
 #include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
+#include "support/TestCertificates.h"
 #include "support/WaitUntil.h"
 
 namespace quenza {
@@ -327,6 +328,44 @@ TEST_F(Unit3Test, StatusCountsWhatCameAndWhatWasLost) {
   EXPECT_TRUE(status.HasLosses());
   EXPECT_EQ(CaptureStatusText(status),
             "受信中 UDP " + std::to_string(port_) + " ｜ 受信 2 ｜ 表示 1 ｜ 過大 1 ｜ エラー 1");
+}
+
+// The same bytes over TCP, from IPv4 and IPv6, make the line they make over
+// UDP; the status names each transport once TCP is on.
+TEST_F(Unit3Test, TCPMessagesBecomeTheLinesTheirDatagramsWould) {
+  Ini().WriteFlag("SYSLOG", "TCP", true);
+  StartCapture();
+  const std::string message = "<13>same bytes";
+  const std::string overUdp = Receive(message);
+  TPosixStream v4(port_);
+  TPosixStream v6(port_, AF_INET6);
+  ASSERT_TRUE(v4.Send(message + "\n"));
+  ASSERT_EQ(WaitLines(2).size(), 2u);
+  ASSERT_TRUE(v6.Send(std::to_string(message.size()) + " " + message));
+  const std::vector<std::string> lines = WaitLines(3);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], overUdp);
+  EXPECT_EQ(lines[2], "D ::1 [USER/NOTICE] same bytes");
+  EXPECT_EQ(CaptureStatusText(module_->Status()),
+            "受信中 UDP/TCP " + std::to_string(port_) + " ｜ UDP 1 ｜ TCP 2 ｜ 接続 2 ｜ 表示 3");
+}
+
+// Keys that do not belong to the certificate: told once, in Japanese with the
+// library's reason, and capture goes on without TLS.
+TEST_F(Unit3Test, TLSThatCannotStartIsReportedAndUDPGoesOn) {
+  TTestCertificates certs;
+  ASSERT_TRUE(certs.Ok());
+  Ini().WriteFlag("SYSLOG", "TLS", true);
+  Ini().WriteInt("SYSLOG", "TLSPort", FreePort());
+  Ini().WriteText("SYSLOG", "TLSCert", certs.Path("server.pem"));
+  Ini().WriteText("SYSLOG", "TLSKey", certs.Path("stray.key"));
+  StartCapture();
+  EXPECT_EQ(Receive("<13>still here"), "D 127.0.0.1 [USER/NOTICE] still here");
+  ASSERT_EQ(host_.datagramErrors.size(), 1u);
+  const std::string& report = host_.datagramErrors[0];
+  EXPECT_EQ(report.rfind("TLS での受信を開始できません (", 0), 0u) << report;
+  EXPECT_NE(report.find("do not match"), std::string::npos) << report;
+  EXPECT_EQ(CaptureStatusText(module_->Status()).rfind("受信中 UDP " + std::to_string(port_) + " ｜ 受信 1", 0), 0u);
 }
 
 TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {

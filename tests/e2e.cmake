@@ -39,3 +39,10 @@ add_test(NAME e2e_liveview
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_liveview.sh $<TARGET_FILE:quenza>
                  $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_liveview.png)
 set_tests_properties(e2e_liveview PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+
+# Every transport end to end: logger over TCP, logger over UDP to ::1 and
+# gnutls-cli over TLS into the real program; a screenshot of the counters.
+add_test(NAME e2e_transports
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_transports.sh $<TARGET_FILE:quenza>
+                 $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_transports.png)
+set_tests_properties(e2e_transports PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS e2e)
