@@ -46,3 +46,11 @@ add_test(NAME e2e_transports
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_transports.sh $<TARGET_FILE:quenza>
                  $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_transports.png)
 set_tests_properties(e2e_transports PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS e2e)
+
+# The view after 200,000 captured lines: a mouse selection across lines
+# copied, pasted and undone, each saved and compared byte for byte;
+# screenshots unwrapped, wrapped and filtered.
+add_test(NAME e2e_view
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_view.sh $<TARGET_FILE:quenza>
+                 $<TARGET_FILE:SendDatagram> $<TARGET_FILE:IngestSender> ${CMAKE_BINARY_DIR}/e2e_view.png)
+set_tests_properties(e2e_view PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
