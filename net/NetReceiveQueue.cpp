@@ -21,6 +21,7 @@ struct TRecordHeader {
   TNetSocketHandle* binding;
   TArrivalTime::rep arrival;
   std::uint32_t size;
+  std::uint32_t fullSize;
   std::uint16_t port;
   TInAddr address;
 };
@@ -41,23 +42,27 @@ TNetReceiveQueue::TPushResult TNetReceiveQueue::Push(const TIncomingDatagram* ba
                                                      TNetSocketHandle* binding, TArrivalTime arrival) {
   std::lock_guard lock(mutex_);
   std::size_t accepted = 0;
+  // Cut datagrams are the server's too-large count, kept or not.
+  std::size_t cut = 0, cutInBatch = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const TIncomingDatagram& d = batch[i];
+    if (d.fullSize != 0) ++cutInBatch;
     if (count_ >= limits_.datagrams || bytes_ + d.size > limits_.bytes) continue;
     const std::size_t need = RecordBytes(d.size);
     if (chunks_.empty() || chunks_.back().capacity - chunks_.back().end < need) AddChunk(need);
     TChunk& chunk = chunks_.back();
     const TRecordHeader header{binding, arrival.time_since_epoch().count(), static_cast<std::uint32_t>(d.size),
-                               static_cast<std::uint16_t>(d.port), d.address};
+                               static_cast<std::uint32_t>(d.fullSize), static_cast<std::uint16_t>(d.port), d.address};
     std::memcpy(chunk.memory.get() + chunk.end, &header, sizeof header);
     if (d.size > 0) std::memcpy(chunk.memory.get() + chunk.end + sizeof header, d.data, d.size);
     chunk.end += need;
     ++count_;
     bytes_ += d.size;
     ++accepted;
+    if (d.fullSize != 0) ++cut;
   }
-  accepted_ += accepted;
-  rejected_ += count - accepted;
+  accepted_ += accepted - cut;
+  rejected_ += count - accepted - (cutInBatch - cut);
   bool wake = false;
   if (accepted > 0 && consumerIdle_) {
     consumerIdle_ = false;
@@ -82,6 +87,7 @@ bool TNetReceiveQueue::Pop(TNetMemoryStream& payload, TQueuedDatagramInfo& info)
   info.address = header.address;
   info.port = header.port;
   info.arrival = TArrivalTime(TArrivalTime::duration(header.arrival));
+  info.fullSize = header.fullSize;
   chunk.begin += RecordBytes(header.size);
   --count_;
   bytes_ -= header.size;

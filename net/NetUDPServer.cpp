@@ -86,6 +86,7 @@ TNetSocketHandle* TNetUDPServer::OpenBindings() {
   tooLarge_.store(0);
   handlerErrors_.store(0);
   threadedDelivery_ = ThreadedEvent();
+  keepTooLarge_ = static_cast<bool>(OnUDPTooLarge);
   activeBinding_.store(&bindings_->Items(0));
   try {
     listener_ = std::make_unique<TNetUDPListenerThread>(BufferSize(), *this);
@@ -160,8 +161,12 @@ bool TNetUDPServer::DeliverNext() {
   try {
     info.binding->StoreRemote(SocketStack->AddressToText(info.address), info.port);
     currentArrival_ = info.arrival;
-    delivered_.fetch_add(1, std::memory_order_relaxed);
-    DeliverDatagram(deliveryStream_, *info.binding);
+    if (info.fullSize != 0) {
+      if (OnUDPTooLarge) OnUDPTooLarge(*this, deliveryStream_, *info.binding, info.fullSize);
+    } else {
+      delivered_.fetch_add(1, std::memory_order_relaxed);
+      DeliverDatagram(deliveryStream_, *info.binding);
+    }
   } catch (...) {
     // Costs this datagram only: capture goes on.
     handlerErrors_.fetch_add(1, std::memory_order_relaxed);
