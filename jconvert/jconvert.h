@@ -54,4 +54,12 @@ struct TUtf8ToSjisCounts {
 // The output may be longer than the input. counts, when given, is set.
 std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts = nullptr);
 
+// Which Japanese encoding a text is in, as far as its bytes tell:
+// ISO-2022-JP when it is 7-bit and holds ISO-2022-JP's escape sequences
+// (ESC $ B, ESC $ @, ESC ( I, ESC ( J); EUC-JP or Shift_JIS when it is well
+// formed in that one only; Undecided when it is well formed in both (ASCII
+// text among them) or in neither. UTF-8 is not its business (IsUtf8Text).
+enum class TJapaneseCode { Undecided, ShiftJis, EucJp, Iso2022Jp };
+TJapaneseCode DetectJapaneseCode(std::string_view source);
+
 }  // namespace quenza
