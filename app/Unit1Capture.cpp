@@ -37,8 +37,8 @@ void TForm1::CreateCaptureStatus() {
   connect(captureStatusTimer_, &QTimer::timeout, this, GuardedSlot([this] { RefreshCaptureStatus(); }));
 }
 
-void TForm1::AppendLine(std::string_view line, int severity) {
-  Memo1->AppendLine(line, severity);
+void TForm1::AppendLine(std::string_view line, const TLineFields& fields) {
+  Memo1->AppendLine(line, fields.severity);
   // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
   if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();
 }

@@ -59,13 +59,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A fixed border: no resizing, no maximising, no help button.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(362, 223);
+  setFixedSize(362, 289);
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
   font.setPixelSize(12);
   setFont(font);
 
   PageControl1 = new QTabWidget(this);
-  PageControl1->setGeometry(8, 8, 346, 177);
+  PageControl1->setGeometry(8, 8, 346, 243);
   // The tab bar stays out of the focus order, as with one tab; Ctrl+Tab
   // changes tabs.
   PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -135,11 +135,19 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   Label6 = new QLabel(QStringLiteral("(0 = 無制限)"), TabSheet2);
   Label6->setGeometry(114, 119, 200, 16);
 
+  // Reading messages: under the options that were here first, so their places stay.
+  CheckBox6 = new QCheckBox(QStringLiteral("日本語の文字コードを自動判別する(&J)"), TabSheet2);
+  CheckBox6->setGeometry(8, 146, 320, 18);
+  CheckBox7 = new QCheckBox(QStringLiteral("RFC 5424 のヘッダーを整えて表示する(&R)"), TabSheet2);
+  CheckBox7->setGeometry(8, 168, 320, 18);
+  CheckBox8 = new QCheckBox(QStringLiteral("構造化データも表示する(&D)"), TabSheet2);
+  CheckBox8->setGeometry(24, 190, 304, 18);
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setGeometry(198, 192, 75, 23);
+  Button1->setGeometry(198, 258, 75, 23);
   Button1->setDefault(true);
   Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-  Button2->setGeometry(279, 192, 75, 23);
+  Button2->setGeometry(279, 258, 75, 23);
 
   QWidget::setTabOrder(SpinEdit1, RadioGroup1->Button(0));
   for (int i = 1; i < RadioGroup1->Count(); ++i) {
@@ -154,7 +162,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox5, Edit1);
   QWidget::setTabOrder(Edit1, Button3);
   QWidget::setTabOrder(Button3, SpinEdit2);
-  QWidget::setTabOrder(SpinEdit2, Button1);
+  QWidget::setTabOrder(SpinEdit2, CheckBox6);
+  QWidget::setTabOrder(CheckBox6, CheckBox7);
+  QWidget::setTabOrder(CheckBox7, CheckBox8);
+  QWidget::setTabOrder(CheckBox8, Button1);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -166,6 +177,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   connect(ComboBox1, &QComboBox::activated, this, GuardedSlot([this] { ComboBox1Select(); }));
   connect(Button3, &QPushButton::clicked, this, GuardedSlot([this] { Button3Click(); }));
   connect(CheckBox5, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox5Click(); }));
+  connect(CheckBox7, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox7Click(); }));
   CheckBox5Click();
 
   ComboBox1Select();
@@ -206,6 +218,10 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
   SpinEdit2->SetValue(view_options::MaxLines.Read(store));
+  CheckBox6->setChecked(options::DetectCharcode.Read(store));
+  CheckBox7->setChecked(options::Tidy5424.Read(store));
+  CheckBox8->setChecked(options::ShowSD.Read(store));
+  CheckBox7Click();
 }
 
 void TForm2::WriteSettings(TSettingsStore& store) const {
@@ -221,6 +237,14 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
   view_options::MaxLines.Write(store, SpinEdit2->Value());
+  options::DetectCharcode.Write(store, CheckBox6->isChecked());
+  options::Tidy5424.Write(store, CheckBox7->isChecked());
+  options::ShowSD.Write(store, CheckBox8->isChecked());
+}
+
+void TForm2::CheckBox7Click() {
+  // Structured data is kept only in the tidy form: untidied, it is in the text anyway.
+  CheckBox8->setEnabled(CheckBox7->isChecked());
 }
 
 }  // namespace quenza

@@ -57,6 +57,9 @@ class TForm2 : public QDialog {
   QLabel* Label5 = nullptr;
   TSpinEdit* SpinEdit2 = nullptr;  // VIEW MaxLines
   QLabel* Label6 = nullptr;
+  QCheckBox* CheckBox6 = nullptr;  // DetectCharcode
+  QCheckBox* CheckBox7 = nullptr;  // Tidy5424
+  QCheckBox* CheckBox8 = nullptr;  // ShowSD
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
 
@@ -67,6 +70,8 @@ class TForm2 : public QDialog {
   void Button3Click();
   // The folder row is usable only while log files are on.
   void CheckBox5Click();
+  // The structured-data box is usable only while RFC 5424 is tidied.
+  void CheckBox7Click();
 
   // Fills every control from the store, falling back to the defaults.
   void ReadSettings(const TSettingsStore& store);

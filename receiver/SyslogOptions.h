@@ -17,5 +17,11 @@ inline constexpr TFlagOption EnablePriority{kSection, "EnablePriority", true};
 inline constexpr TTextOption DateFormat{kSection, "DateFormat", "yyyy/mm/dd hh:mm:ss"};
 // A datagram in UTF-8 is converted from UTF-8 whatever Charcode says.
 inline constexpr TFlagOption DetectUTF8{kSection, "DetectUTF8", true};
+// ISO-2022-JP, EUC-JP and Shift_JIS told apart by the bytes; Charcode decides what they leave open.
+inline constexpr TFlagOption DetectCharcode{kSection, "DetectCharcode", true};
+// RFC 5424 shown as "HOSTNAME APP-NAME[PROCID] MSGID: MSG".
+inline constexpr TFlagOption Tidy5424{kSection, "Tidy5424", true};
+// With Tidy5424, the structured data kept at the end.
+inline constexpr TFlagOption ShowSD{kSection, "ShowSD", false};
 
 }  // namespace quenza::syslog_options

@@ -1,0 +1,87 @@
+// Formatting the display line from the record; the text is copied once into
+// the line, never searched again.
+#include "DisplayLine.h"
+
+#include "Exception.h"
+#include "ShiftJisText.h"
+#include "SyslogNames.h"
+
+namespace quenza {
+namespace {
+
+// "HOSTNAME APP-NAME[PROCID] MSGID: MSG [SD]", each part only when sent.
+void AppendTidy5424(const TSyslogRecord& r, bool showSD, std::string& out) {
+  const TRfc5424Fields& f = r.rfc5424;
+  const std::size_t start = out.size();
+  auto separate = [&] {
+    if (out.size() > start) out += ' ';
+  };
+  if (f.hostname.present) out += r.Field(f.hostname);
+  const bool ident = f.appName.present || f.procId.present || f.msgId.present;
+  if (ident) {
+    separate();
+    out += r.Field(f.appName);
+    if (f.procId.present) {
+      out += '[';
+      out += r.Field(f.procId);
+      out += ']';
+    }
+    if (f.msgId.present) {
+      if (f.appName.present || f.procId.present) out += ' ';
+      out += r.Field(f.msgId);
+    }
+    out += ':';
+  }
+  if (f.msg.present) {
+    separate();
+    out += r.Field(f.msg);
+  }
+  if (showSD && f.structuredData.present) {
+    separate();
+    out += r.Field(f.structuredData);
+  }
+}
+
+}  // namespace
+
+std::string FormatDisplayLine(const TSyslogRecord& r, const TDisplayOptions& o) {
+  std::string line = o.enableDate ? FormatDateTimeText(o.dateFormat, r.arrival) : std::string();
+  line.reserve(line.size() + r.address.size() + r.text.size() + 2);
+  if (o.enableDate) line += ' ';
+  if (o.enableIP) {
+    line += r.address;
+    line += ' ';
+  }
+  const std::string_view text = r.text;
+  if (!r.hasTag) {
+    line += text;
+  } else {
+    line += text.substr(0, r.tag.pos);
+    if (!o.enablePriority) {
+      // Removed whatever it holds: a number too large for a priority is no error here.
+    } else if (!r.priParsed) {
+      throw Exception("'" + std::string(text.substr(r.tag.pos + 1, r.tag.size - 2)) + "' は整数ではありません");
+    } else if (r.facility >= 0) {
+      line += '[';
+      line += kFacilityNames[static_cast<std::size_t>(r.facility)];
+      line += '/';
+      line += kSeverityNames[static_cast<std::size_t>(r.severity)];
+      line += "] ";
+    } else {
+      line += r.Field(r.tag);  // no name for its facility: shown as it came
+    }
+    if (o.tidy5424 && r.form == THeaderForm::Rfc5424) {
+      AppendTidy5424(r, o.showSD, line);
+    } else {
+      line += text.substr(r.tag.pos + r.tag.size);
+    }
+  }
+  // Trimmed in place: many senders end every message with a line break.
+  const std::string_view trimmed = TrimControls(line);
+  const std::size_t front = static_cast<std::size_t>(trimmed.data() - line.data());
+  line.resize(front + trimmed.size());
+  line.erase(0, front);
+  return line;
+}
+
+}  // namespace quenza

@@ -1,0 +1,104 @@
+// Reading the RFC 5424 header: a cursor over the text that never moves past
+// its end; each field reader either takes its whole field or fails.
+#include "Rfc5424Header.h"
+
+namespace quenza {
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+bool IsPrintUsAscii(char c) { return c >= 33 && c <= 126; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+class TCursor {
+ public:
+  TCursor(std::string_view text, std::size_t at) : text_(text), at_(at) {}
+
+  bool AtEnd() const { return at_ >= text_.size(); }
+  char Peek() const { return text_[at_]; }
+  std::size_t At() const { return at_; }
+  bool Take(char c) {
+    if (AtEnd() || text_[at_] != c) return false;
+    ++at_;
+    return true;
+  }
+
+  // A header field: 1..max printable ASCII bytes, "-" alone being NILVALUE.
+  bool Field(std::size_t max, TTextSpan& span) {
+    const std::size_t start = at_;
+    while (!AtEnd() && IsPrintUsAscii(text_[at_])) ++at_;
+    const std::size_t size = at_ - start;
+    if (size == 0 || size > max) return false;
+    span = TTextSpan{start, size, !(size == 1 && text_[start] == '-')};
+    return true;
+  }
+
+  // SD-NAME: 1..32 printable ASCII bytes other than '=', ']' and '"'.
+  bool SdName() {
+    const std::size_t start = at_;
+    while (!AtEnd() && IsPrintUsAscii(text_[at_]) && text_[at_] != '=' && text_[at_] != ']' && text_[at_] != '"') ++at_;
+    return at_ > start && at_ - start <= 32;
+  }
+
+  // PARAM-VALUE between quotes; a backslash takes the byte after it whatever it is.
+  bool QuotedValue() {
+    if (!Take('"')) return false;
+    while (!AtEnd()) {
+      const char c = text_[at_++];
+      if (c == '"') return true;
+      if (c == '\\' && !AtEnd()) ++at_;
+    }
+    return false;
+  }
+
+  // "[" SD-ID *(SP SD-PARAM) "]"
+  bool SdElement() {
+    if (!Take('[') || !SdName()) return false;
+    while (Take(' ')) {
+      if (!SdName() || !Take('=') || !QuotedValue()) return false;
+    }
+    return Take(']');
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_;
+};
+
+}  // namespace
+
+bool ParseRfc5424Header(std::string_view text, std::size_t from, TRfc5424Fields& fields) {
+  TCursor in(text, from);
+  // VERSION: NONZERO-DIGIT 0*2DIGIT.
+  const std::size_t versionStart = in.At();
+  if (in.AtEnd() || in.Peek() < '1' || in.Peek() > '9') return false;
+  while (!in.AtEnd() && IsDigit(in.Peek()) && in.At() - versionStart < 3) in.Take(in.Peek());
+  if (!in.Take(' ')) return false;
+  TRfc5424Fields f;
+  if (!in.Field(64, f.timestamp) || !in.Take(' ')) return false;
+  if (!in.Field(255, f.hostname) || !in.Take(' ')) return false;
+  if (!in.Field(48, f.appName) || !in.Take(' ')) return false;
+  if (!in.Field(128, f.procId) || !in.Take(' ')) return false;
+  if (!in.Field(32, f.msgId) || !in.Take(' ')) return false;
+  const std::size_t sdStart = in.At();
+  if (in.Take('-')) {
+    f.structuredData = TTextSpan{sdStart, 1, false};
+  } else {
+    if (in.AtEnd() || in.Peek() != '[') return false;
+    while (!in.AtEnd() && in.Peek() == '[') {
+      if (!in.SdElement()) return false;
+    }
+    f.structuredData = TTextSpan{sdStart, in.At() - sdStart, true};
+  }
+  if (!in.AtEnd()) {
+    // Structured data must end where the message begins.
+    if (!in.Take(' ')) return false;
+    std::size_t msg = in.At();
+    if (text.substr(msg, kBom.size()) == kBom) msg += kBom.size();
+    f.msg = TTextSpan{msg, text.size() - msg, msg < text.size()};
+  }
+  fields = f;
+  return true;
+}
+
+}  // namespace quenza
