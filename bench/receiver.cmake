@@ -9,3 +9,6 @@ add_dependencies(CaptureVsRsyslog IngestSender)
 # the files' cost and contents, and what the limit costs per line.
 quenza_add_bench(LongCaptureBench GUI OWN_MAIN SOURCES LongCaptureBench.cpp CaptureBenchSupport.cpp LIBS quenza_app)
 add_dependencies(LongCaptureBench IngestSender)
+# The message record and its display line against the line building before it.
+quenza_add_bench(SyslogRecordBench SOURCES SyslogRecordBench.cpp LIBS quenza_receiver)
+target_include_directories(SyslogRecordBench PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -10,6 +10,9 @@
 // valid in both, pure ASCII above all, stays undecided.
 #include "jconvert.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quenza {
 namespace {
 
@@ -19,8 +22,26 @@ bool IsSjisLead(unsigned char b) {
 }
 bool IsSjisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
-bool IsValidSjis(std::string_view s) {
-  for (std::size_t i = 0; i < s.size(); ++i) {
+// The index of the first byte of 0x80 or above at or after `from`, eight
+// bytes at a time: most of a syslog message is ASCII.
+std::size_t SkipAscii(std::string_view s, std::size_t from) {
+  std::size_t i = from;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + i, sizeof word);
+    if ((word & 0x8080808080808080ULL) != 0) break;
+  }
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
+}
+
+bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
+bool IsEucRow(unsigned char b) { return (b >= 0xA1 && b <= 0xA8) || b == 0xAD || (b >= 0xB0 && b <= 0xF4); }
+
+}  // namespace
+
+bool IsValidShiftJis(std::string_view s) {
+  for (std::size_t i = SkipAscii(s, 0); i < s.size(); i = SkipAscii(s, i + 1)) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
     if (!IsSjisLead(b) || i + 1 >= s.size() || !IsSjisTrail(static_cast<unsigned char>(s[i + 1]))) return false;
@@ -29,12 +50,9 @@ bool IsValidSjis(std::string_view s) {
   return true;
 }
 
-bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
-bool IsEucRow(unsigned char b) { return (b >= 0xA1 && b <= 0xA8) || b == 0xAD || (b >= 0xB0 && b <= 0xF4); }
-
-bool IsValidEuc(std::string_view s) {
+bool IsValidEucJp(std::string_view s) {
   auto at = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0; };
-  for (std::size_t i = 0; i < s.size(); ++i) {
+  for (std::size_t i = SkipAscii(s, 0); i < s.size(); i = SkipAscii(s, i + 1)) {
     const unsigned char b = at(i);
     if (b < 0x80) continue;
     if (b == 0x8E) {  // half-width katakana
@@ -51,23 +69,40 @@ bool IsValidEuc(std::string_view s) {
   return true;
 }
 
-bool IsIso2022Jp(std::string_view s) {
-  bool escaped = false;
+// 7-bit, with at least one escape sequence that names a Japanese set, and
+// in double-byte mode nothing but pairs of 0x21..0x7E: a text that breaks
+// that would convert into broken Shift_JIS, so it is left to the others.
+bool IsIso2022JpText(std::string_view s) {
+  // 8-bit or without an escape, no ISO-2022-JP: the common cases cost one fast scan.
+  if (SkipAscii(s, 0) != s.size() || s.find('\x1B') == std::string_view::npos) return false;
+  bool named = false, doubleByte = false;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
-    if (s[i] == '\x1B' && i + 2 < s.size()) {
-      const char a = s[i + 1], b = s[i + 2];
-      escaped = escaped || (a == '$' && (b == 'B' || b == '@')) || (a == '(' && (b == 'I' || b == 'J'));
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b >= 0x80) return false;
+    if (b == 0x1B) {
+      if (i + 2 >= s.size()) return false;
+      const char a = s[i + 1], c = s[i + 2];
+      if (a == '$' && (c == 'B' || c == '@')) {
+        doubleByte = true;
+      } else if (a == '(' && (c == 'B' || c == 'J' || c == 'I')) {
+        doubleByte = false;
+      } else {
+        return false;
+      }
+      named = named || c != 'B' || a == '$';
+      i += 2;
+    } else if (doubleByte) {
+      const auto t = static_cast<unsigned char>(i + 1 < s.size() ? s[i + 1] : 0);
+      if (b < 0x21 || b > 0x7E || t < 0x21 || t > 0x7E) return false;
+      ++i;
     }
   }
-  return escaped;
+  return named;
 }
 
-}  // namespace
-
 TJapaneseCode DetectJapaneseCode(std::string_view source) {
-  if (IsIso2022Jp(source)) return TJapaneseCode::Iso2022Jp;
-  const bool sjis = IsValidSjis(source), euc = IsValidEuc(source);
+  if (IsIso2022JpText(source)) return TJapaneseCode::Iso2022Jp;
+  const bool sjis = IsValidShiftJis(source), euc = IsValidEucJp(source);
   if (sjis == euc) return TJapaneseCode::Undecided;
   return sjis ? TJapaneseCode::ShiftJis : TJapaneseCode::EucJp;
 }

@@ -55,11 +55,16 @@ struct TUtf8ToSjisCounts {
 std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts = nullptr);
 
 // Which Japanese encoding a text is in, as far as its bytes tell:
-// ISO-2022-JP when it is 7-bit and holds ISO-2022-JP's escape sequences
-// (ESC $ B, ESC $ @, ESC ( I, ESC ( J); EUC-JP or Shift_JIS when it is well
+// ISO-2022-JP when it is 7-bit, holds ISO-2022-JP's escape sequences
+// (ESC $ B, ESC $ @, ESC ( I, ESC ( J) and no others, and has only pairs of
+// 0x21..0x7E in double-byte mode; EUC-JP or Shift_JIS when it is well
 // formed in that one only; Undecided when it is well formed in both (ASCII
 // text among them) or in neither. UTF-8 is not its business (IsUtf8Text).
 enum class TJapaneseCode { Undecided, ShiftJis, EucJp, Iso2022Jp };
 TJapaneseCode DetectJapaneseCode(std::string_view source);
+// The three tests DetectJapaneseCode is made of, for callers that need only some.
+bool IsIso2022JpText(std::string_view source);
+bool IsValidShiftJis(std::string_view source);
+bool IsValidEucJp(std::string_view source);
 
 }  // namespace quenza

@@ -2,13 +2,27 @@
 // its end; each field reader either takes its whole field or fails.
 #include "Rfc5424Header.h"
 
+#include <array>
+#include <cstdint>
+
 namespace quenza {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-bool IsPrintUsAscii(char c) { return c >= 33 && c <= 126; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Byte classes, looked up: the header is scanned byte by byte on every datagram.
+enum : std::uint8_t { kPrint = 1, kSdName = 2 };
+constexpr std::array<std::uint8_t, 256> kClasses = [] {
+  std::array<std::uint8_t, 256> t{};
+  for (int c = 33; c <= 126; ++c) {
+    t[static_cast<std::size_t>(c)] = kPrint;
+    if (c != '=' && c != ']' && c != '"') t[static_cast<std::size_t>(c)] |= kSdName;
+  }
+  return t;
+}();
+bool Is(char c, std::uint8_t cls) { return (kClasses[static_cast<unsigned char>(c)] & cls) != 0; }
 
 class TCursor {
  public:
@@ -26,7 +40,7 @@ class TCursor {
   // A header field: 1..max printable ASCII bytes, "-" alone being NILVALUE.
   bool Field(std::size_t max, TTextSpan& span) {
     const std::size_t start = at_;
-    while (!AtEnd() && IsPrintUsAscii(text_[at_])) ++at_;
+    while (!AtEnd() && Is(text_[at_], kPrint)) ++at_;
     const std::size_t size = at_ - start;
     if (size == 0 || size > max) return false;
     span = TTextSpan{start, size, !(size == 1 && text_[start] == '-')};
@@ -36,18 +50,20 @@ class TCursor {
   // SD-NAME: 1..32 printable ASCII bytes other than '=', ']' and '"'.
   bool SdName() {
     const std::size_t start = at_;
-    while (!AtEnd() && IsPrintUsAscii(text_[at_]) && text_[at_] != '=' && text_[at_] != ']' && text_[at_] != '"') ++at_;
+    while (!AtEnd() && Is(text_[at_], kSdName)) ++at_;
     return at_ > start && at_ - start <= 32;
   }
 
   // PARAM-VALUE between quotes; a backslash takes the byte after it whatever it is.
   bool QuotedValue() {
     if (!Take('"')) return false;
-    while (!AtEnd()) {
-      const char c = text_[at_++];
-      if (c == '"') return true;
-      if (c == '\\' && !AtEnd()) ++at_;
+    for (;;) {
+      at_ = text_.find_first_of("\"\\", at_);
+      if (at_ == std::string_view::npos) break;
+      if (text_[at_++] == '"') return true;
+      if (++at_ > text_.size()) break;  // past the escaped byte, which must exist
     }
+    at_ = text_.size();
     return false;
   }
 

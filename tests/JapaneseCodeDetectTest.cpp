@@ -29,6 +29,8 @@ TEST(JapaneseCodeDetect, WhatTheBytesTell) {
       {"ISO-2022-JP half-width", "\x1B(I1\x1B(B", TJapaneseCode::Iso2022Jp},
       {"ESC with 8-bit bytes is not ISO-2022-JP", "\x1B$B\xA4\xF3", TJapaneseCode::EucJp},
       {"ESC of another set", "\x1B$(D!!", TJapaneseCode::Undecided},
+      {"line break in double-byte mode", "\x1B$B$\"\n\x1B(B", TJapaneseCode::Undecided},
+      {"ESC ( B alone names nothing", "a\x1B(Bb", TJapaneseCode::Undecided},
       {"Shift_JIS hiragana", "\x82\xA0\x82\xA2", TJapaneseCode::ShiftJis},
       {"EUC-JP \"ん\" ends on a Shift_JIS lead byte", "\xA4\xF3", TJapaneseCode::EucJp},
       {"EUC-JP half-width and JIS X 0212", "\x8E\xB1\x8F\xB0\xA1\xA4\xF3", TJapaneseCode::EucJp},

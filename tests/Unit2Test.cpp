@@ -98,7 +98,8 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   form.WriteSettings(store);
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
-            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n\r\n"
+            "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\n"
+            "DetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
@@ -192,6 +193,35 @@ TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox4->isChecked(); }, 2000));
   EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox4->geometry()));
   EXPECT_LE(form.CheckBox4->sizeHint().width(), form.CheckBox4->width());
+}
+
+TEST_F(Unit2Test, SecondTabEditsHowMessagesAreRead) {
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nDetectCharcode=0\r\nTidy5424=0\r\nShowSD=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  const struct {
+    QCheckBox* box;
+    const char* caption;
+    const char* key;
+    bool stored;
+  } rows[] = {{form.CheckBox6, "日本語の文字コードを自動判別する(&J)", "DetectCharcode", false},
+              {form.CheckBox7, "RFC 5424 のヘッダーを整えて表示する(&R)", "Tidy5424", false},
+              {form.CheckBox8, "構造化データも表示する(&D)", "ShowSD", true}};
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  for (const auto& r : rows) {
+    EXPECT_EQ(r.box->text(), QString::fromUtf8(r.caption));
+    EXPECT_EQ(r.box->isChecked(), r.stored) << r.key;
+    EXPECT_TRUE(form.TabSheet2->rect().contains(r.box->geometry())) << r.key;
+    EXPECT_LE(r.box->sizeHint().width(), r.box->width()) << r.key;
+  }
+  // Structured data is shown only in the tidy form.
+  EXPECT_FALSE(form.CheckBox8->isEnabled());
+  form.CheckBox7->setChecked(true);
+  EXPECT_TRUE(form.CheckBox8->isEnabled());
+  for (const auto& r : rows) r.box->setChecked(!r.stored);
+  form.WriteSettings(store);
+  for (const auto& r : rows) EXPECT_EQ(store.ReadText("SYSLOG", r.key, ""), r.stored ? "0" : "1") << r.key;
 }
 
 TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {
