@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "ShiftJisText.h"
+
 namespace quenza {
 namespace {
 
@@ -22,12 +24,21 @@ bool IsBsdTimestamp(std::string_view s) {
   return month && day && time;
 }
 
+// The first `c` at or after `from` (a character boundary) that is a
+// character of its own: '[' and ']' are also trail bytes of Shift_JIS.
+std::size_t FindAscii(std::string_view s, char c, std::size_t from) {
+  for (std::size_t i = from; i < s.size(); i += IsShiftJisLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1) {
+    if (s[i] == c) return i;
+  }
+  return std::string_view::npos;
+}
+
 // A TAG word: "name:" or "name[pid]:" (the colon may be missing after the
 // brackets). Gives the name and the pid within the word.
 bool ReadTagWord(std::string_view word, std::size_t at, TTextSpan& tag, TTextSpan& pid) {
-  const std::size_t bracket = word.find('[');
+  const std::size_t bracket = FindAscii(word, '[', 0);
   if (bracket != std::string_view::npos) {
-    const std::size_t close = word.find(']', bracket);
+    const std::size_t close = FindAscii(word, ']', bracket);
     const bool tail = close != std::string_view::npos && (close + 1 == word.size() || word.substr(close + 1) == ":");
     if (bracket == 0 || !tail || close == bracket + 1) return false;
     tag = TTextSpan{at, bracket, true};

@@ -146,6 +146,8 @@ TEST(SyslogRecord, Rfc3164HeadersAreReadAndNeverChanged) {
       {"no host, no PID", "<30>Dec 19 04:30:30 cron: ran", "", "cron", "", "ran"},
       {"host, no tag", "<30>Oct 11 22:14:15 10.1.2.3 link down", "10.1.2.3", "", "", "link down"},
       {"time stamp alone", "<30>Oct 11 22:14:15", "", "", "", ""},
+      // Former bugs: '[' and ']' as trail bytes (ム is 83 5B, ゾ 83 5D) are no brackets.
+      {"katakana tag", "<30>Dec  9 04:30:30 vm \x83\x5B\x83\x5D[7]: m", "vm", "\x83\x5B\x83\x5D", "7", "m"},
   };
   for (const auto& r : rows) {
     const TSyslogRecord record = Read(r.datagram);

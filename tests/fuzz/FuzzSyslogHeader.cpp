@@ -13,6 +13,7 @@
 #include "DisplayLine.h"
 #include "Exception.h"
 #include "ShiftJisText.h"
+#include "support/BrokenCharacter.h"
 #include "SyslogRecord.h"
 #include "sjRegExp.h"
 
@@ -20,16 +21,6 @@ namespace {
 
 using namespace quenza;
 
-// A lead byte with no trail byte after it (0x40..0x7E, 0x80..0xFC), or none at all.
-bool HasBrokenCharacter(std::string_view s) {
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (!IsShiftJisLeadByte(static_cast<unsigned char>(s[i]))) continue;
-    if (i + 1 >= s.size()) return true;
-    const auto t = static_cast<unsigned char>(s[++i]);
-    if (t < 0x40 || t == 0x7F || t > 0xFC) return true;
-  }
-  return false;
-}
 
 bool IsBoundary(std::string_view s, std::size_t at) {
   std::size_t i = 0;
@@ -62,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (tags.Match(r.text, start, length) > 0) {
     ReadRecordFields(r, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
   }
-  const bool clean = !HasBrokenCharacter(r.text);
+  const bool clean = !test::HasBrokenCharacter(r.text);
   for (const TTextSpan* span : {&r.tag, &r.rfc5424.timestamp, &r.rfc5424.hostname, &r.rfc5424.appName,
                                 &r.rfc5424.procId, &r.rfc5424.msgId, &r.rfc5424.structuredData, &r.rfc5424.msg,
                                 &r.rfc3164.timestamp, &r.rfc3164.hostname, &r.rfc3164.tag, &r.rfc3164.pid,
@@ -71,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   try {
     const std::string line = FormatDisplayLine(r, o);
-    if (clean && HasBrokenCharacter(line)) std::abort();
+    if (clean && test::HasBrokenCharacter(line)) std::abort();
     if (!line.empty() && (static_cast<unsigned char>(line.front()) <= 0x20 ||
                           static_cast<unsigned char>(line.back()) <= 0x20)) {
       std::abort();
