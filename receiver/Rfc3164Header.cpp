@@ -2,50 +2,60 @@
 #include "Rfc3164Header.h"
 
 #include <array>
+#include <cstdint>
 
 #include "ShiftJisText.h"
 
 namespace quenza {
 namespace {
 
-constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+// The month names as three-byte numbers: twelve integer compares, not twelve string compares.
+constexpr std::uint32_t Month(const char* m) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(m[0])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(m[1])) << 8 | static_cast<unsigned char>(m[2]);
+}
+constexpr std::array<std::uint32_t, 12> kMonths = {Month("Jan"), Month("Feb"), Month("Mar"), Month("Apr"),
+                                                   Month("May"), Month("Jun"), Month("Jul"), Month("Aug"),
+                                                   Month("Sep"), Month("Oct"), Month("Nov"), Month("Dec")};
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // "Mmm dd hh:mm:ss" with the day's first digit a space below 10.
 bool IsBsdTimestamp(std::string_view s) {
   if (s.size() < 15) return false;
+  const std::uint32_t name = Month(s.data());
   bool month = false;
-  for (std::string_view m : kMonths) month = month || s.substr(0, 3) == m;
+  for (std::uint32_t m : kMonths) month = month || name == m;
   const bool day = s[3] == ' ' && (s[4] == ' ' || IsDigit(s[4])) && IsDigit(s[5]) && s[6] == ' ';
   const bool time = IsDigit(s[7]) && IsDigit(s[8]) && s[9] == ':' && IsDigit(s[10]) && IsDigit(s[11]) &&
                     s[12] == ':' && IsDigit(s[13]) && IsDigit(s[14]);
   return month && day && time;
 }
 
-// The first `c` at or after `from` (a character boundary) that is a
-// character of its own: '[' and ']' are also trail bytes of Shift_JIS.
-std::size_t FindAscii(std::string_view s, char c, std::size_t from) {
-  for (std::size_t i = from; i < s.size(); i += IsShiftJisLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1) {
-    if (s[i] == c) return i;
-  }
-  return std::string_view::npos;
-}
-
 // A TAG word: "name:" or "name[pid]:" (the colon may be missing after the
-// brackets). Gives the name and the pid within the word.
+// brackets). Gives the name and the pid within the word. Read in one pass,
+// by characters: '[' and ']' are also trail bytes of Shift_JIS.
 bool ReadTagWord(std::string_view word, std::size_t at, TTextSpan& tag, TTextSpan& pid) {
-  const std::size_t bracket = FindAscii(word, '[', 0);
-  if (bracket != std::string_view::npos) {
-    const std::size_t close = FindAscii(word, ']', bracket);
-    const bool tail = close != std::string_view::npos && (close + 1 == word.size() || word.substr(close + 1) == ":");
-    if (bracket == 0 || !tail || close == bracket + 1) return false;
-    tag = TTextSpan{at, bracket, true};
-    pid = TTextSpan{at + bracket + 1, close - bracket - 1, true};
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t open = kNone, close = kNone, colon = kNone;
+  for (std::size_t i = 0; i < word.size(); i += IsShiftJisLeadByte(static_cast<unsigned char>(word[i])) ? 2 : 1) {
+    const char c = word[i];
+    if (c == '[' && open == kNone) {
+      open = i;
+    } else if (c == ']' && open != kNone && close == kNone) {
+      close = i;
+    } else if (c == ':' && colon == kNone) {
+      colon = i;
+    }
+  }
+  if (open != kNone) {
+    const bool tail = close != kNone && (close + 1 == word.size() || (close + 2 == word.size() && word[close + 1] == ':'));
+    if (open == 0 || !tail || close == open + 1) return false;
+    tag = TTextSpan{at, open, true};
+    pid = TTextSpan{at + open + 1, close - open - 1, true};
     return true;
   }
-  if (word.size() < 2 || word.back() != ':' || word.find(':') != word.size() - 1) return false;
+  if (word.size() < 2 || colon != word.size() - 1) return false;
   tag = TTextSpan{at, word.size() - 1, true};
   return true;
 }
@@ -54,7 +64,8 @@ bool ReadTagWord(std::string_view word, std::size_t at, TTextSpan& tag, TTextSpa
 
 bool ParseRfc3164Header(std::string_view text, std::size_t from, TRfc3164Fields& fields) {
   if (from > text.size() || !IsBsdTimestamp(text.substr(from))) return false;
-  TRfc3164Fields f;
+  // Filled in place: the record's fields start cleared.
+  TRfc3164Fields& f = fields;
   f.timestamp = TTextSpan{from, 15, true};
   std::size_t at = from + 15;
   // The words after the time stamp, one space apart.
@@ -79,7 +90,6 @@ bool ParseRfc3164Header(std::string_view text, std::size_t from, TRfc3164Fields&
   }
   if (at < text.size() && text[at] == ' ') ++at;
   f.msg = TTextSpan{at, text.size() - at, at < text.size()};
-  fields = f;
   return true;
 }
 

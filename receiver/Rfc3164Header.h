@@ -15,6 +15,7 @@
 
 namespace quenza {
 
+// `fields` must be cleared (as in a new record); they are changed only when it gives true.
 bool ParseRfc3164Header(std::string_view text, std::size_t from, TRfc3164Fields& fields);
 
 }  // namespace quenza

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace quenza {
 namespace {
@@ -24,6 +25,22 @@ constexpr std::array<std::uint8_t, 256> kClasses = [] {
 }();
 bool Is(char c, std::uint8_t cls) { return (kClasses[static_cast<unsigned char>(c)] & cls) != 0; }
 
+// The end of the run of printable ASCII (33..126) from `at`, eight bytes at
+// a time while a whole word is printable.
+std::size_t SkipPrintable(std::string_view s, std::size_t at) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+  for (; at + 8 <= s.size(); at += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + at, sizeof w);
+    // A byte below 33, or above 126 (its sum with 1 reaches 128), or with its top bit set.
+    const std::uint64_t below = (w - kOnes * 33) & ~w & kHigh;
+    const std::uint64_t above = ((w + kOnes) | w) & kHigh;
+    if ((below | above) != 0) break;
+  }
+  while (at < s.size() && Is(s[at], kPrint)) ++at;
+  return at;
+}
+
 class TCursor {
  public:
   TCursor(std::string_view text, std::size_t at) : text_(text), at_(at) {}
@@ -31,6 +48,7 @@ class TCursor {
   bool AtEnd() const { return at_ >= text_.size(); }
   char Peek() const { return text_[at_]; }
   std::size_t At() const { return at_; }
+  std::string_view Text() const { return text_; }
   bool Take(char c) {
     if (AtEnd() || text_[at_] != c) return false;
     ++at_;
@@ -40,7 +58,7 @@ class TCursor {
   // A header field: 1..max printable ASCII bytes, "-" alone being NILVALUE.
   bool Field(std::size_t max, TTextSpan& span) {
     const std::size_t start = at_;
-    while (!AtEnd() && Is(text_[at_], kPrint)) ++at_;
+    at_ = SkipPrintable(text_, at_);
     const std::size_t size = at_ - start;
     if (size == 0 || size > max) return false;
     span = TTextSpan{start, size, !(size == 1 && text_[start] == '-')};
@@ -57,13 +75,11 @@ class TCursor {
   // PARAM-VALUE between quotes; a backslash takes the byte after it whatever it is.
   bool QuotedValue() {
     if (!Take('"')) return false;
-    for (;;) {
-      at_ = text_.find_first_of("\"\\", at_);
-      if (at_ == std::string_view::npos) break;
-      if (text_[at_++] == '"') return true;
-      if (++at_ > text_.size()) break;  // past the escaped byte, which must exist
+    while (!AtEnd()) {
+      const char c = text_[at_++];
+      if (c == '"') return true;
+      if (c == '\\' && !AtEnd()) ++at_;  // the escaped byte, whatever it is
     }
-    at_ = text_.size();
     return false;
   }
 
@@ -81,16 +97,9 @@ class TCursor {
   std::size_t at_;
 };
 
-}  // namespace
-
-bool ParseRfc5424Header(std::string_view text, std::size_t from, TRfc5424Fields& fields) {
-  TCursor in(text, from);
-  // VERSION: NONZERO-DIGIT 0*2DIGIT.
-  const std::size_t versionStart = in.At();
-  if (in.AtEnd() || in.Peek() < '1' || in.Peek() > '9') return false;
-  while (!in.AtEnd() && IsDigit(in.Peek()) && in.At() - versionStart < 3) in.Take(in.Peek());
-  if (!in.Take(' ')) return false;
-  TRfc5424Fields f;
+// TIMESTAMP SP HOSTNAME SP APP-NAME SP PROCID SP MSGID SP STRUCTURED-DATA [SP MSG]
+bool ReadFields(TCursor& in, TRfc5424Fields& f) {
+  const std::string_view text = in.Text();
   if (!in.Field(64, f.timestamp) || !in.Take(' ')) return false;
   if (!in.Field(255, f.hostname) || !in.Take(' ')) return false;
   if (!in.Field(48, f.appName) || !in.Take(' ')) return false;
@@ -113,7 +122,24 @@ bool ParseRfc5424Header(std::string_view text, std::size_t from, TRfc5424Fields&
     if (text.substr(msg, kBom.size()) == kBom) msg += kBom.size();
     f.msg = TTextSpan{msg, text.size() - msg, msg < text.size()};
   }
-  fields = f;
+  return true;
+}
+
+}  // namespace
+
+bool ParseRfc5424Header(std::string_view text, std::size_t from, TRfc5424Fields& fields) {
+  TCursor in(text, from);
+  // VERSION: NONZERO-DIGIT 0*2DIGIT.
+  const std::size_t versionStart = in.At();
+  if (in.AtEnd() || in.Peek() < '1' || in.Peek() > '9') return false;
+  while (!in.AtEnd() && IsDigit(in.Peek()) && in.At() - versionStart < 3) in.Take(in.Peek());
+  if (!in.Take(' ')) return false;
+  // Filled in place, not through a copy cleared first: this runs for every
+  // datagram. A header that fails part way leaves them cleared.
+  if (!ReadFields(in, fields)) {
+    fields = TRfc5424Fields{};
+    return false;
+  }
   return true;
 }
 
