@@ -38,10 +38,10 @@ std::size_t SkipAscii(std::string_view s, std::size_t from) {
 bool IsEucByte(unsigned char b) { return b >= 0xA1 && b <= 0xFE; }
 bool IsEucRow(unsigned char b) { return (b >= 0xA1 && b <= 0xA8) || b == 0xAD || (b >= 0xB0 && b <= 0xF4); }
 
-}  // namespace
-
-bool IsValidShiftJis(std::string_view s) {
-  for (std::size_t i = SkipAscii(s, 0); i < s.size(); i = SkipAscii(s, i + 1)) {
+// From `from`, the first byte of 0x80 or above (everything before it is
+// valid in both encodings).
+bool IsValidShiftJis(std::string_view s, std::size_t from) {
+  for (std::size_t i = from; i < s.size(); i = SkipAscii(s, i + 1)) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
     if (!IsSjisLead(b) || i + 1 >= s.size() || !IsSjisTrail(static_cast<unsigned char>(s[i + 1]))) return false;
@@ -50,9 +50,9 @@ bool IsValidShiftJis(std::string_view s) {
   return true;
 }
 
-bool IsValidEucJp(std::string_view s) {
+bool IsValidEucJp(std::string_view s, std::size_t from) {
   auto at = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0; };
-  for (std::size_t i = SkipAscii(s, 0); i < s.size(); i = SkipAscii(s, i + 1)) {
+  for (std::size_t i = from; i < s.size(); i = SkipAscii(s, i + 1)) {
     const unsigned char b = at(i);
     if (b < 0x80) continue;
     if (b == 0x8E) {  // half-width katakana
@@ -69,12 +69,11 @@ bool IsValidEucJp(std::string_view s) {
   return true;
 }
 
-// 7-bit, with at least one escape sequence that names a Japanese set, and
-// in double-byte mode nothing but pairs of 0x21..0x7E: a text that breaks
-// that would convert into broken Shift_JIS, so it is left to the others.
-bool IsIso2022JpText(std::string_view s) {
-  // 8-bit or without an escape, no ISO-2022-JP: the common cases cost one fast scan.
-  if (SkipAscii(s, 0) != s.size() || s.find('\x1B') == std::string_view::npos) return false;
+// A 7-bit text with at least one escape sequence that names a Japanese set,
+// and in double-byte mode nothing but pairs of 0x21..0x7E: a text that
+// breaks that would convert into broken Shift_JIS, so it is left to the others.
+bool IsIso2022Jp7Bit(std::string_view s) {
+  if (s.find('\x1B') == std::string_view::npos) return false;
   bool named = false, doubleByte = false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const auto b = static_cast<unsigned char>(s[i]);
@@ -100,11 +99,26 @@ bool IsIso2022JpText(std::string_view s) {
   return named;
 }
 
+}  // namespace
+
+TJapaneseCode DetectJapaneseCode(std::string_view source, TJapaneseCode assumed) {
+  // One scan finds where the ASCII ends; a 7-bit text is valid as both
+  // EUC-JP and Shift_JIS, and only a 7-bit text can be ISO-2022-JP.
+  const std::size_t high = SkipAscii(source, 0);
+  if (high == source.size()) return IsIso2022Jp7Bit(source) ? TJapaneseCode::Iso2022Jp : assumed;
+  // Only a text valid in one of the two may move the answer away from
+  // `assumed`, and only towards that one.
+  if (assumed != TJapaneseCode::EucJp && IsValidEucJp(source, high) && !IsValidShiftJis(source, high)) {
+    return TJapaneseCode::EucJp;
+  }
+  if (assumed != TJapaneseCode::ShiftJis && IsValidShiftJis(source, high) && !IsValidEucJp(source, high)) {
+    return TJapaneseCode::ShiftJis;
+  }
+  return assumed;
+}
+
 TJapaneseCode DetectJapaneseCode(std::string_view source) {
-  if (IsIso2022JpText(source)) return TJapaneseCode::Iso2022Jp;
-  const bool sjis = IsValidShiftJis(source), euc = IsValidEucJp(source);
-  if (sjis == euc) return TJapaneseCode::Undecided;
-  return sjis ? TJapaneseCode::ShiftJis : TJapaneseCode::EucJp;
+  return DetectJapaneseCode(source, TJapaneseCode::Undecided);
 }
 
 }  // namespace quenza

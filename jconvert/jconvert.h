@@ -62,9 +62,10 @@ std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts = null
 // text among them) or in neither. UTF-8 is not its business (IsUtf8Text).
 enum class TJapaneseCode { Undecided, ShiftJis, EucJp, Iso2022Jp };
 TJapaneseCode DetectJapaneseCode(std::string_view source);
-// The three tests DetectJapaneseCode is made of, for callers that need only some.
-bool IsIso2022JpText(std::string_view source);
-bool IsValidShiftJis(std::string_view source);
-bool IsValidEucJp(std::string_view source);
+// The same for a caller that reads an undecided text as `assumed` anyway:
+// `assumed` wherever the above gives Undecided or `assumed`. It runs only the
+// tests that can change that, so a Shift_JIS text assumed Shift_JIS costs a
+// look at its ASCII and at its first other byte.
+TJapaneseCode DetectJapaneseCode(std::string_view source, TJapaneseCode assumed);
 
 }  // namespace quenza

@@ -46,7 +46,10 @@ void AppendTidy5424(const TSyslogRecord& r, bool showSD, std::string& out) {
 
 std::string FormatDisplayLine(const TSyslogRecord& r, const TDisplayOptions& o) {
   std::string line = o.enableDate ? FormatDateTimeText(o.dateFormat, r.arrival) : std::string();
-  line.reserve(line.size() + r.address.size() + r.text.size() + 2);
+  // Room for the label too ("[LOCAL7/EMERGENCY] " is the longest): growing
+  // the line once more would cost an allocation and a copy per datagram.
+  constexpr std::size_t kLongestLabel = 19;
+  line.reserve(line.size() + r.address.size() + r.text.size() + 2 + kLongestLabel);
   if (o.enableDate) line += ' ';
   if (o.enableIP) {
     line += r.address;

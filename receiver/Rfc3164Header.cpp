@@ -25,12 +25,31 @@ bool IsBsdTimestamp(std::string_view s) {
   if (s.size() < 15) return false;
   const std::uint32_t name = Month(s.data());
   bool month = false;
-  for (std::uint32_t m : kMonths) month = month || name == m;
+  for (std::uint32_t m : kMonths) {
+    if (name == m) {
+      month = true;
+      break;
+    }
+  }
   const bool day = s[3] == ' ' && (s[4] == ' ' || IsDigit(s[4])) && IsDigit(s[5]) && s[6] == ' ';
   const bool time = IsDigit(s[7]) && IsDigit(s[8]) && s[9] == ':' && IsDigit(s[10]) && IsDigit(s[11]) &&
                     s[12] == ':' && IsDigit(s[13]) && IsDigit(s[14]);
   return month && day && time;
 }
+
+// What a tag word's reader stops at: its three marks, and a lead byte, whose
+// trail byte may look like a mark.
+enum : std::uint8_t { kOther, kOpen, kClose, kColon, kLead };
+constexpr std::array<std::uint8_t, 256> kTagBytes = [] {
+  std::array<std::uint8_t, 256> t{};
+  t['['] = kOpen;
+  t[']'] = kClose;
+  t[':'] = kColon;
+  for (int b = 0; b < 256; ++b) {
+    if (IsShiftJisLeadByte(static_cast<unsigned char>(b))) t[static_cast<std::size_t>(b)] = kLead;
+  }
+  return t;
+}();
 
 // A TAG word: "name:" or "name[pid]:" (the colon may be missing after the
 // brackets). Gives the name and the pid within the word. Read in one pass,
@@ -38,14 +57,22 @@ bool IsBsdTimestamp(std::string_view s) {
 bool ReadTagWord(std::string_view word, std::size_t at, TTextSpan& tag, TTextSpan& pid) {
   constexpr std::size_t kNone = std::string_view::npos;
   std::size_t open = kNone, close = kNone, colon = kNone;
-  for (std::size_t i = 0; i < word.size(); i += IsShiftJisLeadByte(static_cast<unsigned char>(word[i])) ? 2 : 1) {
-    const char c = word[i];
-    if (c == '[' && open == kNone) {
-      open = i;
-    } else if (c == ']' && open != kNone && close == kNone) {
-      close = i;
-    } else if (c == ':' && colon == kNone) {
-      colon = i;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    switch (kTagBytes[static_cast<unsigned char>(word[i])]) {
+      case kOpen:
+        if (open == kNone) open = i;
+        break;
+      case kClose:
+        if (open != kNone && close == kNone) close = i;
+        break;
+      case kColon:
+        if (colon == kNone) colon = i;
+        break;
+      case kLead:
+        ++i;  // its trail byte
+        break;
+      default:
+        break;
     }
   }
   if (open != kNone) {

@@ -178,14 +178,20 @@ TTextCode ChooseTextCode(std::string_view text, bool detectUtf8, bool detectChar
   const TTextCode setting =
       charcode == 1 ? TTextCode::EucJp : charcode == 2 ? TTextCode::Iso2022Jp : TTextCode::ShiftJis;
   if (!detectCharcode) return setting;
-  // What the bytes tell wins, what they leave open the setting decides
-  // (DetectJapaneseCode). Asked lazily: a test whose answer cannot change
-  // the outcome is not run, so a Shift_JIS text under the Shift_JIS setting
-  // costs a search for ESC and a look at its first non-ASCII byte.
-  if (IsIso2022JpText(text)) return TTextCode::Iso2022Jp;
-  if (setting != TTextCode::EucJp && IsValidEucJp(text) && !IsValidShiftJis(text)) return TTextCode::EucJp;
-  if (setting != TTextCode::ShiftJis && IsValidShiftJis(text) && !IsValidEucJp(text)) return TTextCode::ShiftJis;
-  return setting;
+  // What the bytes tell wins, what they leave open the setting decides.
+  const TJapaneseCode assumed = setting == TTextCode::EucJp       ? TJapaneseCode::EucJp
+                                : setting == TTextCode::Iso2022Jp ? TJapaneseCode::Iso2022Jp
+                                                                  : TJapaneseCode::ShiftJis;
+  switch (DetectJapaneseCode(text, assumed)) {
+    case TJapaneseCode::EucJp:
+      return TTextCode::EucJp;
+    case TJapaneseCode::Iso2022Jp:
+      return TTextCode::Iso2022Jp;
+    case TJapaneseCode::ShiftJis:
+    case TJapaneseCode::Undecided:
+      break;
+  }
+  return TTextCode::ShiftJis;
 }
 
 std::string TDataModule3::ToSjis(std::string text, const TLineOptions& o) {

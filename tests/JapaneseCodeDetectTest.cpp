@@ -5,6 +5,7 @@
 // no setting reads any text worse than it did without detection.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -65,6 +66,11 @@ TEST(JapaneseCodeDetect, SentencesAreNeverTakenForAnotherEncoding) {
         ++(detected == e.detected ? right : detected == TJapaneseCode::Undecided ? undecided : wrong);
         EXPECT_TRUE(detected == e.detected || detected == TJapaneseCode::Undecided) << e.name << " " << s.utf8;
         for (int charcode = 0; charcode <= 2; ++charcode) {
+          // What the bytes decide, else the setting: the lazy form agrees with the full one.
+          const TJapaneseCode assumed = std::array{TJapaneseCode::ShiftJis, TJapaneseCode::EucJp,
+                                                   TJapaneseCode::Iso2022Jp}[static_cast<std::size_t>(charcode)];
+          EXPECT_EQ(DetectJapaneseCode(text, assumed), detected == TJapaneseCode::Undecided ? assumed : detected)
+              << e.name << " " << s.utf8;
           // Never worse than without detection: what was read right still is.
           if (ChooseTextCode(text, true, false, charcode) == e.code) {
             EXPECT_EQ(ChooseTextCode(text, true, true, charcode), e.code) << e.name << " " << s.utf8;
