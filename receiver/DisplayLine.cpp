@@ -10,36 +10,28 @@ namespace quenza {
 namespace {
 
 // "HOSTNAME APP-NAME[PROCID] MSGID: MSG [SD]", each part only when sent.
+// Parts are appended whole, separators with them: this runs for every line.
 void AppendTidy5424(const TSyslogRecord& r, bool showSD, std::string& out) {
   const TRfc5424Fields& f = r.rfc5424;
-  const std::size_t start = out.size();
-  auto separate = [&] {
-    if (out.size() > start) out += ' ';
+  bool first = true;
+  auto part = [&](std::string_view text) {
+    if (!first) out.append(" ", 1);
+    first = false;
+    out.append(text);
   };
-  if (f.hostname.present) out += r.Field(f.hostname);
-  const bool ident = f.appName.present || f.procId.present || f.msgId.present;
-  if (ident) {
-    separate();
-    out += r.Field(f.appName);
+  if (f.hostname.present) part(r.Field(f.hostname));
+  if (f.appName.present || f.procId.present || f.msgId.present) {
+    part(r.Field(f.appName));
     if (f.procId.present) {
-      out += '[';
-      out += r.Field(f.procId);
-      out += ']';
+      out.append("[", 1);
+      out.append(r.Field(f.procId));
+      out.append("]", 1);
     }
-    if (f.msgId.present) {
-      if (f.appName.present || f.procId.present) out += ' ';
-      out += r.Field(f.msgId);
-    }
-    out += ':';
+    if (f.msgId.present) out.append(f.appName.present || f.procId.present ? " " : "").append(r.Field(f.msgId));
+    out.append(":", 1);
   }
-  if (f.msg.present) {
-    separate();
-    out += r.Field(f.msg);
-  }
-  if (showSD && f.structuredData.present) {
-    separate();
-    out += r.Field(f.structuredData);
-  }
+  if (f.msg.present) part(r.Field(f.msg));
+  if (showSD && f.structuredData.present) part(r.Field(f.structuredData));
 }
 
 }  // namespace
@@ -50,11 +42,8 @@ std::string FormatDisplayLine(const TSyslogRecord& r, const TDisplayOptions& o) 
   // the line once more would cost an allocation and a copy per datagram.
   constexpr std::size_t kLongestLabel = 19;
   line.reserve(line.size() + r.address.size() + r.text.size() + 2 + kLongestLabel);
-  if (o.enableDate) line += ' ';
-  if (o.enableIP) {
-    line += r.address;
-    line += ' ';
-  }
+  if (o.enableDate) line.append(" ", 1);
+  if (o.enableIP) line.append(r.address).append(" ", 1);
   const std::string_view text = r.text;
   if (!r.hasTag) {
     line += text;
@@ -65,11 +54,11 @@ std::string FormatDisplayLine(const TSyslogRecord& r, const TDisplayOptions& o) 
     } else if (!r.priParsed) {
       throw Exception("'" + std::string(text.substr(r.tag.pos + 1, r.tag.size - 2)) + "' は整数ではありません");
     } else if (r.facility >= 0) {
-      line += '[';
-      line += kFacilityNames[static_cast<std::size_t>(r.facility)];
-      line += '/';
-      line += kSeverityNames[static_cast<std::size_t>(r.severity)];
-      line += "] ";
+      line.append("[", 1)
+          .append(kFacilityNames[static_cast<std::size_t>(r.facility)])
+          .append("/", 1)
+          .append(kSeverityNames[static_cast<std::size_t>(r.severity)])
+          .append("] ", 2);
     } else {
       line += r.Field(r.tag);  // no name for its facility: shown as it came
     }
