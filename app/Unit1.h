@@ -124,7 +124,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
 
   // What the receiver module uses of the window.
   TSettingsStore& Settings() override { return *IniFile; }
-  void AppendLine(std::string_view line, int severity) override;
+  void AppendLine(std::string_view line, const TLineFields& fields) override;
+  void AppendLine(std::string_view line, int severity) { AppendLine(line, TLineFields{severity, -1, {}}); }
   void UpdateCaptureCommands(bool active) override;
   std::string LogFolderPath() override;
   void KeepPainting() override;

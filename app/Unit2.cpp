@@ -157,6 +157,16 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   }
   Edit4->setPlaceholderText(QStringLiteral("空欄: 送信元の証明書を求めない"));
 
+  // How messages are read and shown: a tab of its own, so the earlier tabs keep their places.
+  TabSheet3 = new QWidget(PageControl1);
+  PageControl1->addTab(TabSheet3, QStringLiteral("メッセージ"));
+  CheckBox8 = new QCheckBox(QStringLiteral("日本語の文字コードを自動判別する(&J)"), TabSheet3);
+  CheckBox8->setGeometry(8, 8, 320, 18);
+  CheckBox9 = new QCheckBox(QStringLiteral("RFC 5424 のヘッダーを整えて表示する(&R)"), TabSheet3);
+  CheckBox9->setGeometry(8, 30, 320, 18);
+  CheckBox10 = new QCheckBox(QStringLiteral("構造化データも表示する(&D)"), TabSheet3);
+  CheckBox10->setGeometry(24, 52, 304, 18);
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setGeometry(198, 292, 75, 23);
   Button1->setDefault(true);
@@ -182,7 +192,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(SpinEdit3, Edit2);
   QWidget::setTabOrder(Edit2, Edit3);
   QWidget::setTabOrder(Edit3, Edit4);
-  QWidget::setTabOrder(Edit4, Button1);
+  QWidget::setTabOrder(Edit4, CheckBox8);
+  QWidget::setTabOrder(CheckBox8, CheckBox9);
+  QWidget::setTabOrder(CheckBox9, CheckBox10);
+  QWidget::setTabOrder(CheckBox10, Button1);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -197,6 +210,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   CheckBox5Click();
   connect(CheckBox7, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox7Click(); }));
   CheckBox7Click();
+  connect(CheckBox9, &QCheckBox::toggled, this, GuardedSlot([this] { CheckBox9Click(); }));
+  CheckBox9Click();
 
   ComboBox1Select();
 }
@@ -231,6 +246,11 @@ void TForm2::CheckBox7Click() {
   }
 }
 
+void TForm2::CheckBox9Click() {
+  // Structured data is kept only in the tidy form: untidied, it is in the text anyway.
+  CheckBox10->setEnabled(CheckBox9->isChecked());
+}
+
 void TForm2::ReadSettings(const TSettingsStore& store) {
   SpinEdit1->SetValue(options::Port.Read(store));
   RadioGroup1->SetItemIndex(options::Charcode.Read(store));
@@ -249,6 +269,10 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
   SpinEdit2->SetValue(view_options::MaxLines.Read(store));
+  CheckBox8->setChecked(options::DetectCharcode.Read(store));
+  CheckBox9->setChecked(options::Tidy5424.Read(store));
+  CheckBox10->setChecked(options::ShowSD.Read(store));
+  CheckBox9Click();
 }
 
 void TForm2::WriteSettings(TSettingsStore& store) const {
@@ -270,6 +294,9 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
   view_options::MaxLines.Write(store, SpinEdit2->Value());
+  options::DetectCharcode.Write(store, CheckBox8->isChecked());
+  options::Tidy5424.Write(store, CheckBox9->isChecked());
+  options::ShowSD.Write(store, CheckBox10->isChecked());
 }
 
 }  // namespace quenza

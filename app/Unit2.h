@@ -59,7 +59,7 @@ class TForm2 : public QDialog {
   QLabel* Label9 = nullptr;
   QLineEdit* Edit3 = nullptr;  // TLSKey
   QLabel* Label10 = nullptr;
-  QLineEdit* Edit4 = nullptr;  // TLSCA
+  QLineEdit* Edit4 = nullptr;      // TLSCA
   QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder
@@ -67,6 +67,10 @@ class TForm2 : public QDialog {
   QLabel* Label5 = nullptr;
   TSpinEdit* SpinEdit2 = nullptr;  // VIEW MaxLines
   QLabel* Label6 = nullptr;
+  QWidget* TabSheet3 = nullptr;     // メッセージ
+  QCheckBox* CheckBox8 = nullptr;   // DetectCharcode
+  QCheckBox* CheckBox9 = nullptr;   // Tidy5424
+  QCheckBox* CheckBox10 = nullptr;  // ShowSD
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
 
@@ -79,6 +83,8 @@ class TForm2 : public QDialog {
   void CheckBox5Click();
   // The TLS rows are usable only while TLS is on.
   void CheckBox7Click();
+  // The structured-data box is usable only while RFC 5424 is tidied.
+  void CheckBox9Click();
 
   // Fills every control from the store, falling back to the defaults.
   void ReadSettings(const TSettingsStore& store);

@@ -110,7 +110,7 @@ class TCountingHost : public TReceiverHost {
     store_.WriteFlag("SYSLOG", "TCP", true);
   }
   TSettingsStore& Settings() override { return store_; }
-  void AppendLine(std::string_view, int) override {
+  void AppendLine(std::string_view, const TLineFields&) override {
     ++lines;
     last = Clock::now();
   }

@@ -13,3 +13,6 @@ add_dependencies(LongCaptureBench IngestSender)
 # 1,000,000 messages over 4 TCP connections into the receiver module and into
 # rsyslogd's imtcp (run privately), one table.
 quenza_add_bench(CaptureTCPVsRsyslog OWN_MAIN SOURCES CaptureTCPVsRsyslog.cpp RsyslogPeer.cpp LIBS quenza_receiver)
+# The message record and its display line against the line building before it.
+quenza_add_bench(SyslogRecordBench SOURCES SyslogRecordBench.cpp LIBS quenza_receiver)
+target_include_directories(SyslogRecordBench PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -35,4 +35,18 @@ std::string_view TrimControls(std::string_view text) {
   return text.substr(b, e - b);
 }
 
+std::size_t WholeCharactersLength(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (!IsShiftJisLeadByte(static_cast<unsigned char>(text[i]))) {
+      ++i;
+    } else if (i + 1 < text.size()) {
+      i += 2;
+    } else {
+      return i;
+    }
+  }
+  return text.size();
+}
+
 }  // namespace quenza

@@ -43,4 +43,9 @@ bool StartsWithIgnoringAsciiCase(std::string_view text, std::size_t at, std::str
 // control characters, NUL); bytes inside stay.
 std::string_view TrimControls(std::string_view text);
 
+// The length of `text` without a lead byte that ends it alone (a text cut
+// inside a double-byte character); read from the start, as trail bytes may
+// also be lead bytes.
+std::size_t WholeCharactersLength(std::string_view text);
+
 }  // namespace quenza

@@ -54,4 +54,18 @@ struct TUtf8ToSjisCounts {
 // The output may be longer than the input. counts, when given, is set.
 std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts = nullptr);
 
+// Which Japanese encoding a text is in, as far as its bytes tell:
+// ISO-2022-JP when it is 7-bit, holds ISO-2022-JP's escape sequences
+// (ESC $ B, ESC $ @, ESC ( I, ESC ( J) and no others, and has only pairs of
+// 0x21..0x7E in double-byte mode; EUC-JP or Shift_JIS when it is well
+// formed in that one only; Undecided when it is well formed in both (ASCII
+// text among them) or in neither. UTF-8 is not its business (IsUtf8Text).
+enum class TJapaneseCode { Undecided, ShiftJis, EucJp, Iso2022Jp };
+TJapaneseCode DetectJapaneseCode(std::string_view source);
+// The same for a caller that reads an undecided text as `assumed` anyway:
+// `assumed` wherever the above gives Undecided or `assumed`. It runs only the
+// tests that can change that, so a Shift_JIS text assumed Shift_JIS costs a
+// look at its ASCII and at its first other byte.
+TJapaneseCode DetectJapaneseCode(std::string_view source, TJapaneseCode assumed);
+
 }  // namespace quenza

@@ -21,6 +21,7 @@ struct TRecordHeader {
   TNetSocketHandle* binding;
   TArrivalTime::rep arrival;
   std::uint32_t size;
+  std::uint32_t fullSize;
   std::uint16_t port;
   TIPAddress address;
 };
@@ -41,12 +42,19 @@ TNetReceiveQueue::TPushResult TNetReceiveQueue::Push(const TIncomingDatagram* ba
                                                      TNetSocketHandle* binding, TArrivalTime arrival) {
   std::lock_guard lock(mutex_);
   std::size_t accepted = 0;
+  // Cut datagrams are the server's too-large count, kept or not.
+  std::size_t cut = 0, cutInBatch = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    if (!Fits(batch[i].size)) continue;
-    Append(batch[i], binding, arrival);
+    const TIncomingDatagram& d = batch[i];
+    if (d.fullSize != 0) ++cutInBatch;
+    if (!Fits(d.size)) continue;
+    Append(d, binding, arrival);
     ++accepted;
+    if (d.fullSize != 0) ++cut;
   }
-  rejected_ += count - accepted;
+  // A cut datagram kept is no accepted one, and one refused no rejected one.
+  accepted_ -= cut;
+  rejected_ += count - accepted - (cutInBatch - cut);
   return TPushResult{accepted, WakeConsumer(accepted)};
 }
 
@@ -62,8 +70,12 @@ void TNetReceiveQueue::Append(const TIncomingDatagram& d, TNetSocketHandle* bind
   const std::size_t need = RecordBytes(d.size);
   if (chunks_.empty() || chunks_.back().capacity - chunks_.back().end < need) AddChunk(need);
   TChunk& chunk = chunks_.back();
-  const TRecordHeader header{binding, arrival.time_since_epoch().count(), static_cast<std::uint32_t>(d.size),
-                             static_cast<std::uint16_t>(d.port), d.address};
+  const TRecordHeader header{binding,
+                             arrival.time_since_epoch().count(),
+                             static_cast<std::uint32_t>(d.size),
+                             static_cast<std::uint32_t>(d.fullSize),
+                             static_cast<std::uint16_t>(d.port),
+                             d.address};
   std::memcpy(chunk.memory.get() + chunk.end, &header, sizeof header);
   if (d.size > 0) std::memcpy(chunk.memory.get() + chunk.end + sizeof header, d.data, d.size);
   chunk.end += need;
@@ -94,6 +106,7 @@ bool TNetReceiveQueue::Pop(TNetMemoryStream& payload, TQueuedDatagramInfo& info)
   info.address = header.address;
   info.port = header.port;
   info.arrival = TArrivalTime(TArrivalTime::duration(header.arrival));
+  info.fullSize = header.fullSize;
   chunk.begin += RecordBytes(header.size);
   --count_;
   bytes_ -= header.size;

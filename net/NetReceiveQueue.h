@@ -36,12 +36,15 @@ struct TNetReceiveQueueLimits {
   std::size_t datagrams;
 };
 
-// One datagram as the listener hands it over; data is copied.
+// One datagram as the listener hands it over; data is copied. A datagram
+// longer than the buffer comes as its first `size` bytes and its real length
+// in fullSize; it is not counted as accepted (the server counts it as too large).
 struct TIncomingDatagram {
   const char* data;
   std::size_t size;
   TIPAddress address;
   int port;
+  std::size_t fullSize = 0;  // 0: the datagram is whole
 };
 
 // What goes with a datagram taken off the queue.
@@ -50,6 +53,7 @@ struct TQueuedDatagramInfo {
   TIPAddress address{};
   int port = 0;
   TArrivalTime arrival{};
+  std::size_t fullSize = 0;  // as TIncomingDatagram
 };
 
 class TNetReceiveQueue {

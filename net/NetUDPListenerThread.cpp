@@ -52,13 +52,15 @@ void TNetUDPListenerThread::Drain(TSocket s, TNetSocketHandle& binding) {
     for (int i = 0; i < n; ++i) {
       const ws2::TRecvSlot& slot = slots_[static_cast<std::size_t>(i)];
       if (slot.dropCountKnown) binding.NoteKernelDropCount(slot.dropCount);
-      if ((slot.flags & ws2::kMsgTrunc) != 0 || slot.received > bufferSize_) {
+      const bool cut = (slot.flags & ws2::kMsgTrunc) != 0 || slot.received > bufferSize_;
+      if (cut) {
         ++tooLarge;
-        continue;
+        if (!server_.keepTooLarge_) continue;
       }
       TIncomingDatagram& d = incoming_[kept++];
       d.data = slot.buf;
-      d.size = static_cast<std::size_t>(slot.received);
+      d.size = static_cast<std::size_t>(cut ? bufferSize_ : slot.received);
+      d.fullSize = cut ? static_cast<std::size_t>(slot.received) : 0;
       d.address = AddressOf(slot.from);
       d.port = PortOf(slot.from);
     }

@@ -124,6 +124,7 @@ TNetSocketHandle* TNetUDPServer::OpenBindings() {
     counter->store(0);
   }
   threadedDelivery_ = ThreadedEvent();
+  keepTooLarge_ = static_cast<bool>(OnUDPTooLarge);
   activeBinding_.store(&bindings_->Items(0));
   try {
     listener_ = std::make_unique<TNetUDPListenerThread>(BufferSize(), *this);
@@ -328,8 +329,12 @@ bool TNetUDPServer::DeliverNext() {
   try {
     info.binding->StoreRemote(IPAddressText(info.address), info.port);
     currentArrival_ = info.arrival;
-    delivered_.fetch_add(1, std::memory_order_relaxed);
-    DeliverDatagram(deliveryStream_, *info.binding);
+    if (info.fullSize != 0) {
+      if (OnUDPTooLarge) OnUDPTooLarge(*this, deliveryStream_, *info.binding, info.fullSize);
+    } else {
+      delivered_.fetch_add(1, std::memory_order_relaxed);
+      DeliverDatagram(deliveryStream_, *info.binding);
+    }
   } catch (...) {
     // Costs this datagram only: capture goes on.
     handlerErrors_.fetch_add(1, std::memory_order_relaxed);

@@ -21,7 +21,9 @@
 // handler never runs nested inside itself: a handler that pumps the event loop
 // or deactivates the server finds the rest delivered after it returns; a full
 // queue drops the datagrams that do not fit, nothing else, and a datagram
-// longer than BufferSize is dropped whole and counted as too large; and
+// longer than BufferSize is counted as too large and never reaches
+// OnUDPRead: it is dropped whole, or, when OnUDPTooLarge is set, its first
+// BufferSize bytes go to that event in its turn; and
 // deactivation stops the listener and then delivers everything already queued
 // before it returns, calling OnDrainSlice between slices so the window can
 // keep painting, so it never deadlocks and loses nothing received.
@@ -166,6 +168,12 @@ class TNetUDPServer : public TNetUDPBase {
   TArrivalTime CurrentArrival() const noexcept { return currentArrival_; }
 
   TUDPReadEvent OnUDPRead;
+  // fullSize: the datagram's real length; AData holds its first BufferSize bytes.
+  using TUDPTooLargeEvent = std::function<void(TNetUDPServer& Sender, TNetMemoryStream& AData,
+                                               TNetSocketHandle& ABinding, std::size_t fullSize)>;
+  // Taken at activation: set, too-large datagrams are delivered here, cut,
+  // in arrival order with the rest (still counted as tooLarge, not received).
+  TUDPTooLargeEvent OnUDPTooLarge;
   // Called on the main thread between slices of the delivery deactivation
   // runs, when a backlog takes longer than one slice; the application may
   // repaint there. It must not destroy the server nor throw (what it throws is
@@ -211,6 +219,7 @@ class TNetUDPServer : public TNetUDPBase {
   std::atomic<TNetSocketHandle*> activeBinding_{nullptr};
   std::atomic<bool> threadedEvent_{false};
   bool threadedDelivery_ = false;  // ThreadedEvent as taken at activation
+  bool keepTooLarge_ = false;      // OnUDPTooLarge was set at activation
   std::atomic<bool> listening_{false};
   bool closing_ = false;
   bool delivering_ = false;  // a handler is running: no nested delivery

@@ -20,6 +20,13 @@ struct TDisplayLine {
   int severity = kNoSeverity;
 };
 
+// What the view keeps of a line besides its text; the host is lent for the call.
+struct TLineFields {
+  int severity = kNoSeverity;
+  int facility = -1;      // -1: none
+  std::string_view host;  // the header's HOSTNAME, or the sender's address
+};
+
 class TReceiverHost {
  public:
   virtual ~TReceiverHost() = default;
@@ -27,10 +34,10 @@ class TReceiverHost {
   // The settings store every option is read from, at the moment it is needed.
   virtual TSettingsStore& Settings() = 0;
 
-  // Appends one display line (Shift_JIS) at the end of the view; the
-  // severity is for presentation only. Raises Exception when the view cannot
-  // take the line.
-  virtual void AppendLine(std::string_view line, int severity) = 0;
+  // Appends one display line (Shift_JIS) at the end of the view, with the
+  // fields of the message it came from. Raises Exception when the view
+  // cannot take the line.
+  virtual void AppendLine(std::string_view line, const TLineFields& fields) = 0;
 
   // Switches Begin log, End log and the settings command for a server that
   // is (or is not) listening.

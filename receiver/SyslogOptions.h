@@ -26,5 +26,11 @@ inline constexpr TIntOption TLSPort{kSection, "TLSPort", 6514};
 inline constexpr TTextOption TLSCert{kSection, "TLSCert", ""};
 inline constexpr TTextOption TLSKey{kSection, "TLSKey", ""};
 inline constexpr TTextOption TLSCA{kSection, "TLSCA", ""};
+// ISO-2022-JP, EUC-JP and Shift_JIS told apart by the bytes; Charcode decides what they leave open.
+inline constexpr TFlagOption DetectCharcode{kSection, "DetectCharcode", true};
+// RFC 5424 shown as "HOSTNAME APP-NAME[PROCID] MSGID: MSG".
+inline constexpr TFlagOption Tidy5424{kSection, "Tidy5424", true};
+// With Tidy5424, the structured data kept at the end.
+inline constexpr TFlagOption ShowSD{kSection, "ShowSD", false};
 
 }  // namespace quenza::syslog_options

@@ -1,15 +1,19 @@
 // One datagram, step by step: convert the character code (from UTF-8 when the
-// datagram is UTF-8 and detection is on, else as Charcode says), find the first
-// "<digits>" tag and rewrite it as "[FACILITY/SEVERITY] " (or remove it),
-// prefix the sender's address and then the reception time, trim, append.
-// Every option is read from the settings store for every datagram; an error
-// while building the line shows a dialog and drops that datagram only.
+// datagram is UTF-8 and detection is on; else as its bytes tell, when they
+// do and detection is on; else as Charcode says), find the first "<digits>"
+// tag and read the record's fields (SyslogRecord.h), then format the display
+// line from the record (DisplayLine.h) and append it with the record's
+// severity and host. Every option is read from the settings store for every
+// datagram; an error while building the line shows a dialog and drops that
+// datagram only. A datagram too large for the server gets one line for its
+// first bytes, at most one a second per sender.
 #include "Unit3.h"
 
 #include <algorithm>
 #include <cstdint>
 
 #include "CaptureAdvice.h"
+#include "CaptureStatus.h"
 #include "DateTimeFormat.h"
 #include "Exception.h"
 #include "IntegerText.h"
@@ -46,7 +50,13 @@ TDataModule3::TDataModule3(TReceiverHost& host) : host_(host) {
     NetUDPServer1UDPRead(sender, data, binding);
   };
   NetUDPServer1->OnStreamNotice = [this](TNetUDPServer&, TNetUDPServer::TStreamNotice notice,
-                                         const std::string& detail) { host_.ShowDatagramError(StreamNoticeText(notice, detail)); };
+                                         const std::string& detail) {
+    host_.ShowDatagramError(StreamNoticeText(notice, detail));
+  };
+  NetUDPServer1->OnUDPTooLarge = [this](TNetUDPServer& sender, TNetMemoryStream& data, TNetSocketHandle& binding,
+                                        std::size_t fullSize) {
+    NetUDPServer1UDPTooLarge(sender, data, binding, fullSize);
+  };
   // End log delivers what is still queued; the window keeps painting meanwhile.
   NetUDPServer1->OnDrainSlice = [this](TNetUDPServer&, std::size_t) { host_.KeepPainting(); };
   DataModule3 = this;
@@ -128,15 +138,39 @@ void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream&
   std::string text(AData.Bytes());
   try {
     const TDateTimeValue arrival = ArrivalTime(Sender.CurrentArrival());
-    const TDisplayLine line = BuildDisplayLine(std::move(text), ABinding.RemoteIP(), arrival);
-    // The file first: it is the record of what arrived, even if the view is full.
-    if (LogFile) LogFile->Append(line.text, arrival);
-    host_.AppendLine(line.text, line.severity);
-    ++linesShown_;
+    const TSyslogRecord record = BuildRecord(std::move(text), ABinding.RemoteIP(), ABinding.RemotePort(), arrival);
+    Emit(record, FormatLine(record));
   } catch (const std::exception& e) {
     ++lineErrors_;
     host_.ShowDatagramError(e.what());
   }
+}
+
+void TDataModule3::NetUDPServer1UDPTooLarge(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding,
+                                            std::size_t fullSize) {
+  if (!tooLargeLines_.Allow(ABinding.RemoteIP(), Sender.CurrentArrival())) return;
+  std::string text(AData.Bytes());
+  try {
+    const TDateTimeValue arrival = ArrivalTime(Sender.CurrentArrival());
+    const TSyslogRecord record = BuildRecord(std::move(text), ABinding.RemoteIP(), ABinding.RemotePort(), arrival);
+    std::string line = FormatLine(record);
+    // The cut may fall inside a double-byte character: its lone lead byte goes.
+    line.resize(WholeCharactersLength(line));
+    // "…(N バイト中 M バイトのみ表示)"
+    line += "\x81\x63(" + GroupedNumber(fullSize) + " \x83\x6F\x83\x43\x83\x67\x92\x86 " + GroupedNumber(AData.Size()) +
+            " \x83\x6F\x83\x43\x83\x67\x82\xCC\x82\xDD\x95\x5C\x8E\xA6)";
+    Emit(record, line);
+  } catch (const std::exception& e) {
+    ++lineErrors_;
+    host_.ShowDatagramError(e.what());
+  }
+}
+
+void TDataModule3::Emit(const TSyslogRecord& record, const std::string& line) {
+  // The file first: it is the record of what arrived, even if the view is full.
+  if (LogFile) LogFile->Append(line, record.arrival);
+  host_.AppendLine(line, TLineFields{record.severity, record.facility, record.Host()});
+  ++linesShown_;
 }
 
 TCaptureStatus TDataModule3::Status() const {
@@ -182,61 +216,70 @@ TDateTimeValue TDataModule3::ArrivalTime(std::chrono::system_clock::time_point m
   return value;
 }
 
+TTextCode ChooseTextCode(std::string_view text, bool detectUtf8, bool detectCharcode, std::int32_t charcode) {
+  if (detectUtf8 && IsUtf8Text(text)) return TTextCode::Utf8;
+  const TTextCode setting = charcode == 1   ? TTextCode::EucJp
+                            : charcode == 2 ? TTextCode::Iso2022Jp
+                                            : TTextCode::ShiftJis;
+  if (!detectCharcode) return setting;
+  // What the bytes tell wins, what they leave open the setting decides.
+  const TJapaneseCode assumed = setting == TTextCode::EucJp       ? TJapaneseCode::EucJp
+                                : setting == TTextCode::Iso2022Jp ? TJapaneseCode::Iso2022Jp
+                                                                  : TJapaneseCode::ShiftJis;
+  switch (DetectJapaneseCode(text, assumed)) {
+    case TJapaneseCode::EucJp:
+      return TTextCode::EucJp;
+    case TJapaneseCode::Iso2022Jp:
+      return TTextCode::Iso2022Jp;
+    case TJapaneseCode::ShiftJis:
+    case TJapaneseCode::Undecided:
+      break;
+  }
+  return TTextCode::ShiftJis;
+}
+
+std::string TDataModule3::ToSjis(std::string text, const TLineOptions& o) {
+  switch (ChooseTextCode(text, o.detectUtf8, o.detectCharcode, o.charcode)) {
+    case TTextCode::Utf8: {
+      TUtf8ToSjisCounts counts;
+      text = Utf8ToSjis(text, &counts);
+      unmappableCharacters_ += counts.Unmappable;
+      return text;
+    }
+    case TTextCode::EucJp:
+      return EucToSjis(text);
+    case TTextCode::Iso2022Jp:
+      return JisToSjis(text);
+    case TTextCode::ShiftJis:
+      break;
+  }
+  return text;
+}
+
+TSyslogRecord TDataModule3::BuildRecord(std::string text, const std::string& remote_ip, int remote_port,
+                                        const TDateTimeValue& arrival) {
+  const TLineOptions& o = LineOptions();
+  TSyslogRecord record;
+  record.arrival = arrival;
+  record.address = remote_ip;
+  record.port = remote_port;
+  record.text = ToSjis(std::move(text), o);
+  // The tag is what the pattern finds, as it always was (the search stops at a NUL byte).
+  int start = 0, length = 0;
+  if (AWKStr1->Match(record.text, start, length) > 0) {
+    ReadRecordFields(record, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
+  }
+  return record;
+}
+
+std::string TDataModule3::FormatLine(const TSyslogRecord& record) {
+  return FormatDisplayLine(record, LineOptions().display);
+}
+
 TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip,
                                             const TDateTimeValue& arrival) {
-  const TLineOptions& o = LineOptions();
-  int severity = kNoSeverity;
-  if (o.detectUtf8 && IsUtf8Text(text)) {
-    TUtf8ToSjisCounts counts;
-    text = Utf8ToSjis(text, &counts);
-    unmappableCharacters_ += counts.Unmappable;
-  } else {
-    switch (o.charcode) {
-      case 1:
-        text = EucToSjis(text);
-        break;
-      case 2:
-        text = JisToSjis(text);
-        break;
-      default:
-        break;
-    }
-  }
-  // One search finds the first tag; replacing it by hand at the place found
-  // is what Sub would do, without searching a second time.
-  int start = 0, length = 0;
-  if (AWKStr1->Match(text, start, length) > 0) {
-    const size_t tag = static_cast<size_t>(start - 1);
-    const std::string digits = text.substr(tag + 1, static_cast<size_t>(length - 2));
-    int32_t pri = 0;  // leading zeros are fine
-    const bool parsed = ParseInt32(digits, kDigitsOnlySyntax, pri);
-    // No facility has a name past 23: such a tag gives no severity and, shown, stays as it came.
-    const bool named = parsed && pri / 8 < static_cast<int32_t>(FacilityNames.size());
-    if (named) severity = pri % 8;
-    if (!o.enablePriority) {
-      // Removed whatever it holds: a number too large for a priority is no error here.
-      text.erase(tag, static_cast<size_t>(length));
-    } else if (!parsed) {
-      throw Exception("'" + digits + "' は整数ではありません");
-    } else if (named) {
-      text.replace(tag, static_cast<size_t>(length), "[" + FacilityNames[pri / 8] + "/" + SeverityNames[pri % 8] + "] ");
-    }
-  }
-  // Date, address, text: put together once.
-  std::string line = o.enableDate ? FormatDateTimeText(o.dateFormat, arrival) : std::string();
-  line.reserve(line.size() + remote_ip.size() + text.size() + 2);
-  if (o.enableDate) line += ' ';
-  if (o.enableIP) {
-    line += remote_ip;
-    line += ' ';
-  }
-  line += text;
-  // Trimmed in place: many senders end every message with a line break.
-  const std::string_view trimmed = TrimControls(line);
-  const size_t front = static_cast<size_t>(trimmed.data() - line.data());
-  line.resize(front + trimmed.size());
-  line.erase(0, front);
-  return TDisplayLine{std::move(line), severity};
+  const TSyslogRecord record = BuildRecord(std::move(text), remote_ip, 0, arrival);
+  return TDisplayLine{FormatLine(record), record.severity};
 }
 
 const TDataModule3::TLineOptions& TDataModule3::LineOptions() {
@@ -247,10 +290,14 @@ const TDataModule3::TLineOptions& TDataModule3::LineOptions() {
   if (ini.Generation() != lineOptionsGeneration_) {
     lineOptions_.detectUtf8 = options::DetectUTF8.Read(ini);
     lineOptions_.charcode = options::Charcode.Read(ini);
-    lineOptions_.enablePriority = options::EnablePriority.Read(ini);
-    lineOptions_.enableIP = options::EnableIP.Read(ini);
-    lineOptions_.enableDate = options::EnableDate.Read(ini);
-    lineOptions_.dateFormat = options::DateFormat.Read(ini);
+    lineOptions_.detectCharcode = options::DetectCharcode.Read(ini);
+    TDisplayOptions& d = lineOptions_.display;
+    d.enablePriority = options::EnablePriority.Read(ini);
+    d.enableIP = options::EnableIP.Read(ini);
+    d.enableDate = options::EnableDate.Read(ini);
+    d.dateFormat = options::DateFormat.Read(ini);
+    d.tidy5424 = options::Tidy5424.Read(ini);
+    d.showSD = options::ShowSD.Read(ini);
     lineOptionsGeneration_ = ini.Generation();
   }
   return lineOptions_;

@@ -12,12 +12,21 @@
 
 #include "CaptureStatus.h"
 #include "DateTimeFormat.h"
+#include "DisplayLine.h"
 #include "LogFileWriter.h"
 #include "NetUDPServer.h"
 #include "ReceiverHost.h"
+#include "SenderRateLimit.h"
+#include "SyslogRecord.h"
 #include "sjRegExp.h"
 
 namespace quenza {
+
+// What a datagram's text is read as: UTF-8 when detectUtf8 and it is UTF-8;
+// else what its bytes tell when detectCharcode and they tell; else Charcode
+// (1 EUC-JP, 2 ISO-2022-JP, anything else Shift_JIS).
+enum class TTextCode { ShiftJis, EucJp, Iso2022Jp, Utf8 };
+TTextCode ChooseTextCode(std::string_view text, bool detectUtf8, bool detectCharcode, std::int32_t charcode);
 
 class TDataModule3 {
  public:
@@ -38,6 +47,18 @@ class TDataModule3 {
   void DataModuleCreate();
   void DataModuleDestroy();
   void NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding);
+  // A datagram of fullSize bytes, longer than the server takes: one line for
+  // its first bytes, at most one a second per sender.
+  void NetUDPServer1UDPTooLarge(TNetUDPServer& Sender, TNetMemoryStream& AData, TNetSocketHandle& ABinding,
+                                std::size_t fullSize);
+
+  // The record of one datagram's text from `remote_ip`:`remote_port` that
+  // arrived at `arrival` (local time): converted to Shift_JIS and read into
+  // its fields by the options in the host's settings store at this moment.
+  TSyslogRecord BuildRecord(std::string text, const std::string& remote_ip, int remote_port,
+                            const TDateTimeValue& arrival);
+  // The display line of a record by the options at this moment.
+  std::string FormatLine(const TSyslogRecord& record);
 
   // The display line for one datagram's text from `remote_ip` that arrived
   // at `arrival` (local time), by the options in the host's settings store at
@@ -49,16 +70,16 @@ class TDataModule3 {
 
   // Characters of UTF-8 datagrams that code page 932 lacks, written as <U+XXXX>.
   std::size_t UnmappableCharacters() const { return unmappableCharacters_; }
+  // Too-large datagrams that got no line: their sender had one that second.
+  std::uint64_t TooLargeNotShown() const { return tooLargeLines_.Refused(); }
 
  private:
   // The options that shape a display line (all of SYSLOG but the port).
   struct TLineOptions {
     bool detectUtf8 = true;
+    bool detectCharcode = true;
     std::int32_t charcode = 0;
-    bool enablePriority = true;
-    bool enableIP = true;
-    bool enableDate = true;
-    std::string dateFormat;
+    TDisplayOptions display;
   };
 
   void UpdateCommands();
@@ -66,6 +87,9 @@ class TDataModule3 {
   void ConfigureTLS();
   const TLineOptions& LineOptions();
   TDateTimeValue ArrivalTime(std::chrono::system_clock::time_point moment);
+  std::string ToSjis(std::string text, const TLineOptions& o);
+  // Shows a line and writes it to the log file.
+  void Emit(const TSyslogRecord& record, const std::string& line);
 
   TReceiverHost& host_;
   std::array<std::string, 24> FacilityNames;
@@ -77,6 +101,7 @@ class TDataModule3 {
   std::uint64_t lineOptionsGeneration_ = 0;  // no store has generation 0
   std::chrono::system_clock::time_point cachedSecond_{};
   TDateTimeValue cachedLocal_{};
+  TSenderRateLimit tooLargeLines_;
 };
 
 // The Japanese report of a stream notice (file names and library reasons

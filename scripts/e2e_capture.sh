@@ -63,9 +63,10 @@ send_logger --rfc5424 --priority user.warning "utf8 5424: 全角と半角ｱｲ�
 "$sender" "$port" "$work/sjis.bin" || fail "raw send failed"
 printf 'no tag, plain ASCII  \t\r\n' | "$sender" "$port" || fail "raw send failed"
 expect_re "\\[USER/NOTICE\\] [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]+ e2e: rfc3164 message from logger"
-expect_re "\\[LOCAL3/ERROR\\] 1 [0-9]{4}-[0-9]{2}-[0-9]{2}T[^ ]+ [^ ]+ e2e - TEST .*rfc5424 message from logger"
+# RFC 5424 tidied: host, app and MSGID, without the version, time stamp and structured data.
+expect_re "\\[LOCAL3/ERROR\\] [^ ]+ e2e TEST: rfc5424 message from logger"
 expect_re "\\[USER/INFO\\] [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [^ ]+ e2e: utf8: 日本語のメッセージ、ｶﾀｶﾅ～"
-expect_re "\\[USER/WARNING\\] 1 [0-9]{4}-[0-9]{2}-[0-9]{2}T[^ ]+ [^ ]+ e2e - - .*utf8 5424: 全角と半角ｱｲｳ"
+expect_re "\\[USER/WARNING\\] [^ ]+ e2e: utf8 5424: 全角と半角ｱｲｳ"
 expect "[AUTH/CRITICAL] $sjis_text"
 expect "no tag, plain ASCII"
 save_until_complete yes

@@ -99,7 +99,7 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
             "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\n"
-            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\n\r\n"
+            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
@@ -176,8 +176,9 @@ TEST_F(Unit2Test, FolderButtonWithNoFolderStartsWhereTheFilesGo) {
 }
 
 TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
-  EXPECT_EQ(TForm2().PageControl1->count(), 2);
+  EXPECT_EQ(TForm2().PageControl1->count(), 3);
   EXPECT_EQ(TForm2().PageControl1->tabText(1), QStringLiteral("詳細設定"));
+  EXPECT_EQ(TForm2().PageControl1->tabText(2), QStringLiteral("メッセージ"));
   TSettingsStore store = StoreWith("[SYSLOG]\r\nDetectUTF8=0\r\n");
   TForm2 form;
   form.ReadSettings(store);
@@ -229,8 +230,10 @@ TEST_F(Unit2Test, SecondTabEditsTLS) {
   // Each row has its access key and fits its tab; the rows follow the checkbox.
   ShowActive(form);
   form.PageControl1->setCurrentIndex(1);
-  const std::pair<QLabel*, const char*> labels[] = {{form.Label7, "ポート(&N)"}, {form.Label8, "証明書 PEM(&C)"},
-                                                    {form.Label9, "秘密鍵 PEM(&K)"}, {form.Label10, "CA 証明書 PEM(&A)"}};
+  const std::pair<QLabel*, const char*> labels[] = {{form.Label7, "ポート(&N)"},
+                                                    {form.Label8, "証明書 PEM(&C)"},
+                                                    {form.Label9, "秘密鍵 PEM(&K)"},
+                                                    {form.Label10, "CA 証明書 PEM(&A)"}};
   for (const auto& [label, caption] : labels) {
     EXPECT_EQ(label->text(), QString::fromUtf8(caption));
     EXPECT_NE(label->buddy(), nullptr);
@@ -240,6 +243,35 @@ TEST_F(Unit2Test, SecondTabEditsTLS) {
   form.CheckBox7->setChecked(false);
   EXPECT_FALSE(form.Edit2->isEnabled());
   EXPECT_FALSE(form.SpinEdit3->isEnabled());
+}
+
+TEST_F(Unit2Test, MessageTabEditsHowMessagesAreRead) {
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nDetectCharcode=0\r\nTidy5424=0\r\nShowSD=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  const struct {
+    QCheckBox* box;
+    const char* caption;
+    const char* key;
+    bool stored;
+  } rows[] = {{form.CheckBox8, "日本語の文字コードを自動判別する(&J)", "DetectCharcode", false},
+              {form.CheckBox9, "RFC 5424 のヘッダーを整えて表示する(&R)", "Tidy5424", false},
+              {form.CheckBox10, "構造化データも表示する(&D)", "ShowSD", true}};
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(2);
+  for (const auto& r : rows) {
+    EXPECT_EQ(r.box->text(), QString::fromUtf8(r.caption));
+    EXPECT_EQ(r.box->isChecked(), r.stored) << r.key;
+    EXPECT_TRUE(form.TabSheet3->rect().contains(r.box->geometry())) << r.key;
+    EXPECT_LE(r.box->sizeHint().width(), r.box->width()) << r.key;
+  }
+  // Structured data is shown only in the tidy form.
+  EXPECT_FALSE(form.CheckBox10->isEnabled());
+  form.CheckBox9->setChecked(true);
+  EXPECT_TRUE(form.CheckBox10->isEnabled());
+  for (const auto& r : rows) r.box->setChecked(!r.stored);
+  form.WriteSettings(store);
+  for (const auto& r : rows) EXPECT_EQ(store.ReadText("SYSLOG", r.key, ""), r.stored ? "0" : "1") << r.key;
 }
 
 TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {

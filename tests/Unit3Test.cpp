@@ -22,6 +22,7 @@
 #include "DateTimeFormat.h"
 #include "NetSynchronize.h"
 #include "SettingsStore.h"
+#include "jconvert.h"
 #include "support/FileBytes.h"
 #include "support/NetTestSupport.h"
 #include "support/RecordingHost.h"
@@ -160,6 +161,18 @@ TEST_F(Unit3Test, LinesCarryTheSeverityOfTheirTag) {
       EXPECT_EQ(host_.severities.back(), row.severity) << row.datagram << " priority " << priority;
     }
   }
+  // The line's host: the header's HOSTNAME, else the sender's address.
+  const struct {
+    const char* datagram;
+    const char* host;
+  } hosts[] = {{"<13>1 - core-sw01 app - - - m", "core-sw01"},
+               {"<13>1 - - app - - - m", "127.0.0.1"},
+               {"<13>Dec  9 04:30:30 edge1 sshd[1]: m", "edge1"},
+               {"<13>m", "127.0.0.1"}};
+  for (const auto& row : hosts) {
+    Receive(row.datagram);
+    EXPECT_EQ(host_.hosts.back(), row.host) << row.datagram;
+  }
   // A removed tag too large for a number is no error and gives no severity.
   EXPECT_EQ(Receive("<99999999999>big"), "D 127.0.0.1 big");
   EXPECT_EQ(host_.severities.back(), kNoSeverity);
@@ -186,6 +199,19 @@ TEST_F(Unit3Test, CharacterCodes) {
     Ini().WriteText("SYSLOG", "Charcode", other);
     EXPECT_EQ(Receive("<13>" + sjis), "[USER/NOTICE] " + sjis) << other;
   }
+  // Each datagram as its bytes tell, whatever Charcode says; off, as Charcode says.
+  const std::string euc = "<13>\xc6\xfc\xcb\xdc\xb8\xec\xa4\xf3", jis = "<13>\x1b$BF|K\\8l\x1b(B";
+  const std::string sjisN = sjis + "\x82\xf1";  // 日本語ん
+  for (const char* charcode : {"0", "1", "2"}) {
+    Ini().WriteText("SYSLOG", "Charcode", charcode);
+    Ini().WriteFlag("SYSLOG", "DetectCharcode", true);
+    EXPECT_EQ(Receive(euc), "[USER/NOTICE] " + sjisN) << charcode;
+    EXPECT_EQ(Receive(jis), "[USER/NOTICE] " + sjis) << charcode;
+    EXPECT_EQ(Receive("<13>" + sjisN), "[USER/NOTICE] " + sjisN) << charcode;
+    Ini().WriteFlag("SYSLOG", "DetectCharcode", false);
+    const std::string asSet = charcode[0] == '1' ? EucToSjis("<13>" + sjisN) : charcode[0] == '2' ? JisToSjis("<13>" + sjisN) : "<13>" + sjisN;
+    EXPECT_EQ(Receive("<13>" + sjisN), "[USER/NOTICE] " + asSet.substr(4)) << charcode;
+  }
 }
 
 // UTF-8 datagrams become Shift_JIS whatever Charcode says, unless detection is off.
@@ -199,7 +225,9 @@ TEST_F(Unit3Test, Utf8DatagramsAreDetected) {
     Ini().WriteText("SYSLOG", "Charcode", charcode);
     EXPECT_EQ(Receive("<13>" + utf8), "[USER/NOTICE] " + sjis) << charcode;
   }
-  // An RFC 5424 message with a byte-order mark before its text.
+  // An RFC 5424 message with a byte-order mark before its text, tidied and as it came.
+  EXPECT_EQ(Receive("<13>1 - host app - - - \xEF\xBB\xBFok " + utf8), "[USER/NOTICE] host app: ok " + sjis);
+  Ini().WriteFlag("SYSLOG", "Tidy5424", false);
   EXPECT_EQ(Receive("<13>1 - host app - - - \xEF\xBB\xBFok " + utf8), "[USER/NOTICE] 1 - host app - - - ok " + sjis);
   // EUC-JP from a Japanese sender still goes through Charcode.
   Ini().WriteText("SYSLOG", "Charcode", "1");
@@ -216,18 +244,41 @@ TEST_F(Unit3Test, Utf8DatagramsAreDetected) {
   EXPECT_EQ(Receive("<13>\xEF\xBB\xBFx"), "[USER/NOTICE] \xEF\xBB\xBFx");
 }
 
-TEST_F(Unit3Test, LongestDatagramArrivesWholeAndLongerOneNever) {
+// "…(9,193 バイト中 8,192 バイトのみ表示)" in Shift_JIS.
+const std::string kCut9193 =
+    "\x81\x63(9,193 \x83\x6F\x83\x43\x83\x67\x92\x86 8,192 \x83\x6F\x83\x43\x83\x67\x82\xCC\x82\xDD\x95\x5C\x8E\xA6)";
+
+TEST_F(Unit3Test, TooLargeDatagramIsShownCutOnceASecondPerSender) {
+  char folder[] = "/tmp/unit3-logs-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  host_.logFolder = folder;
+  Ini().WriteFlag("LOGFILE", "Enable", true);
   StartCapture();
   Ini().WriteFlag("SYSLOG", "EnableDate", false);
-  Ini().WriteFlag("SYSLOG", "EnableIP", false);
-  Ini().WriteFlag("SYSLOG", "EnablePriority", false);
-  EXPECT_EQ(Receive(std::string(8192, 'a')), std::string(8192, 'a'));
-  const size_t before = Lines().size();
-  Send(std::string(8193, 'b'));
-  Send("after");
-  auto lines = WaitLines(before + 1);
-  ASSERT_EQ(lines.size(), before + 1);
-  EXPECT_EQ(lines.back(), "after");
+  EXPECT_EQ(Receive(std::string(8192, 'a')), "127.0.0.1 " + std::string(8192, 'a'));
+  // 9,193 bytes; the 8,192nd is the lead byte of 日, which goes with its trail byte.
+  const std::string big = "<11>" + std::string(8187, 'b') + "\x93\xfa" + std::string(1000, 'c');
+  EXPECT_EQ(Receive(big), "127.0.0.1 [USER/ERROR] " + std::string(8187, 'b') + kCut9193);
+  EXPECT_EQ(host_.severities.back(), 3);
+  // A flood from one sender: a line a second at most, the rest counted.
+  const std::size_t before = Lines().size();
+  for (int i = 0; i < 20; ++i) Send(big);
+  Send("<13>after");
+  ASSERT_TRUE(WaitUntil([&] {
+    CheckSynchronize(5);
+    return !Lines().empty() && Lines().back() == "127.0.0.1 [USER/NOTICE] after";
+  }));
+  const std::size_t shown = Lines().size() - before - 1;
+  EXPECT_LE(shown, 2u);
+  EXPECT_EQ(shown + module_->TooLargeNotShown(), 20u);
+  EXPECT_EQ(module_->Status().tooLarge, 21u);
+  EXPECT_EQ(module_->Status().received, 2u);
+  // The daily file has the same lines as the view.
+  module_.reset();
+  std::string expected;
+  for (const std::string& line : Lines()) expected += line + "\r\n";
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) EXPECT_EQ(FileBytes(entry.path()), expected);
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(Unit3Test, TooLargeTagGoesToTheHostAndCaptureGoesOn) {
@@ -321,13 +372,13 @@ TEST_F(Unit3Test, StatusCountsWhatCameAndWhatWasLost) {
   EXPECT_TRUE(status.active);
   EXPECT_EQ(status.port, port_);
   EXPECT_EQ(status.received, 2u);
-  EXPECT_EQ(status.shown, 1u);
+  EXPECT_EQ(status.shown, 2u);  // the too-large one shown cut
   EXPECT_EQ(status.tooLarge, 1u);
   EXPECT_EQ(status.errors, 1u);
   EXPECT_EQ(status.dropped, 0u);
   EXPECT_TRUE(status.HasLosses());
   EXPECT_EQ(CaptureStatusText(status),
-            "受信中 UDP " + std::to_string(port_) + " ｜ 受信 2 ｜ 表示 1 ｜ 過大 1 ｜ エラー 1");
+            "受信中 UDP " + std::to_string(port_) + " ｜ 受信 2 ｜ 表示 2 ｜ 過大 1 ｜ エラー 1");
 }
 
 // The same bytes over TCP, from IPv4 and IPv6, make the line they make over

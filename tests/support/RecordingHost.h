@@ -16,9 +16,10 @@ namespace quenza {
 class TRecordingHost : public TReceiverHost {
  public:
   TSettingsStore& Settings() override { return *store; }
-  void AppendLine(std::string_view line, int severity) override {
+  void AppendLine(std::string_view line, const TLineFields& fields) override {
     lines.emplace_back(line);
-    severities.push_back(severity);
+    severities.push_back(fields.severity);
+    hosts.emplace_back(fields.host);
   }
   void UpdateCaptureCommands(bool active) override { commandsActive = active; }
   void KeepPainting() override {}
@@ -30,6 +31,7 @@ class TRecordingHost : public TReceiverHost {
   std::string logFolder;
   std::vector<std::string> lines;
   std::vector<int> severities;
+  std::vector<std::string> hosts;
   std::optional<bool> commandsActive;  // never switched yet
   std::vector<std::string> datagramErrors;
   std::vector<std::string> reports;
