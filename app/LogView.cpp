@@ -19,6 +19,7 @@
 
 #include "AtomicFile.h"
 #include "Exception.h"
+#include "FontFaces.h"
 #include "Guarded.h"
 #include "LineFilter.h"
 #include "LineGrid.h"
@@ -136,7 +137,7 @@ class TUserScrollBar : public QScrollBar {
 
 TLogView::TLogView(QWidget* parent) : QAbstractScrollArea(parent), store_(std::make_unique<TLogStore>()) {
   setObjectName(QStringLiteral("Memo1"));
-  QFont font(QString::fromUtf8("ＭＳ ゴシック"));
+  QFont font(font_faces::Fixed());
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   font.setPixelSize(12);

@@ -18,6 +18,7 @@
 #include "Application.h"
 #include "FileAttributes.h"
 #include "FontDialog.h"
+#include "FontFaces.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "ScreenPlacement.h"
@@ -43,7 +44,7 @@ constexpr int kMinimumSize = 300;
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form1"));
   Form1 = this;
-  QFont window_font(Ui("ＭＳ Ｐゴシック"));
+  QFont window_font(font_faces::Proportional());
   window_font.setPixelSize(12);
   setFont(window_font);
   setMinimumSize(kMinimumSize, kMinimumSize);
