@@ -9,6 +9,7 @@
 #include <QTranslator>
 
 #include "DateTimeFormat.h"
+#include "FontFaces.h"
 #include "Guarded.h"
 #include "MessageDialogs.h"
 #include "NetSynchronize.h"
@@ -114,14 +115,10 @@ void TApplication::InstallIdentity() {
 
 void TApplication::InstallFontSubstitutions() {
   // fontconfig knows nothing of the Windows face names the settings file holds.
-  const QStringList mono = {QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
-                            QStringLiteral("VL Gothic"), QStringLiteral("DejaVu Sans Mono")};
-  const QStringList proportional = {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                                    QStringLiteral("IPAGothic"), QStringLiteral("DejaVu Sans")};
-  QFont::insertSubstitutions(QString::fromUtf8("ＭＳ ゴシック"), mono);
-  QFont::insertSubstitutions(QStringLiteral("MS Gothic"), mono);
-  QFont::insertSubstitutions(QString::fromUtf8("ＭＳ Ｐゴシック"), proportional);
-  QFont::insertSubstitutions(QStringLiteral("MS PGothic"), proportional);
+  QFont::insertSubstitutions(font_faces::Fixed(), font_faces::FixedStandIns());
+  QFont::insertSubstitutions(font_faces::FixedEnglish(), font_faces::FixedStandIns());
+  QFont::insertSubstitutions(font_faces::Proportional(), font_faces::ProportionalStandIns());
+  QFont::insertSubstitutions(font_faces::ProportionalEnglish(), font_faces::ProportionalStandIns());
 }
 
 }  // namespace quenza

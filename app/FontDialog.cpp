@@ -297,7 +297,7 @@ int PointsOf(const QFont& font) {
 }
 
 int FontCharsetOf(const QFont& font) {
-  // By the face really drawn: "ＭＳ ゴシック" is no installed family, but its stand-in is.
+  // By the face really drawn: a Windows face (FontFaces.h) is no installed family, but its stand-in is.
   return QFontDatabase::writingSystems(QFontInfo(font).family()).contains(QFontDatabase::Japanese) ? 128 : 0;
 }
 

@@ -31,8 +31,8 @@ class TFontDialog : public QDialog {
   explicit TFontDialog(const QFont& initial, QWidget* parent = nullptr);
 
   // The font the dialog stands on: face, style and size as selected. A face
-  // left as it opened keeps the initial font's own name (say "ＭＳ ゴシック"
-  // rather than the face the system substituted for it).
+  // left as it opened keeps the initial font's own name (a Windows face name
+  // from FontFaces.h rather than the face the system substituted for it).
   QFont SelectedFont() const;
 
   QLineEdit* FaceEdit1 = nullptr;

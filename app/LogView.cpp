@@ -19,6 +19,8 @@
 
 #include "AtomicFile.h"
 #include "Exception.h"
+#include "FileError.h"
+#include "FontFaces.h"
 #include "Guarded.h"
 #include "LineFilter.h"
 #include "LineGrid.h"
@@ -136,7 +138,7 @@ class TUserScrollBar : public QScrollBar {
 
 TLogView::TLogView(QWidget* parent) : QAbstractScrollArea(parent), store_(std::make_unique<TLogStore>()) {
   setObjectName(QStringLiteral("Memo1"));
-  QFont font(QString::fromUtf8("ＭＳ ゴシック"));
+  QFont font(font_faces::Fixed());
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   font.setPixelSize(12);
@@ -322,11 +324,11 @@ void TLogView::MarkLabelledLines() {
 void TLogView::LoadFromFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    throw Exception("ファイル \"" + SystemText(path) + "\". " + SystemText(file.errorString()) + " は開けません");
+    throw Exception(FileOpenErrorText(SystemText(path), SystemText(file.errorString())));
   }
   QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
-    throw Exception("ファイル \"" + SystemText(path) + "\". " + SystemText(file.errorString()) + " は開けません");
+    throw Exception(FileOpenErrorText(SystemText(path), SystemText(file.errorString())));
   }
   SetText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }

@@ -18,6 +18,8 @@
 #include "Application.h"
 #include "FileAttributes.h"
 #include "FontDialog.h"
+#include "FontFaces.h"
+#include "FormOptions.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "ScreenPlacement.h"
@@ -43,7 +45,7 @@ constexpr int kMinimumSize = 300;
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form1"));
   Form1 = this;
-  QFont window_font(Ui("ＭＳ Ｐゴシック"));
+  QFont window_font(font_faces::Proportional());
   window_font.setPixelSize(12);
   setFont(window_font);
   setMinimumSize(kMinimumSize, kMinimumSize);
@@ -234,13 +236,13 @@ void TForm1::SetCurrentFile(const QString& path) { statusPanel_->setText(path); 
 void TForm1::FormCreate() {
   setWindowTitle(QString::fromStdString(ApplicationTitle()));
   IniFile = std::make_unique<TSettingsStore>(ProgramSettingsLocation().file);
-  const int top = IniFile->ReadInt("POS", "Top", y());
-  const int left = IniFile->ReadInt("POS", "Left", x());
-  const int height = IniFile->ReadInt("POS", "Height", this->height());
-  const int width = IniFile->ReadInt("POS", "Width", this->width());
+  const int top = pos_options::Top.Read(*IniFile, y());
+  const int left = pos_options::Left.Read(*IniFile, x());
+  const int height = pos_options::Height.Read(*IniFile, this->height());
+  const int width = pos_options::Width.Read(*IniFile, this->width());
   // Only a stored position can be trusted less than the design: it may name a screen that is gone.
-  const bool stored =
-      IniFile->ReadInt("POS", "Top", INT32_MIN) != INT32_MIN || IniFile->ReadInt("POS", "Left", INT32_MIN) != INT32_MIN;
+  const bool stored = pos_options::Top.Read(*IniFile, INT32_MIN) != INT32_MIN ||
+                      pos_options::Left.Read(*IniFile, INT32_MIN) != INT32_MIN;
   const QRect placed = PlaceOnScreens(QRect(left, top, std::max(width, kMinimumSize), std::max(height, kMinimumSize)),
                                       stored, kMinimumSize);
   move(placed.topLeft());
@@ -259,14 +261,14 @@ void TForm1::FormPaint() {
   applyingViewSettings_ = true;
   QFont font = Memo1->font();
   const int current_points = PointsOf(font);
-  Memo1->SetFontCharset(IniFile->ReadInt("FONT", "Charset", Memo1->FontCharset()));
-  const int size = IniFile->ReadInt("FONT", "Size", current_points);
-  const QString name = DecodeSjis(IniFile->ReadText("FONT", "Name", EncodeSjis(font.family())));
+  Memo1->SetFontCharset(font_options::Charset.Read(*IniFile, Memo1->FontCharset()));
+  const int size = font_options::Size.Read(*IniFile, current_points);
+  const QString name = DecodeSjis(font_options::Name.Read(*IniFile, EncodeSjis(font.family())));
   if (size > 0 && (font.pointSize() != size)) font.setPointSize(size);
   if (font.family() != name) font.setFamily(name);
   if (font != Memo1->font()) Memo1->setFont(font);
-  Memo1->SetWordWrap(IniFile->ReadFlag("EDIT", "WordWrap", WordWrap1->isChecked()));
-  const int bars = IniFile->ReadInt("EDIT", "ScrollBar", Memo1->ScrollBars());
+  Memo1->SetWordWrap(edit_options::WordWrap.Read(*IniFile, WordWrap1->isChecked()));
+  const int bars = edit_options::ScrollBar.Read(*IniFile, Memo1->ScrollBars());
   if (bars >= ssNone && bars <= ssBoth && bars != Memo1->ScrollBars())
     Memo1->SetScrollBars(static_cast<TScrollStyle>(bars));
   WordWrap1->setChecked(Memo1->WordWrap());
@@ -290,10 +292,10 @@ void TForm1::FormClose() {
   }
   // A settings file we could not read is left alone rather than replaced by defaults.
   if (!IniFile->WriteBackAllowed()) return;
-  IniFile->WriteInt("POS", "Top", y());
-  IniFile->WriteInt("POS", "Left", x());
-  IniFile->WriteInt("POS", "Height", height());
-  IniFile->WriteInt("POS", "Width", width());
+  pos_options::Top.Write(*IniFile, y());
+  pos_options::Left.Write(*IniFile, x());
+  pos_options::Height.Write(*IniFile, height());
+  pos_options::Width.Write(*IniFile, width());
   Guarded([&] {
     CreateSettingsFolder(path);  // the per-user folder may not exist yet
     IniFile->WriteBack();

@@ -6,6 +6,7 @@
 
 #include "Application.h"
 #include "FontDialog.h"
+#include "FormOptions.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
 #include "SettingsStore.h"
@@ -67,8 +68,8 @@ void TForm1::WordWrap1Click() {
   const bool wrap = WordWrap1->isChecked();
   Memo1->SetWordWrap(wrap);
   Memo1->SetScrollBars(wrap ? ssVertical : ssBoth);
-  IniFile->WriteFlag("EDIT", "WordWrap", wrap);
-  IniFile->WriteInt("EDIT", "ScrollBar", Memo1->ScrollBars());
+  edit_options::WordWrap.Write(*IniFile, wrap);
+  edit_options::ScrollBar.Write(*IniFile, Memo1->ScrollBars());
 }
 
 void TForm1::Font1Click() {
@@ -76,9 +77,9 @@ void TForm1::Font1Click() {
   if (!chosen) return;
   Memo1->setFont(*chosen);
   Memo1->SetFontCharset(FontCharsetOf(*chosen));
-  IniFile->WriteInt("FONT", "Charset", Memo1->FontCharset());
-  IniFile->WriteInt("FONT", "Size", PointsOf(*chosen));
-  IniFile->WriteText("FONT", "Name", EncodeSjis(chosen->family()));
+  font_options::Charset.Write(*IniFile, Memo1->FontCharset());
+  font_options::Size.Write(*IniFile, PointsOf(*chosen));
+  font_options::Name.Write(*IniFile, EncodeSjis(chosen->family()));
 }
 
 void TForm1::About1Click() {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "FolderDialog.h"
+#include "FontFaces.h"
 #include "Guarded.h"
 #include "LogFileOptions.h"
 #include "RadioGroup.h"
@@ -60,7 +61,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(362, 323);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  QFont font(font_faces::Proportional());
   font.setPixelSize(12);
   setFont(font);
 

@@ -21,6 +21,12 @@ class EFileError : public Exception {
   std::string reason_;
 };
 
+// The text shown when a file cannot be opened for reading, with the system's
+// reason: the settings store and the view's 開く both word it so.
+inline std::string FileOpenErrorText(const std::string& path, const std::string& reason) {
+  return "ファイル \"" + path + "\". " + reason + " は開けません";
+}
+
 // The file (or its temporary companion) could not be created.
 class EFileCreateError : public EFileError {
  public:

@@ -72,7 +72,7 @@ void TSettingsStore::Load() {
     close(fd);
   }
   if (err != 0) {
-    loadError_ = "ファイル \"" + path_ + "\". " + std::strerror(err) + " は開けません";
+    loadError_ = FileOpenErrorText(path_, std::strerror(err));
     return;
   }
   // A NUL byte ends the text.

@@ -108,6 +108,13 @@ TEST_F(AtomicFileTest, MissingFolderIsACreateError) {
   }
 }
 
+// Both readers of files (the settings store, the view's 開く) word their
+// open failure through this one text.
+TEST(FileError, OpenErrorTextNamesTheFileAndTheReason) {
+  EXPECT_EQ(FileOpenErrorText("/tmp/q/quenza.ini", "Permission denied"),
+            "ファイル \"/tmp/q/quenza.ini\". Permission denied は開けません");
+}
+
 TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   const std::string path = Path("full.log");
   Write(path, "old contents");

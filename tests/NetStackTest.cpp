@@ -17,6 +17,8 @@
 #include "NetStack.h"
 #include "NetStackWindows.h"
 #include "support/NetTestSupport.h"
+#include "support/ThreadWait.h"
+#include "support/WaitUntil.h"
 
 namespace quenza {
 namespace {
@@ -385,17 +387,23 @@ TEST_F(NetStackFormerBugs, ClosingASocketWakesAThreadWaitingOnIt) {
   int port = 0;
   const TSocket s = BoundSocket(port);
   open_.clear();
-  std::atomic<bool> waiting{false};
+  std::atomic<pid_t> waiterId{0};
   int result = 0;
   std::thread waiter([&] {
     TSocketList read{s};
-    waiting = true;
+    waiterId = ThisThreadId();
     result = SocketStack->WaitSockets(&read, nullptr, nullptr, ws2::kWaitForever);
   });
-  while (!waiting.load()) std::this_thread::yield();
-  std::this_thread::sleep_for(milliseconds(20));  // inside its wait by now
+  while (waiterId.load() == 0) std::this_thread::yield();
+  const pid_t tid = waiterId.load();
+  // Failures below are EXPECTs: the waiter must still be ended and joined.
+  EXPECT_TRUE(WaitUntil([&] { return BlockedIn(tid, SYS_ppoll); })) << "the waiter never got inside its wait";
+  const unsigned long asleep = TimesAsleep(tid);
   SocketStack->ShutdownSocket(s, ws2::kSdSend);
-  std::this_thread::sleep_for(milliseconds(50));  // the race lost: the waiter looked again and sleeps
+  // The race lost: the shutdown woke the waiter, which looked again, found
+  // nothing to read and sleeps once more, so only the close can end its wait.
+  EXPECT_TRUE(WaitUntil([&] { return TimesAsleep(tid) > asleep && BlockedIn(tid, SYS_ppoll); }))
+      << "the waiter did not go back to sleep after the shutdown";
   SocketStack->CloseSocketHandle(s);
   {
     TWatchdog watchdog("a wait on a socket closed meanwhile");

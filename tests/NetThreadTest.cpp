@@ -6,10 +6,12 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "NetThread.h"
+#include "support/ThreadWait.h"
 #include "support/WaitUntil.h"
 
 namespace quenza {
@@ -68,8 +70,13 @@ class TCountingThread : public TNetThread {
 };
 
 TEST(NetThread, CreatedSuspendedRunsNoPassBeforeStartLoop) {
+  const std::vector<pid_t> before = ThreadsOfThisProcess();
   TCountingThread thread;
-  std::this_thread::sleep_for(50ms);
+  const pid_t tid = NewThread(before, ThreadsOfThisProcess());
+  ASSERT_NE(tid, 0);
+  // Asleep on the resume gate's condition variable: a thread running passes
+  // would be running or in the pass's nanosleep instead, never stay here.
+  ASSERT_TRUE(WaitUntil([&] { return BlockedIn(tid, SYS_futex); })) << "the new thread never parked";
   EXPECT_EQ(thread.passesStarted.load(), 0);
   EXPECT_EQ(thread.beforeLoop.load(), 0);
   EXPECT_TRUE(thread.IsStopped());
@@ -131,7 +138,10 @@ TEST(NetThread, ExceptionFromPassEndsTheLoopAndIsRecorded) {
 }
 
 TEST(NetThread, SuspendBehaviourParksAndStartLoopBeginsANewSeries) {
+  const std::vector<pid_t> before = ThreadsOfThisProcess();
   TCountingThread thread;
+  const pid_t tid = NewThread(before, ThreadsOfThisProcess());
+  ASSERT_NE(tid, 0);
   thread.SetStopBehaviour(TNetThread::sbSuspend);
   std::atomic<int> stoppedCalls{0};
   thread.OnStopped = [&](TNetThread&) { ++stoppedCalls; };
@@ -139,15 +149,16 @@ TEST(NetThread, SuspendBehaviourParksAndStartLoopBeginsANewSeries) {
     thread.StartLoop();
     thread.WaitForPasses(series * 2);
     thread.StopLoop();
-    while (!thread.Suspended()) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(WaitUntil([&] { return thread.Suspended(); }));
     EXPECT_EQ(thread.beforePasses.load(), series);
     EXPECT_EQ(thread.afterPasses.load(), series);
     EXPECT_FALSE(thread.Finished());
   }
   EXPECT_EQ(stoppedCalls.load(), 3);
   const int passes = thread.passesStarted.load();
-  std::this_thread::sleep_for(20ms);
-  EXPECT_EQ(thread.passesStarted.load(), passes);  // parked means parked
+  // Parked means parked: asleep at the gate, with no pass begun since.
+  ASSERT_TRUE(WaitUntil([&] { return BlockedIn(tid, SYS_futex); })) << "the thread never parked";
+  EXPECT_EQ(thread.passesStarted.load(), passes);
   thread.TerminateAndWaitFor();
   EXPECT_EQ(thread.afterLoop.load(), 1);
 }
@@ -192,8 +203,7 @@ TEST(NetThread, SelfFreeingThreadRefusesTerminateAndWaitForAndFreesItself) {
     EXPECT_STREQ(e.what(), "Cannot call TerminateAndWaitFor on FreeAndTerminate threads");
   }
   thread->StopLoop();
-  for (int i = 0; i < 2000 && !destroyed.load(); ++i) std::this_thread::sleep_for(1ms);
-  EXPECT_TRUE(destroyed.load());
+  EXPECT_TRUE(WaitUntil([&] { return destroyed.load(); }));
 }
 
 TEST(NetThread, FailedCreationRaisesANetException) {

@@ -27,6 +27,7 @@
 #include "NetUDPListenerThread.h"
 #include "NetUDPServer.h"
 #include "support/NetTestSupport.h"
+#include "support/ThreadWait.h"
 #include "support/WaitUntil.h"
 
 namespace quenza {
@@ -281,7 +282,8 @@ TEST_F(NetUDPServerTest, DeactivatingWithADeliveryPendingRunsItAndEnds) {
 
 TEST_F(NetUDPServerTest, DestroyingAnIdleServerReturns) {
   Activate();
-  std::this_thread::sleep_for(20ms);  // the listener is inside its wait
+  // The listener is the only thread that polls.
+  ASSERT_TRUE(WaitUntil([] { return AnotherThreadBlockedIn(SYS_ppoll); })) << "the listener never got inside its wait";
   TWatchdog watchdog("destroying an idle server");
   server_.reset();
 }
@@ -295,7 +297,8 @@ TEST_F(NetUDPServerTest, ReleasingTheSocketsEndsTheListenersWaitAtOnce) {
   TPosixSocket sender;
   sender.SendTo(port, "x");
   ASSERT_TRUE(HoldUntilTaken(1));
-  std::this_thread::sleep_for(20ms);  // the listener is inside that wait
+  // Taken: whatever poll the listener sleeps in now is the one without limit.
+  ASSERT_TRUE(WaitUntil([] { return AnotherThreadBlockedIn(SYS_ppoll); })) << "the listener never got inside that wait";
   {
     TWatchdog watchdog("deactivation while the listener waits without limit");
     server_->SetActive(false);

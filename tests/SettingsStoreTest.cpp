@@ -245,6 +245,7 @@ TEST_F(SettingsStoreTest, UnreadableFileIsReportedAndNeverOverwritten) {
   TSettingsStore store(path_);
   EXPECT_NE(store.LoadError().find("は開けません"), std::string::npos);
   EXPECT_NE(store.LoadError().find(path_), std::string::npos);
+  EXPECT_EQ(store.LoadError().rfind("ファイル \"" + path_ + "\". ", 0), 0u) << store.LoadError();
   EXPECT_FALSE(store.WriteBackAllowed());
   EXPECT_EQ(store.ReadInt("SYSLOG", "Port", 514), 514);
 }
