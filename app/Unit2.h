@@ -59,11 +59,13 @@ class TForm2 : public QDialog {
   QLabel* Label9 = nullptr;
   QLineEdit* Edit3 = nullptr;  // TLSKey
   QLabel* Label10 = nullptr;
-  QLineEdit* Edit4 = nullptr;  // TLSCA
+  QLineEdit* Edit4 = nullptr;      // TLSCA
   QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder
   QPushButton* Button3 = nullptr;  // 参照...
+  QLabel* Label11 = nullptr;
+  QComboBox* ComboBox2 = nullptr;  // LOGFILE Encoding
   QLabel* Label5 = nullptr;
   TSpinEdit* SpinEdit2 = nullptr;  // VIEW MaxLines
   QLabel* Label6 = nullptr;
