@@ -7,6 +7,7 @@
 // cannot write the old text over the file that failed to load. Save checks
 // read-only, hidden and system in that order and reports only the first; a
 // refused or failed Save keeps the modified flag.
+#include <QFileInfo>
 #include <QString>
 #include <memory>
 
@@ -36,6 +37,16 @@ void TForm1::Open1Click() {
   if (!ConfirmDiscard()) return;
   const QString path = ExecuteOpenDialog(this, CurrentFile());
   if (path.isEmpty()) return;
+  LoadFile(path);
+}
+
+void TForm1::OpenFileFromDesktop(const QString& path) {
+  if (!ConfirmDiscard()) return;
+  // The current file is a full path, as the dialog gives it.
+  LoadFile(QFileInfo(path).absoluteFilePath());
+}
+
+void TForm1::LoadFile(const QString& path) {
   // Raises with the open-error text before touching the view; the error goes
   // to the application's error report.
   Memo1->LoadFromFile(path);

@@ -9,13 +9,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -236,6 +239,79 @@ TEST_F(Unit1FileCommandsTest, FailedLoadLeavesCurrentFileAndViewAsTheyWere) {
   EXPECT_EQ(form_->CurrentFile(), Path("old.log"));
   EXPECT_EQ(form_->Memo1->Text(), "old text");
   EXPECT_TRUE(form_->Memo1->Modified());
+}
+
+// ---- Open from the desktop: the command line and a drop -------------------
+
+// Drags `urls` over the window and drops them; returns whether the window took the drop.
+bool DropOn(TForm1& form, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPoint at = form.Memo1->geometry().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &enter);
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &drop);
+  EXPECT_EQ(enter.isAccepted(), drop.isAccepted());
+  return drop.isAccepted();
+}
+
+TEST_F(Unit1FileCommandsTest, CommandLineFileAndDropAskFirstThenOpenAsOpenDoes) {
+  WriteBytes(Path("desktop.log"), "from the desktop\r\nsecond\r\n");
+  // The command line names a file relative to the working folder.
+  const QString home = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir_->path()));
+  struct Way {
+    const char* label;
+    std::function<void()> open;
+  };
+  const Way ways[] = {
+      {"command line", [&] { form_->OpenFileFromDesktop(QStringLiteral("desktop.log")); }},
+      {"drop", [&] { EXPECT_TRUE(DropOn(*form_, {QUrl::fromLocalFile(Path("desktop.log"))})); }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.label);
+    asked_.clear();
+    Typed("unsaved");
+    form_->SetCurrentFile(Path("before.log"));
+    form_->Memo1->SetFollow(false);
+    // No: nothing changes.
+    Answer({TModalResult::mrNo});
+    way.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Asked().empty(); }, 5000));
+    EXPECT_EQ(Texts(), std::vector<std::string>{kDiscardQuestion});
+    EXPECT_EQ(form_->Memo1->Text(), "unsaved");
+    EXPECT_TRUE(form_->Memo1->Modified());
+    EXPECT_EQ(form_->CurrentFile(), Path("before.log"));
+    EXPECT_FALSE(form_->Memo1->Follow());
+    // Yes: the file as Open gives it, and following again.
+    Answer({TModalResult::mrYes});
+    way.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form_->CurrentFile() == Path("desktop.log"); }, 5000));
+    EXPECT_EQ(Asked().size(), 2u);
+    EXPECT_EQ(form_->Memo1->Text(), "from the desktop\r\nsecond\r\n");
+    EXPECT_FALSE(form_->Memo1->Modified());
+    EXPECT_FALSE(form_->Memo1->CanUndo());
+    EXPECT_TRUE(form_->Memo1->Follow());
+  }
+  EXPECT_TRUE(dialogs_.empty()) << "no file dialog on the way from the desktop";
+  QDir::setCurrent(home);
+}
+
+TEST_F(Unit1FileCommandsTest, DropOfSeveralFilesOrOfNoFileIsNotTaken) {
+  WriteBytes(Path("a.log"), "a");
+  WriteBytes(Path("b.log"), "b");
+  Typed("unsaved");
+  const QList<QUrl> refused[] = {
+      {QUrl::fromLocalFile(Path("a.log")), QUrl::fromLocalFile(Path("b.log"))},
+      {QUrl(QStringLiteral("https://example.org/a.log"))},
+      {},
+  };
+  for (const QList<QUrl>& urls : refused) {
+    EXPECT_FALSE(DropOn(*form_, urls)) << urls.size();
+  }
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_EQ(form_->Memo1->Text(), "unsaved");
 }
 
 // ---- Save and Save As ------------------------------------------------------
