@@ -229,6 +229,10 @@ void TForm1::CreateStatusBar() {
   statusPanel_->setObjectName(QStringLiteral("StatusBar1Panel"));
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->addWidget(statusPanel_, 1);
+  EncodingStatus1 = new QLabel(Ui("UTF-8 から変換"), this);
+  EncodingStatus1->setObjectName(QStringLiteral("EncodingStatus1"));
+  statusBar()->addWidget(EncodingStatus1);
+  EncodingStatus1->hide();
   CreateCaptureStatus();
 }
 

@@ -90,6 +90,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QLabel* FilterStatus1 = nullptr;  // a status-bar section of its own, shown while filtering
   // Shown while following is paused, with the lines that came since; a click resumes.
   QToolButton* PauseStatus1 = nullptr;
+  // Shown while the view holds a file that was read as UTF-8 and converted.
+  QLabel* EncodingStatus1 = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;

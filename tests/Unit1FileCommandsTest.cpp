@@ -221,6 +221,57 @@ TEST_F(Unit1FileCommandsTest, OpenReadsLfOnlyAndCrLfFiles) {
   }
 }
 
+TEST_F(Unit1FileCommandsTest, OpenTellsUtf8FromShiftJis) {
+  const std::string log_sjis = "\x83\x8D\x83\x4F";  // ログ
+  struct Row {
+    const char* label;
+    std::string bytes;
+    bool utf8;
+    std::string text;  // what the view holds
+  } rows[] = {
+      {"byte-order mark, ASCII after it", "\xEF\xBB\xBFplain\n", true, "plain\r\n"},
+      {"UTF-8 Japanese, no mark", "ログ\n" + std::string("ok"), true, log_sjis + "\r\nok"},
+      {"Shift_JIS Japanese: not well-formed UTF-8", log_sjis + "\r\n", false, log_sjis + "\r\n"},
+      {"well-formed but a byte short at the end", "ログ\xE3\x83", false, "ログ\xE3\x83"},
+      // Also two half-width katakana in Shift_JIS ("ﾃｩ"): kept as they are.
+      {"two-byte characters alone", "caf\xC3\xA9", false, "caf\xC3\xA9"},
+      {"byte-order mark, broken bytes after it", "\xEF\xBB\xBF\x83\x8D", true, "<0x83><0x8D>"},
+      {"ASCII alone", "plain\r\n", false, "plain\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    WriteBytes(Path("in.log"), row.bytes);
+    Pick(Path("in.log"));
+    form_->Open1Click();
+    EXPECT_EQ(form_->Memo1->Text(), row.text);
+    EXPECT_EQ(form_->CurrentFile(), Path("in.log"));
+    EXPECT_EQ(form_->Memo1->LoadedFromUtf8(), row.utf8);
+    EXPECT_EQ(form_->EncodingStatus1->isVisibleTo(form_.get()), row.utf8);
+    EXPECT_EQ(form_->EncodingStatus1->text(), QStringLiteral("UTF-8 から変換"));
+    EXPECT_FALSE(form_->Memo1->Modified());
+  }
+  form_->New1Click();
+  EXPECT_FALSE(form_->EncodingStatus1->isVisibleTo(form_.get()));
+}
+
+// A UTF-8 file saved again is Shift_JIS with CR LF; what code page 932 lacks
+// stays as the <U+XXXX> text it was shown as.
+TEST_F(Unit1FileCommandsTest, Utf8FileSavedAgainIsShiftJisWithCrLf) {
+  WriteBytes(Path("utf8.log"), "日本語 ｱ\ncafé 😀\n〜①\r\n");
+  Pick(Path("utf8.log"));
+  form_->Open1Click();
+  ASSERT_TRUE(form_->Memo1->LoadedFromUtf8());
+  form_->Save1Click();
+  EXPECT_EQ(ReadBytes(Path("utf8.log")),
+            "\x93\xFA\x96\x7B\x8C\xEA \xB1\r\ncaf<U+00E9> <U+1F600>\r\n\x81\x60\x87\x40\r\n");
+  EXPECT_FALSE(form_->EncodingStatus1->isVisibleTo(form_.get()));
+  // Read again, it is Shift_JIS: the same bytes.
+  Pick(Path("utf8.log"));
+  form_->Open1Click();
+  EXPECT_FALSE(form_->Memo1->LoadedFromUtf8());
+  EXPECT_EQ(form_->Memo1->Text(), ReadBytes(Path("utf8.log")));
+}
+
 TEST_F(Unit1FileCommandsTest, FailedLoadLeavesCurrentFileAndViewAsTheyWere) {
   // Root reads any file whatever its mode, but not this one: reading process
   // memory at address 0 fails.
