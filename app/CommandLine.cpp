@@ -31,8 +31,23 @@ bool OneOf(std::string_view arg, auto const& options) {
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   TCommandLine result;
+  bool options_ended = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    // A file named "-..." needs "--" before it; "-" alone and "" are refused as unknown.
+    if (!arg.empty() && (options_ended || arg[0] != '-') && arg != "-") {
+      if (!result.file.empty()) {
+        result.action = TCommandAction::caRefuse;
+        result.message = "開けるファイルは一つだけです / only one file can be opened: " + arg;
+        return result;
+      }
+      result.file = arg;
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       result.action = TCommandAction::caHelp;
       return result;
@@ -66,11 +81,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText(const std::string& program) {
   return "使い方 / Usage: " + program +
-         " [オプション / options]\n"
+         " [オプション / options] [ファイル / FILE]\n"
          "\n"
          "syslog を UDP で受信して表示する (日本語) / A syslog receiver and viewer with a Japanese interface.\n"
          "ログの開始 (Ctrl+B) で設定したポート (既定 514) の受信を始めます。\n"
          "Begin log (Ctrl+B) listens on the configured UDP port (514 unless set otherwise).\n"
+         "ファイルを一つ指定すると、起動時に開きます (UTF-8 のファイルは Shift_JIS に変換)。\n"
+         "A FILE given is opened at start (a UTF-8 file is converted to Shift_JIS).\n"
          "\n"
          "  -h, --help       この説明を表示して終了 / show this help and exit\n"
          "  -v, --version    バージョンを表示して終了 / show the version and exit\n"

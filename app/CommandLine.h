@@ -1,6 +1,8 @@
 // The command line, read before the toolkit starts: --help and --version
-// need no display, an unknown argument is refused with the usage, and a
-// missing display is reported in one line instead of the toolkit's abort.
+// need no display, an unknown option or a second file is refused with the
+// usage, and a missing display is reported in one line instead of the
+// toolkit's abort. One argument that is not an option names a file to open
+// (the desktop's "open with"); after "--" every argument is a file name.
 // No Qt: the toolkit's own options are only recognised and passed on.
 #pragma once
 
@@ -20,6 +22,7 @@ struct TCommandLine {
   TCommandAction action = TCommandAction::caRun;
   std::string message;         // for caRefuse: what was wrong (UTF-8)
   bool namesPlatform = false;  // a -platform option chooses the toolkit's platform
+  std::string file;            // the file to open at start, as given; empty for none
 };
 
 // `args` without the program name.

@@ -26,6 +26,7 @@
 #include "LineGrid.h"
 #include "ShiftJisText.h"
 #include "TextCodec.h"
+#include "jconvert.h"
 
 namespace quenza {
 namespace {
@@ -330,7 +331,17 @@ void TLogView::LoadFromFile(const QString& path) {
   if (file.error() != QFileDevice::NoError) {
     throw Exception(FileOpenErrorText(SystemText(path), SystemText(file.errorString())));
   }
-  SetText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  const std::string_view raw(bytes.constData(), static_cast<size_t>(bytes.size()));
+  // The captured-text rule: two-byte UTF-8 alone is also Shift_JIS half-width
+  // katakana, and such a file taken as UTF-8 would lose those bytes at the
+  // next Save, while UTF-8 taken as Shift_JIS keeps its bytes.
+  const bool utf8 = IsUtf8Text(raw);
+  if (utf8) {
+    SetText(Utf8ToSjis(raw));
+  } else {
+    SetText(raw);
+  }
+  loadedFromUtf8_ = utf8;
 }
 
 void TLogView::SaveToFile(const QString& path) { WriteFileAtomically(QFile::encodeName(path).toStdString(), Text()); }

@@ -144,8 +144,12 @@ class TLogView : public QAbstractScrollArea {
   // File access as Shift_JIS text with CR LF lines. Load raises Exception with
   // the open-error text; Save replaces the file atomically (through a link, to
   // its target) and raises EFileCreateError or EFileWriteError.
+  // A file that IsUtf8Text takes for UTF-8 (a byte-order mark, or well-formed
+  // with a character of three or four bytes) is converted by Utf8ToSjis as it
+  // is loaded; LoadedFromUtf8 tells whether the last load did so.
   void LoadFromFile(const QString& path);
   void SaveToFile(const QString& path);
+  bool LoadedFromUtf8() const { return loadedFromUtf8_; }
 
   // The font's Windows character-set number, kept beside the font since Qt
   // fonts have none (128 is Shift_JIS, 0 the Western set).
@@ -260,6 +264,7 @@ class TLogView : public QAbstractScrollArea {
   TLineColour lineColour_;
   bool follow_ = true;
   bool modified_ = false;
+  bool loadedFromUtf8_ = false;
   bool wrap_ = false;
   int maxLines_ = 0;
   std::uint64_t linesSincePause_ = 0;

@@ -6,11 +6,15 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <cstdint>
@@ -67,6 +71,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
             PopupMenu1->exec(pos);
           }));
   Memo1->setFocus();
+  setAcceptDrops(true);  // the view takes none, so a file dropped on it comes here
   FormCreate();
   LoadViewOptions();
 }
@@ -226,6 +231,10 @@ void TForm1::CreateStatusBar() {
   statusPanel_->setObjectName(QStringLiteral("StatusBar1Panel"));
   statusBar()->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->addWidget(statusPanel_, 1);
+  EncodingStatus1 = new QLabel(Ui("UTF-8 から変換"), this);
+  EncodingStatus1->setObjectName(QStringLiteral("EncodingStatus1"));
+  statusBar()->addWidget(EncodingStatus1);
+  EncodingStatus1->hide();
   CreateCaptureStatus();
 }
 
@@ -329,6 +338,30 @@ void TForm1::closeEvent(QCloseEvent* event) {
   }
   Guarded([&] { FormClose(); });
   event->accept();
+}
+
+namespace {
+
+// The one local file a drag carries, or empty: several files, or anything
+// but a file, are not taken.
+QString DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return QString();
+  const QList<QUrl> urls = data->urls();
+  return urls.size() == 1 && urls.front().isLocalFile() ? urls.front().toLocalFile() : QString();
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // After the drop has ended, so the question does not hold the program the file came from.
+  QTimer::singleShot(0, this, GuardedSlot([this, path] { OpenFileFromDesktop(path); }));
 }
 
 }  // namespace quenza

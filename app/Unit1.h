@@ -90,6 +90,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QLabel* FilterStatus1 = nullptr;  // a status-bar section of its own, shown while filtering
   // Shown while following is paused, with the lines that came since; a click resumes.
   QToolButton* PauseStatus1 = nullptr;
+  // Shown while the view holds a file that was read as UTF-8 and converted.
+  QLabel* EncodingStatus1 = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -121,6 +123,11 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // True when closing or discarding the view's text may proceed: the view
   // is unmodified or empty, or the user answered Yes to the question.
   bool ConfirmDiscard();
+
+  // Open without the dialog, for a file named on the command line or dropped
+  // on the window: the unsaved-text question, then the load as Open does it.
+  // A relative path is taken from the working folder.
+  void OpenFileFromDesktop(const QString& path);
 
   // What the receiver module uses of the window.
   TSettingsStore& Settings() override { return *IniFile; }
@@ -171,6 +178,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QAction* NewAction(const char* name, const char* caption, const QKeySequence& shortcut);
@@ -185,7 +194,9 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void CreateStatusBar();
   void CreateCaptureStatus();
   void CreateViewCommands();  // after the menus and the status bar
-  void LoadViewOptions();     // once the settings store exists
+  // Open's steps after the question and the dialog: load, current file, flags, following.
+  void LoadFile(const QString& path);
+  void LoadViewOptions();  // once the settings store exists
   void StartFind(bool backward);
   void FindFinished(int outcome);
   void ApplyFilter();

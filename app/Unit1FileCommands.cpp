@@ -6,7 +6,10 @@
 // changes with it, so a failed Open leaves both as they were and a later Save
 // cannot write the old text over the file that failed to load. Save checks
 // read-only, hidden and system in that order and reports only the first; a
-// refused or failed Save keeps the modified flag.
+// refused or failed Save keeps the modified flag. A file read as UTF-8 says so
+// in the status bar until New, another Open, or a Save (which writes Shift_JIS).
+#include <QFileInfo>
+#include <QLabel>
 #include <QString>
 #include <memory>
 
@@ -30,16 +33,28 @@ void TForm1::New1Click() {
   // A new text has nothing to keep in view: follow what comes.
   Memo1->ResumeFollowing();
   SetCurrentFile(QString());
+  EncodingStatus1->hide();
 }
 
 void TForm1::Open1Click() {
   if (!ConfirmDiscard()) return;
   const QString path = ExecuteOpenDialog(this, CurrentFile());
   if (path.isEmpty()) return;
+  LoadFile(path);
+}
+
+void TForm1::OpenFileFromDesktop(const QString& path) {
+  if (!ConfirmDiscard()) return;
+  // The current file is a full path, as the dialog gives it.
+  LoadFile(QFileInfo(path).absoluteFilePath());
+}
+
+void TForm1::LoadFile(const QString& path) {
   // Raises with the open-error text before touching the view; the error goes
   // to the application's error report.
   Memo1->LoadFromFile(path);
   SetCurrentFile(path);
+  EncodingStatus1->setVisible(Memo1->LoadedFromUtf8());
   Memo1->ClearUndo();
   Memo1->SetModified(false);
   Memo1->ResumeFollowing();
@@ -70,6 +85,8 @@ void TForm1::Save1Click() {
     return;
   }
   Memo1->SetModified(false);
+  // The file is Shift_JIS now.
+  EncodingStatus1->hide();
 }
 
 void TForm1::SaveAs1Click() {

@@ -60,13 +60,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A fixed border: no resizing, no maximising, no help button.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(362, 323);
+  setFixedSize(362, 349);
   QFont font(font_faces::Proportional());
   font.setPixelSize(12);
   setFont(font);
 
   PageControl1 = new QTabWidget(this);
-  PageControl1->setGeometry(8, 8, 346, 277);
+  PageControl1->setGeometry(8, 8, 346, 303);
   // The tab bar stays out of the focus order, as with one tab; Ctrl+Tab
   // changes tabs.
   PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -127,33 +127,40 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   Label4->setBuddy(Edit1);
   Button3 = new QPushButton(QStringLiteral("参照(&R)..."), TabSheet2);
   Button3->setGeometry(258, 69, 75, 24);
+  Label11 = new QLabel(QStringLiteral("ログファイルの文字コード(&F)"), TabSheet2);
+  Label11->setGeometry(24, 101, 172, 16);
+  ComboBox2 = new QComboBox(TabSheet2);
+  ComboBox2->addItem(QStringLiteral("Shift_JIS"), QString::fromLatin1(logfile_options::kShiftJis));
+  ComboBox2->addItem(QStringLiteral("UTF-8"), QString::fromLatin1(logfile_options::kUtf8));
+  ComboBox2->setGeometry(200, 98, 100, 22);
+  Label11->setBuddy(ComboBox2);
 
   Label5 = new QLabel(QStringLiteral("表示する最大行数(&M)"), TabSheet2);
-  Label5->setGeometry(8, 100, 200, 16);
+  Label5->setGeometry(8, 126, 200, 16);
   SpinEdit2 = new TSpinEdit(TabSheet2);
   SpinEdit2->SetMaxLength(9);
   SpinEdit2->SetRange(0, 999999999);
-  SpinEdit2->setGeometry(8, 116, 100, 22);
+  SpinEdit2->setGeometry(8, 142, 100, 22);
   Label5->setBuddy(SpinEdit2);
   Label6 = new QLabel(QStringLiteral("(0 = 無制限)"), TabSheet2);
-  Label6->setGeometry(114, 119, 200, 16);
+  Label6->setGeometry(114, 145, 200, 16);
 
   CheckBox7 = new QCheckBox(QStringLiteral("TLS でも受信する(&E)"), TabSheet2);
-  CheckBox7->setGeometry(8, 146, 168, 18);
+  CheckBox7->setGeometry(8, 172, 168, 18);
   Label7 = new QLabel(QStringLiteral("ポート(&N)"), TabSheet2);
-  Label7->setGeometry(180, 148, 56, 16);
+  Label7->setGeometry(180, 174, 56, 16);
   SpinEdit3 = new TSpinEdit(TabSheet2);
   SpinEdit3->SetRange(1, 65535);
-  SpinEdit3->setGeometry(240, 145, 80, 22);
+  SpinEdit3->setGeometry(240, 171, 80, 22);
   Label7->setBuddy(SpinEdit3);
   const char* const tlsCaptions[] = {"証明書 PEM(&C)", "秘密鍵 PEM(&K)", "CA 証明書 PEM(&A)"};
   QLabel** tlsLabels[] = {&Label8, &Label9, &Label10};
   QLineEdit** tlsEdits[] = {&Edit2, &Edit3, &Edit4};
   for (int i = 0; i < 3; ++i) {
     *tlsLabels[i] = new QLabel(QString::fromUtf8(tlsCaptions[i]), TabSheet2);
-    (*tlsLabels[i])->setGeometry(24, 175 + 24 * i, 100, 16);
+    (*tlsLabels[i])->setGeometry(24, 201 + 24 * i, 100, 16);
     *tlsEdits[i] = new QLineEdit(TabSheet2);
-    (*tlsEdits[i])->setGeometry(128, 172 + 24 * i, 206, 22);
+    (*tlsEdits[i])->setGeometry(128, 198 + 24 * i, 206, 22);
     (*tlsLabels[i])->setBuddy(*tlsEdits[i]);
   }
   Edit4->setPlaceholderText(QStringLiteral("空欄: 送信元の証明書を求めない"));
@@ -169,10 +176,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   CheckBox10->setGeometry(24, 52, 304, 18);
 
   Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setGeometry(198, 292, 75, 23);
+  Button1->setGeometry(198, 318, 75, 23);
   Button1->setDefault(true);
   Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-  Button2->setGeometry(279, 292, 75, 23);
+  Button2->setGeometry(279, 318, 75, 23);
 
   QWidget::setTabOrder(SpinEdit1, RadioGroup1->Button(0));
   for (int i = 1; i < RadioGroup1->Count(); ++i) {
@@ -187,7 +194,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox6, CheckBox5);
   QWidget::setTabOrder(CheckBox5, Edit1);
   QWidget::setTabOrder(Edit1, Button3);
-  QWidget::setTabOrder(Button3, SpinEdit2);
+  QWidget::setTabOrder(Button3, ComboBox2);
+  QWidget::setTabOrder(ComboBox2, SpinEdit2);
   QWidget::setTabOrder(SpinEdit2, CheckBox7);
   QWidget::setTabOrder(CheckBox7, SpinEdit3);
   QWidget::setTabOrder(SpinEdit3, Edit2);
@@ -235,9 +243,7 @@ void TForm2::Button3Click() {
 
 void TForm2::CheckBox5Click() {
   const bool on = CheckBox5->isChecked();
-  Label4->setEnabled(on);
-  Edit1->setEnabled(on);
-  Button3->setEnabled(on);
+  for (QWidget* w : std::initializer_list<QWidget*>{Label4, Edit1, Button3, Label11, ComboBox2}) w->setEnabled(on);
 }
 
 void TForm2::CheckBox7Click() {
@@ -269,6 +275,7 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox5->setChecked(logfile_options::Enable.Read(store));
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
+  ComboBox2->setCurrentIndex(logfile_options::WritesUtf8(store) ? 1 : 0);
   SpinEdit2->SetValue(view_options::MaxLines.Read(store));
   CheckBox8->setChecked(options::DetectCharcode.Read(store));
   CheckBox9->setChecked(options::Tidy5424.Read(store));
@@ -294,6 +301,7 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::TLSCA.Write(store, EncodeSjis(Edit4->text()));
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
+  logfile_options::Encoding.Write(store, ComboBox2->currentData().toString().toStdString());
   view_options::MaxLines.Write(store, SpinEdit2->Value());
   options::DetectCharcode.Write(store, CheckBox8->isChecked());
   options::Tidy5424.Write(store, CheckBox9->isChecked());

@@ -64,6 +64,8 @@ class TForm2 : public QDialog {
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder
   QPushButton* Button3 = nullptr;  // 参照...
+  QLabel* Label11 = nullptr;
+  QComboBox* ComboBox2 = nullptr;  // LOGFILE Encoding
   QLabel* Label5 = nullptr;
   TSpinEdit* SpinEdit2 = nullptr;  // VIEW MaxLines
   QLabel* Label6 = nullptr;

@@ -1,7 +1,10 @@
 // Start-up: the command line first (--help and --version need no display),
-// then the application object with its title, the main window, the message
-// loop; at the end the modules go, newest first.
+// then the application object with its title, the main window, the file
+// named on the command line, the message loop; at the end the modules go,
+// newest first.
 #include <QApplication>
+#include <QFile>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -11,6 +14,7 @@
 #include "Application.h"
 #include "CommandLine.h"
 #include "FilePath.h"
+#include "Guarded.h"
 #include "Unit1.h"
 
 int main(int argc, char* argv[]) {
@@ -43,6 +47,11 @@ int main(int argc, char* argv[]) {
   application.SetTitle("Quenza");
   quenza::TForm1* form = application.AddModule(std::make_unique<quenza::TForm1>());
   form->show();
+  if (!command.file.empty()) {
+    // Once the loop runs, so a failure is reported over a window already on the screen.
+    const QString file = QFile::decodeName(QByteArray::fromStdString(command.file));
+    QTimer::singleShot(0, form, quenza::GuardedSlot([form, file] { form->OpenFileFromDesktop(file); }));
+  }
   const int result = QApplication::exec();
   application.DestroyModules();
   return result;

@@ -1,6 +1,7 @@
 // Japanese character-code conversion: EUC-JP and ISO-2022-JP (7-bit JIS with
-// escape sequences) to Shift_JIS, byte for byte, for JIS X 0208 text; and
-// UTF-8 to Shift_JIS (code page 932), with the test that tells UTF-8 apart.
+// escape sequences) to Shift_JIS, byte for byte, for JIS X 0208 text; UTF-8
+// to Shift_JIS (code page 932), with the test that tells UTF-8 apart; and
+// Shift_JIS to UTF-8 for files written as UTF-8.
 // The routines never fail: any input gives some output, and nothing past the
 // input is ever read. The EUC-JP and ISO-2022-JP routines validate nothing and
 // never give more bytes than they take.
@@ -67,5 +68,14 @@ TJapaneseCode DetectJapaneseCode(std::string_view source);
 // tests that can change that, so a Shift_JIS text assumed Shift_JIS costs a
 // look at its ASCII and at its first other byte.
 TJapaneseCode DetectJapaneseCode(std::string_view source, TJapaneseCode assumed);
+// Shift_JIS to UTF-8 as code page 932 reads it (glibc's CP932). Every code
+// page 932 character has a Unicode one (the user-defined area F040..F9FC goes
+// to U+E000..U+E757), so code page 932 text loses nothing, and Utf8ToSjis
+// gives the same bytes back, except that duplicate codes (NEC row 13 and the
+// IBM extensions) come back in their canonical form. A byte that starts no
+// character (0x80, 0xA0, 0xFD..0xFF, a lead byte without a valid trail byte)
+// becomes "<0x" two hexadecimal digits ">", as Utf8ToSjis marks its bad bytes.
+// Raises Exception only when the system has no CP932 converter.
+std::string SjisToUtf8(std::string_view source);
 
 }  // namespace quenza

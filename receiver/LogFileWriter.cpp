@@ -9,6 +9,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "Exception.h"
+#include "jconvert.h"
+
 namespace quenza {
 namespace {
 
@@ -22,7 +25,8 @@ std::string Reason(int err) { return std::strerror(err); }
 
 }  // namespace
 
-TLogFileWriter::TLogFileWriter(std::string folder) : folder_(std::move(folder)), thread_([this] { Run(); }) {}
+TLogFileWriter::TLogFileWriter(std::string folder, TEncoding encoding)
+    : folder_(std::move(folder)), encoding_(encoding), thread_([this] { Run(); }) {}
 
 TLogFileWriter::~TLogFileWriter() {
   {
@@ -170,8 +174,19 @@ std::size_t TLogFileWriter::WriteBatches(std::vector<TBatch>& batches, std::stri
     }
     path = openPath_;
     const off_t start = lseek(fd_, 0, SEEK_END);
-    const char* data = batch.bytes.data();
-    std::size_t left = batch.bytes.size();
+    // Whole lines: CR LF is ASCII in both encodings and no character spans it.
+    std::string converted;
+    if (encoding_ == TEncoding::Utf8) {
+      try {
+        converted = SjisToUtf8(batch.bytes);
+      } catch (const Exception& e) {  // no converter: nothing this thread can mend, reported as a failure
+        error = path + ": " + e.Message();
+        return i;
+      }
+    }
+    const std::string& bytes = encoding_ == TEncoding::Utf8 ? converted : batch.bytes;
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
     while (left > 0) {
       const ssize_t n = write(fd_, data, left);
       if (n < 0) {

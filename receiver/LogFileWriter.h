@@ -1,6 +1,7 @@
 // Automatic log files: every captured display line also goes, as the same
-// Shift_JIS bytes with CR LF, to quenza-YYYYMMDD.log of its arrival date in
-// one folder, appended to and never truncated.
+// Shift_JIS bytes or converted to UTF-8, with CR LF, to quenza-YYYYMMDD.log
+// of its arrival date in one folder, appended to and never truncated. The
+// conversion runs on the writer's thread, off the capture's path.
 //
 // Takes lines on the capture thread (the main thread) with their arrival
 // time; a thread of its own writes them in batches, at least once a second,
@@ -40,8 +41,10 @@ class TLogFileWriter {
   // Lines past this many bytes of unwritten text are dropped and counted.
   static constexpr std::size_t kMaxQueuedBytes = 64u << 20;
 
+  enum class TEncoding { ShiftJis, Utf8 };
+
   // `folder` is created when missing; nothing is opened before the first line.
-  explicit TLogFileWriter(std::string folder);
+  explicit TLogFileWriter(std::string folder, TEncoding encoding = TEncoding::ShiftJis);
   // Writes and syncs what is queued, then ends the thread.
   ~TLogFileWriter();
   TLogFileWriter(const TLogFileWriter&) = delete;
@@ -81,6 +84,7 @@ class TLogFileWriter {
   void CloseFile(bool sync);
 
   const std::string folder_;
+  const TEncoding encoding_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable synced_;

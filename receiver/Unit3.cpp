@@ -93,7 +93,9 @@ void TDataModule3::DataModuleCreate() {
   ConfigureTLS();
   NetUDPServer1->SetActive(true);
   if (logfile_options::Enable.Read(host_.Settings())) {
-    LogFile = std::make_unique<TLogFileWriter>(host_.LogFolderPath());
+    const auto encoding = logfile_options::WritesUtf8(host_.Settings()) ? TLogFileWriter::TEncoding::Utf8
+                                                                        : TLogFileWriter::TEncoding::ShiftJis;
+    LogFile = std::make_unique<TLogFileWriter>(host_.LogFolderPath(), encoding);
   }
   UpdateCommands();
 }

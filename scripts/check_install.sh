@@ -31,7 +31,7 @@ echo "installed: $(echo $actual)"
 [ "$(env -i "$root/bin/quenza" --version)" = "Quenza $version" ] || fail "installed program's --version"
 
 desktop="$root/share/applications/quenza.desktop"
-for key in 'Exec=quenza' 'Icon=quenza' 'Categories=Network;Monitor;' 'Name[ja]=' 'GenericName[ja]=' 'Comment[ja]='; do
+for key in 'Exec=quenza %f' 'MimeType=text/plain;text/x-log;' 'Icon=quenza' 'Categories=Network;Monitor;' 'Name[ja]=' 'GenericName[ja]=' 'Comment[ja]='; do
   grep -q "^$(sed 's/[][]/\\&/g' <<<"$key")" "$desktop" || fail "desktop entry lacks $key"
 done
 if command -v desktop-file-validate >/dev/null; then

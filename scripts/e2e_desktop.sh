@@ -2,7 +2,8 @@
 # The real program as a desktop window in a private X server: it carries its
 # icon (_NET_WM_ICON), a window stored far off the screen opens on it, the
 # first window fits a screen scaled by 2, and the font dialog opens from the
-# View menu (a screenshot shows it for a person to look at).
+# View menu (a screenshot shows it for a person to look at), and a file named
+# on the command line opens at start.
 #
 # usage: e2e_desktop.sh QUENZA_EXECUTABLE [SCREENSHOT.png]
 # The executable is copied into a temporary folder first, so the run never
@@ -91,4 +92,26 @@ echo "first start at scale 2: opened at $x,$y size ${w}x$h"
 [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le $screen_w ] && [ $((y + h)) -le $screen_h ] ||
   fail "scaled window at $x,$y ${w}x$h does not fit the ${screen_w}x$screen_h screen"
 quit_program
+
+# 4. Started with a file, as the desktop's "open with" does: the UTF-8 file
+#    opens converted and is the current file, so Ctrl+S writes the view to it
+#    as Shift_JIS. Two files are refused with the usage.
+opened="$work/opened.log"
+printf 'desktop \xe3\x83\xad\xe3\x82\xb0\n' >"$opened"
+"$work/app/quenza" "$opened" >"$work/quenza.log" 2>&1 &
+app_pid=$!
+wait_for 30 find_window Quenza || fail "main window did not appear: $(cat "$work/quenza.log")"
+main=$(find_window Quenza)
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers ctrl+End
+xdotool type --delay 30 'typed'
+xdotool key --clearmodifiers ctrl+s
+saved() { cmp -s "$opened" <(printf 'desktop \x83\x8d\x83\x4f\r\ntyped'); }
+wait_for 10 saved || fail "quenza FILE then Ctrl+S wrote: $(od -c "$opened" | head -5)"
+echo "quenza FILE: opened as UTF-8, saved back as Shift_JIS with CR LF"
+quit_program
+status=0
+"$work/app/quenza" "$opened" "$opened" >/dev/null 2>"$work/two.err" || status=$?
+[ "$status" -eq 2 ] || fail "two files: exit $status"
+grep -q 'Usage' "$work/two.err" || fail "two files: no usage: $(cat "$work/two.err")"
 echo "PASS"

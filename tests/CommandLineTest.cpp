@@ -16,11 +16,13 @@
 namespace quenza {
 namespace {
 
-TEST(CommandLineParseTest, HelpVersionToolkitOptionsAndRefusals) {
+TEST(CommandLineParseTest, HelpVersionToolkitOptionsFileAndRefusals) {
   struct Row {
     std::vector<std::string> args;
     TCommandAction action;
     bool namesPlatform;
+    std::string file = "";
+    std::size_t refused = 0;  // the argument a refusal names
   } rows[] = {
       {{}, TCommandAction::caRun, false},
       {{"--help"}, TCommandAction::caHelp, false},
@@ -35,11 +37,23 @@ TEST(CommandLineParseTest, HelpVersionToolkitOptionsAndRefusals) {
       {{"-style", "--help"}, TCommandAction::caRun, false},
       {{"-platform"}, TCommandAction::caRefuse, false},
       {{"--bogus"}, TCommandAction::caRefuse, false},
-      {{"file.log"}, TCommandAction::caRefuse, false},
       {{"-reverse=1"}, TCommandAction::caRefuse, false},
+      {{"-"}, TCommandAction::caRefuse, false},
+      {{""}, TCommandAction::caRefuse, false},
       // The first thing that decides wins.
       {{"--version", "--bogus"}, TCommandAction::caVersion, false},
       {{"--bogus", "--help"}, TCommandAction::caRefuse, false},
+      // One file to open, among the options; an option's value is no file.
+      {{"file.log"}, TCommandAction::caRun, false, "file.log"},
+      {{"-platform", "offscreen", "/var/log/ログ.txt"}, TCommandAction::caRun, true, "/var/log/ログ.txt"},
+      {{"a.log", "-reverse"}, TCommandAction::caRun, false, "a.log"},
+      {{"-style", "fusion"}, TCommandAction::caRun, false, ""},
+      // A name that looks like an option, after "--".
+      {{"--", "-odd.log"}, TCommandAction::caRun, false, "-odd.log"},
+      {{"-odd.log"}, TCommandAction::caRefuse, false},
+      // A second file is refused by name.
+      {{"a.log", "b.log"}, TCommandAction::caRefuse, false, "a.log", 1},
+      {{"--", "a.log", "--"}, TCommandAction::caRefuse, false, "a.log", 2},
   };
   for (const Row& row : rows) {
     std::string shown;
@@ -47,8 +61,9 @@ TEST(CommandLineParseTest, HelpVersionToolkitOptionsAndRefusals) {
     const TCommandLine got = ParseCommandLine(row.args);
     EXPECT_EQ(got.action, row.action) << shown;
     EXPECT_EQ(got.namesPlatform, row.namesPlatform) << shown;
+    EXPECT_EQ(got.file, row.file) << shown;
     if (row.action == TCommandAction::caRefuse) {
-      EXPECT_NE(got.message.find(row.args.front()), std::string::npos) << got.message;
+      EXPECT_NE(got.message.find(row.args[row.refused]), std::string::npos) << got.message;
     }
   }
 }
@@ -133,6 +148,17 @@ TEST(CommandLineProgramTest, UnknownArgumentPrintsTheUsageAndExitsTwo) {
   EXPECT_EQ(run.err.rfind("quenza: ", 0), 0u) << run.err;
   EXPECT_NE(run.err.find("--frobnicate"), std::string::npos);
   EXPECT_NE(run.err.find(UsageText("quenza")), std::string::npos);
+}
+
+TEST(CommandLineProgramTest, TwoFilesPrintTheUsageAndExitTwo) {
+  const TRun run = RunProgram({"first.log", "second.log"}, kNoDisplay);
+  EXPECT_EQ(run.status, kUsageExit);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("quenza: ", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("second.log"), std::string::npos);
+  EXPECT_NE(run.err.find(UsageText("quenza")), std::string::npos);
+  // One file is no refusal: without a display it gets as far as saying so.
+  EXPECT_EQ(RunProgram({"first.log"}, kNoDisplay).status, kNoDisplayExit);
 }
 
 TEST(CommandLineProgramTest, NoDisplayIsOneLineAndAFailureNotAnAbort) {

@@ -57,6 +57,32 @@ TEST_F(LogFileWriterTest, LinesAreTheSameBytesWithCrLf) {
   EXPECT_TRUE(writer.TakeNewFailure().empty());
 }
 
+TEST_F(LogFileWriterTest, Utf8FilesHoldTheLinesConverted) {
+  struct Row {
+    std::string line, written;
+  } rows[] = {
+      {"plain ascii", "plain ascii"},
+      {"\x93\xfa\x96\x7b\x8c\xea \xb1\xb2", "日本語 ｱｲ"},
+      {"\x87\x40\x81\x60", "①～"},
+      {"\xf0\x40", "\xee\x80\x80"},  // the user-defined area, U+E000
+      // A byte that is no character is marked, and a lone lead byte never takes the line break.
+      {"bad \x80 byte", "bad <0x80> byte"},
+      {"cut\x82", "cut<0x82>"},
+      {"", ""},
+  };
+  std::string expected;
+  {
+    TLogFileWriter writer(folder_.string(), TLogFileWriter::TEncoding::Utf8);
+    for (const Row& row : rows) {
+      writer.Append(row.line, kDay1);
+      expected += row.written + "\r\n";
+    }
+    writer.Sync();
+    EXPECT_EQ(writer.Status().written, std::size(rows));
+  }
+  EXPECT_EQ(Read("quenza-20261207.log"), expected);
+}
+
 TEST_F(LogFileWriterTest, LocalMidnightStartsANewFile) {
   TLogFileWriter writer(folder_.string());
   writer.Append("last of the day", kDay1);

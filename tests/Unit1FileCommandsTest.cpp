@@ -9,13 +9,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +221,57 @@ TEST_F(Unit1FileCommandsTest, OpenReadsLfOnlyAndCrLfFiles) {
   }
 }
 
+TEST_F(Unit1FileCommandsTest, OpenTellsUtf8FromShiftJis) {
+  const std::string log_sjis = "\x83\x8D\x83\x4F";  // ログ
+  struct Row {
+    const char* label;
+    std::string bytes;
+    bool utf8;
+    std::string text;  // what the view holds
+  } rows[] = {
+      {"byte-order mark, ASCII after it", "\xEF\xBB\xBFplain\n", true, "plain\r\n"},
+      {"UTF-8 Japanese, no mark", "ログ\n" + std::string("ok"), true, log_sjis + "\r\nok"},
+      {"Shift_JIS Japanese: not well-formed UTF-8", log_sjis + "\r\n", false, log_sjis + "\r\n"},
+      {"well-formed but a byte short at the end", "ログ\xE3\x83", false, "ログ\xE3\x83"},
+      // Also two half-width katakana in Shift_JIS ("ﾃｩ"): kept as they are.
+      {"two-byte characters alone", "caf\xC3\xA9", false, "caf\xC3\xA9"},
+      {"byte-order mark, broken bytes after it", "\xEF\xBB\xBF\x83\x8D", true, "<0x83><0x8D>"},
+      {"ASCII alone", "plain\r\n", false, "plain\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    WriteBytes(Path("in.log"), row.bytes);
+    Pick(Path("in.log"));
+    form_->Open1Click();
+    EXPECT_EQ(form_->Memo1->Text(), row.text);
+    EXPECT_EQ(form_->CurrentFile(), Path("in.log"));
+    EXPECT_EQ(form_->Memo1->LoadedFromUtf8(), row.utf8);
+    EXPECT_EQ(form_->EncodingStatus1->isVisibleTo(form_.get()), row.utf8);
+    EXPECT_EQ(form_->EncodingStatus1->text(), QStringLiteral("UTF-8 から変換"));
+    EXPECT_FALSE(form_->Memo1->Modified());
+  }
+  form_->New1Click();
+  EXPECT_FALSE(form_->EncodingStatus1->isVisibleTo(form_.get()));
+}
+
+// A UTF-8 file saved again is Shift_JIS with CR LF; what code page 932 lacks
+// stays as the <U+XXXX> text it was shown as.
+TEST_F(Unit1FileCommandsTest, Utf8FileSavedAgainIsShiftJisWithCrLf) {
+  WriteBytes(Path("utf8.log"), "日本語 ｱ\ncafé 😀\n〜①\r\n");
+  Pick(Path("utf8.log"));
+  form_->Open1Click();
+  ASSERT_TRUE(form_->Memo1->LoadedFromUtf8());
+  form_->Save1Click();
+  EXPECT_EQ(ReadBytes(Path("utf8.log")),
+            "\x93\xFA\x96\x7B\x8C\xEA \xB1\r\ncaf<U+00E9> <U+1F600>\r\n\x81\x60\x87\x40\r\n");
+  EXPECT_FALSE(form_->EncodingStatus1->isVisibleTo(form_.get()));
+  // Read again, it is Shift_JIS: the same bytes.
+  Pick(Path("utf8.log"));
+  form_->Open1Click();
+  EXPECT_FALSE(form_->Memo1->LoadedFromUtf8());
+  EXPECT_EQ(form_->Memo1->Text(), ReadBytes(Path("utf8.log")));
+}
+
 TEST_F(Unit1FileCommandsTest, FailedLoadLeavesCurrentFileAndViewAsTheyWere) {
   // Root reads any file whatever its mode, but not this one: reading process
   // memory at address 0 fails.
@@ -236,6 +290,79 @@ TEST_F(Unit1FileCommandsTest, FailedLoadLeavesCurrentFileAndViewAsTheyWere) {
   EXPECT_EQ(form_->CurrentFile(), Path("old.log"));
   EXPECT_EQ(form_->Memo1->Text(), "old text");
   EXPECT_TRUE(form_->Memo1->Modified());
+}
+
+// ---- Open from the desktop: the command line and a drop -------------------
+
+// Drags `urls` over the window and drops them; returns whether the window took the drop.
+bool DropOn(TForm1& form, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPoint at = form.Memo1->geometry().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &enter);
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &drop);
+  EXPECT_EQ(enter.isAccepted(), drop.isAccepted());
+  return drop.isAccepted();
+}
+
+TEST_F(Unit1FileCommandsTest, CommandLineFileAndDropAskFirstThenOpenAsOpenDoes) {
+  WriteBytes(Path("desktop.log"), "from the desktop\r\nsecond\r\n");
+  // The command line names a file relative to the working folder.
+  const QString home = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir_->path()));
+  struct Way {
+    const char* label;
+    std::function<void()> open;
+  };
+  const Way ways[] = {
+      {"command line", [&] { form_->OpenFileFromDesktop(QStringLiteral("desktop.log")); }},
+      {"drop", [&] { EXPECT_TRUE(DropOn(*form_, {QUrl::fromLocalFile(Path("desktop.log"))})); }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.label);
+    asked_.clear();
+    Typed("unsaved");
+    form_->SetCurrentFile(Path("before.log"));
+    form_->Memo1->SetFollow(false);
+    // No: nothing changes.
+    Answer({TModalResult::mrNo});
+    way.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Asked().empty(); }, 5000));
+    EXPECT_EQ(Texts(), std::vector<std::string>{kDiscardQuestion});
+    EXPECT_EQ(form_->Memo1->Text(), "unsaved");
+    EXPECT_TRUE(form_->Memo1->Modified());
+    EXPECT_EQ(form_->CurrentFile(), Path("before.log"));
+    EXPECT_FALSE(form_->Memo1->Follow());
+    // Yes: the file as Open gives it, and following again.
+    Answer({TModalResult::mrYes});
+    way.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form_->CurrentFile() == Path("desktop.log"); }, 5000));
+    EXPECT_EQ(Asked().size(), 2u);
+    EXPECT_EQ(form_->Memo1->Text(), "from the desktop\r\nsecond\r\n");
+    EXPECT_FALSE(form_->Memo1->Modified());
+    EXPECT_FALSE(form_->Memo1->CanUndo());
+    EXPECT_TRUE(form_->Memo1->Follow());
+  }
+  EXPECT_TRUE(dialogs_.empty()) << "no file dialog on the way from the desktop";
+  QDir::setCurrent(home);
+}
+
+TEST_F(Unit1FileCommandsTest, DropOfSeveralFilesOrOfNoFileIsNotTaken) {
+  WriteBytes(Path("a.log"), "a");
+  WriteBytes(Path("b.log"), "b");
+  Typed("unsaved");
+  const QList<QUrl> refused[] = {
+      {QUrl::fromLocalFile(Path("a.log")), QUrl::fromLocalFile(Path("b.log"))},
+      {QUrl(QStringLiteral("https://example.org/a.log"))},
+      {},
+  };
+  for (const QList<QUrl>& urls : refused) {
+    EXPECT_FALSE(DropOn(*form_, urls)) << urls.size();
+  }
+  EXPECT_TRUE(Asked().empty());
+  EXPECT_EQ(form_->Memo1->Text(), "unsaved");
 }
 
 // ---- Save and Save As ------------------------------------------------------
@@ -443,7 +570,7 @@ TEST_F(Unit1FileCommandsTest, SettingsDialogOkWritesWhatWasChosen) {
             "[SYSLOG]\r\nPort=10514\r\nCharcode=1\r\nEnableDate=1\r\nEnableIP=0\r\n"
             "EnablePriority=1\r\nDateFormat=yy/m/d h:m:s\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\nTLSPort=6514\r\n"
             "TLSCert=\r\nTLSKey=\r\nTLSCA=\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
-            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
+            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\nEncoding=sjis\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
   EXPECT_TRUE(form_->findChildren<TForm2*>().isEmpty());                    // released after use
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(SettingsPath())));  // nothing on disk yet
 }

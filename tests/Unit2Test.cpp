@@ -100,7 +100,7 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
             "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\n"
             "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
-            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
+            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\nEncoding=sjis\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
 TEST_F(Unit2Test, SecondTabEditsLogFilesAndTheViewsLimit) {
@@ -140,17 +140,59 @@ TEST_F(Unit2Test, SecondTabEditsLogFilesAndTheViewsLimit) {
   // Every control of the tab lies inside it and shows its whole caption.
   ShowActive(form);
   form.PageControl1->setCurrentIndex(1);
-  for (QWidget* control : std::initializer_list<QWidget*>{form.CheckBox4, form.CheckBox5, form.Label4, form.Edit1,
-                                                          form.Button3, form.Label5, form.SpinEdit2, form.Label6}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{form.CheckBox4, form.CheckBox5, form.Label4, form.Edit1, form.Button3,
+                                       form.Label11, form.ComboBox2, form.Label5, form.SpinEdit2, form.Label6}) {
     SCOPED_TRACE(control->metaObject()->className());
     EXPECT_TRUE(form.TabSheet2->rect().contains(control->geometry()));
   }
-  for (QWidget* control : std::initializer_list<QWidget*>{form.CheckBox5, form.Label4, form.Label5, form.Label6}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{form.CheckBox5, form.Label4, form.Label11, form.Label5, form.Label6}) {
     EXPECT_LE(control->sizeHint().width(), control->width());
   }
   // A nine-digit limit fits the box.
   form.SpinEdit2->SetValue(999999999);
   EXPECT_EQ(form.SpinEdit2->Value(), 999999999);
+}
+
+TEST_F(Unit2Test, SecondTabChoosesTheDailyFilesEncoding) {
+  struct Row {
+    const char* stored;  // the Encoding value, or nullptr for none
+    int shown;           // 0 Shift_JIS, 1 UTF-8
+    const char* choose;  // what the user picks
+    const char* written;
+  } rows[] = {
+      {nullptr, 0, "UTF-8", "utf8"},
+      {"utf8", 1, "Shift_JIS", "sjis"},
+      {"sjis", 0, "Shift_JIS", "sjis"},
+      {"latin1", 0, "UTF-8", "utf8"},  // an unknown value reads as the default
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.stored ? row.stored : "(none)");
+    TSettingsStore store =
+        StoreWith(std::string("[LOGFILE]\r\nEnable=1\r\n") + (row.stored ? "Encoding=" + std::string(row.stored) : ""));
+    TForm2 form;
+    form.ReadSettings(store);
+    EXPECT_EQ(form.ComboBox2->currentIndex(), row.shown);
+    form.ComboBox2->setCurrentText(QString::fromUtf8(row.choose));
+    form.WriteSettings(store);
+    EXPECT_EQ(store.ReadText("LOGFILE", "Encoding", "?"), row.written);
+  }
+  TForm2 form;
+  EXPECT_EQ(form.Label11->text(), QStringLiteral("ログファイルの文字コード(&F)"));
+  EXPECT_EQ(form.Label11->buddy(), form.ComboBox2);
+  // Its access key reaches the box on its own tab; the box goes with the log-file checkbox.
+  form.CheckBox5->setChecked(true);
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  QTest::keyClick(&form, Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.ComboBox2->hasFocus(); }, 2000));
+  form.CheckBox5->setChecked(false);
+  EXPECT_FALSE(form.ComboBox2->isEnabled());
+  EXPECT_FALSE(form.Label11->isEnabled());
+  EXPECT_FALSE(form.ComboBox2->geometry().intersects(form.Edit1->geometry()));
+  EXPECT_FALSE(form.ComboBox2->geometry().intersects(form.SpinEdit2->geometry()));
+  EXPECT_FALSE(form.Label11->geometry().intersects(form.ComboBox2->geometry()));
 }
 
 // With no folder set, the folder dialog opens where the files would go: the

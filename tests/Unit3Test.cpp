@@ -420,27 +420,41 @@ TEST_F(Unit3Test, TLSThatCannotStartIsReportedAndUDPGoesOn) {
 }
 
 TEST_F(Unit3Test, AutomaticLogFileHoldsTheViewsLinesWhenCaptureEnds) {
-  char folder[] = "/tmp/unit3-logs-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  host_.logFolder = std::string(folder) + "/logs";
-  Ini().WriteFlag("LOGFILE", "Enable", true);
-  StartCapture();
-  ASSERT_NE(module_->LogFile, nullptr);
-  Receive("<13>first");
-  Receive("<11>\x93\xfa\x96\x7b\x8c\xea");
-  Send("<14>pending at the end");
-  ASSERT_TRUE(WaitReceived(3));
-  module_.reset();  // End log: everything received is shown and in the file
-  ASSERT_EQ(Lines().size(), 3u);
-  std::string expected;
-  for (const std::string& line : Lines()) expected += line + "\r\n";
-  // One file, named after today's date.
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(host_.logFolder)) files.push_back(entry.path());
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_NE(files[0].find("/quenza-"), std::string::npos);
-  EXPECT_EQ(FileBytes(files[0]), expected);
-  std::filesystem::remove_all(folder);
+  // The Encoding setting: none and "sjis" keep the view's bytes, "utf8" converts.
+  const std::string sjis = "\x93\xfa\x96\x7b\x8c\xea";
+  struct Row {
+    const char* encoding;
+    std::string japanese;  // how the Shift_JIS line reaches the file
+  } rows[] = {{nullptr, sjis}, {"sjis", sjis}, {"utf8", "日本語"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.encoding ? row.encoding : "(none)");
+    char folder[] = "/tmp/unit3-logs-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    host_.logFolder = std::string(folder) + "/logs";
+    host_.lines.clear();
+    Ini().WriteFlag("LOGFILE", "Enable", true);
+    if (row.encoding) Ini().WriteText("LOGFILE", "Encoding", row.encoding);
+    StartCapture();
+    ASSERT_NE(module_->LogFile, nullptr);
+    Receive("<13>first");
+    Receive("<11>" + sjis);
+    Send("<14>pending at the end");
+    ASSERT_TRUE(WaitReceived(3));
+    module_.reset();  // End log: everything received is shown and in the file
+    ASSERT_EQ(Lines().size(), 3u);
+    std::string expected;
+    for (std::string line : Lines()) {
+      if (const auto at = line.find(sjis); at != std::string::npos) line.replace(at, sjis.size(), row.japanese);
+      expected += line + "\r\n";
+    }
+    // One file, named after today's date.
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(host_.logFolder)) files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_NE(files[0].find("/quenza-"), std::string::npos);
+    EXPECT_EQ(FileBytes(files[0]), expected);
+    std::filesystem::remove_all(folder);
+  }
 }
 
 TEST_F(Unit3Test, StartOnPortInUseIsReportedAndLeavesCommandsAlone) {

@@ -461,3 +461,63 @@ TEST(JapaneseSentences, FalseUtf8RateByLength) {
 
 }  // namespace
 }  // namespace quenza
+
+namespace quenza {
+namespace {
+
+// Shift_JIS to UTF-8 for the daily files: expected text written as code points.
+TEST(SjisToUtf8, CharactersAndMarkedBytes) {
+  struct Row {
+    std::string sjis, utf8;
+  } rows[] = {
+      {"", ""},
+      {"abc\r\n", "abc\r\n"},
+      {"\x5C~", "\\~"},  // code page 932 reads them as backslash and tilde
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+      {"\x93\xFA\x96\x7B", Utf8(0x65E5) + Utf8(0x672C)},  // 日本
+      {"\xB1\xDF", Utf8(0xFF71) + Utf8(0xFF9F)},          // half-width katakana
+      {"\x81\x60", Utf8(0xFF5E)},                         // the wave dash as code page 932 reads it
+      {"\x87\x40", Utf8(0x2460)},                         // NEC row 13
+      {"\xFA\x40", Utf8(0x2170)},                         // IBM extension
+      {"\xED\x40", Utf8(0x7E8A)},                         // NEC-selected IBM extension
+      {"\xF0\x40\xF9\xFC", Utf8(0xE000) + Utf8(0xE757)},  // the user-defined area
+      // Bytes that start no character, one marker each, and what follows goes on.
+      {"\x80\xA0\xFD\xFE\xFF", "<0x80><0xA0><0xFD><0xFE><0xFF>"},
+      {"\x81\x20x", "<0x81> x"},
+      {"end\x82", "end<0x82>"},
+      {"line\x82\r\nnext", "line<0x82>\r\nnext"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(SjisToUtf8(ExactBytes(row.sjis).View()), row.utf8) << ByteMarkers(row.sjis);
+  }
+}
+
+// Nothing code page 932 holds is lost: every code read as UTF-8 and converted
+// back reads as the same character, and only duplicate codes change bytes.
+TEST(SjisToUtf8, EveryCodeComesBackAsTheSameCharacter) {
+  int mapped = 0, canonical = 0;
+  const auto check = [&](const std::string& code) {
+    const std::string utf8 = SjisToUtf8(code);
+    if (utf8.rfind("<0x", 0) == 0) return;  // no character there
+    ++mapped;
+    const std::string back = Utf8ToSjis(utf8);
+    if (back != code) ++canonical;
+    EXPECT_EQ(SjisToUtf8(back), utf8) << ByteMarkers(code);
+  };
+  for (int b = 0xA1; b <= 0xDF; ++b) check(std::string(1, static_cast<char>(b)));
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead == 0xA0) lead = 0xE0;
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;
+      check({static_cast<char>(lead), static_cast<char>(trail)});
+    }
+  }
+  std::printf("code page 932 codes: %d with a character, %d of them duplicates that come back canonical\n", mapped,
+              canonical);
+  EXPECT_GT(mapped, 9000);
+  EXPECT_GT(canonical, 0);
+  EXPECT_LT(canonical, mapped / 10);
+}
+
+}  // namespace
+}  // namespace quenza
