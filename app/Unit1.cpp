@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <cstdint>
@@ -23,8 +24,10 @@
 #include "ScreenPlacement.h"
 #include "SettingsLocation.h"
 #include "SettingsStore.h"
+#include "SyslogOptions.h"
 #include "TextCodec.h"
 #include "UiText.h"
+#include "Unit3.h"
 
 namespace quenza {
 
@@ -309,8 +312,15 @@ void TForm1::showEvent(QShowEvent* event) {
     Guarded([&] {
       FormShow();
       FormPaint();
+      // Deferred past show(): a failed start's report must find the window
+      // on the screen to stand over, as when Begin log is chosen by hand.
+      if (syslog_options::AutoStart.Read(*IniFile)) QTimer::singleShot(0, this, Command(&TForm1::StartCaptureAtLaunch));
     });
   }
+}
+
+void TForm1::StartCaptureAtLaunch() {
+  if (DataModule3 == nullptr) BeginLog1Click();
 }
 
 void TForm1::paintEvent(QPaintEvent* event) {

@@ -165,6 +165,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void Follow1Click();
   void SeverityColors1Click();
   void Filter1Click();
+  // SYSLOG AutoStart: Begin log once the window is shown at start.
+  void StartCaptureAtLaunch();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -59,13 +59,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A fixed border: no resizing, no maximising, no help button.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(362, 323);
+  setFixedSize(362, 347);
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
   font.setPixelSize(12);
   setFont(font);
 
   PageControl1 = new QTabWidget(this);
-  PageControl1->setGeometry(8, 8, 346, 277);
+  PageControl1->setGeometry(8, 8, 346, 301);
   // The tab bar stays out of the focus order, as with one tab; Ctrl+Tab
   // changes tabs.
   PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -157,11 +157,14 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   }
   Edit4->setPlaceholderText(QStringLiteral("空欄: 送信元の証明書を求めない"));
 
+  CheckBox8 = new QCheckBox(QStringLiteral("起動時にログを開始する(&B)"), TabSheet2);
+  CheckBox8->setGeometry(8, 250, 320, 18);
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setGeometry(198, 292, 75, 23);
+  Button1->setGeometry(198, 316, 75, 23);
   Button1->setDefault(true);
   Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-  Button2->setGeometry(279, 292, 75, 23);
+  Button2->setGeometry(279, 316, 75, 23);
 
   QWidget::setTabOrder(SpinEdit1, RadioGroup1->Button(0));
   for (int i = 1; i < RadioGroup1->Count(); ++i) {
@@ -182,7 +185,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(SpinEdit3, Edit2);
   QWidget::setTabOrder(Edit2, Edit3);
   QWidget::setTabOrder(Edit3, Edit4);
-  QWidget::setTabOrder(Edit4, Button1);
+  QWidget::setTabOrder(Edit4, CheckBox8);
+  QWidget::setTabOrder(CheckBox8, Button1);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -245,6 +249,7 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   Edit2->setText(DecodeSjis(options::TLSCert.Read(store)));
   Edit3->setText(DecodeSjis(options::TLSKey.Read(store)));
   Edit4->setText(DecodeSjis(options::TLSCA.Read(store)));
+  CheckBox8->setChecked(options::AutoStart.Read(store));
   CheckBox5->setChecked(logfile_options::Enable.Read(store));
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
@@ -267,6 +272,7 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::TLSCert.Write(store, EncodeSjis(Edit2->text()));
   options::TLSKey.Write(store, EncodeSjis(Edit3->text()));
   options::TLSCA.Write(store, EncodeSjis(Edit4->text()));
+  options::AutoStart.Write(store, CheckBox8->isChecked());
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
   view_options::MaxLines.Write(store, SpinEdit2->Value());

@@ -60,6 +60,7 @@ class TForm2 : public QDialog {
   QLineEdit* Edit3 = nullptr;  // TLSKey
   QLabel* Label10 = nullptr;
   QLineEdit* Edit4 = nullptr;  // TLSCA
+  QCheckBox* CheckBox8 = nullptr;  // AutoStart
   QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder

@@ -26,5 +26,7 @@ inline constexpr TIntOption TLSPort{kSection, "TLSPort", 6514};
 inline constexpr TTextOption TLSCert{kSection, "TLSCert", ""};
 inline constexpr TTextOption TLSKey{kSection, "TLSKey", ""};
 inline constexpr TTextOption TLSCA{kSection, "TLSCA", ""};
+// Begin log once the main window is on the screen at start.
+inline constexpr TFlagOption AutoStart{kSection, "AutoStart", false};
 
 }  // namespace quenza::syslog_options

@@ -99,7 +99,7 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
             "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\n"
-            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\n\r\n"
+            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\nAutoStart=0\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
@@ -240,6 +240,42 @@ TEST_F(Unit2Test, SecondTabEditsTLS) {
   form.CheckBox7->setChecked(false);
   EXPECT_FALSE(form.Edit2->isEnabled());
   EXPECT_FALSE(form.SpinEdit3->isEnabled());
+}
+
+// Capture from launch: off by default, its own key on the second tab, below
+// every other row and clear of them.
+TEST_F(Unit2Test, SecondTabSwitchesCaptureFromLaunch) {
+  TSettingsStore empty(IniPath());
+  TForm2 fresh;
+  fresh.ReadSettings(empty);
+  EXPECT_FALSE(fresh.CheckBox8->isChecked());
+
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nAutoStart=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_TRUE(form.CheckBox8->isChecked());
+  EXPECT_EQ(form.CheckBox8->text(), QStringLiteral("起動時にログを開始する(&B)"));
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  QTest::keyClick(&form, Qt::Key_B, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox8->isChecked(); }, 2000));
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "AutoStart", ""), "0");
+  form.CheckBox8->setChecked(true);
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "AutoStart", ""), "1");
+
+  EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox8->geometry()));
+  EXPECT_LE(form.CheckBox8->sizeHint().width(), form.CheckBox8->width());
+  for (QWidget* other : form.TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == form.CheckBox8) continue;
+    EXPECT_FALSE(other->geometry().intersects(form.CheckBox8->geometry())) << other->metaObject()->className();
+  }
+  // Tab reaches it after the last TLS box.
+  form.CheckBox7->setChecked(true);
+  form.Edit4->setFocus();
+  QTest::keyClick(form.Edit4, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form.CheckBox8);
 }
 
 TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {
