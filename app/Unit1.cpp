@@ -60,6 +60,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreatePopupMenu();
   CreateStatusBar();
   CreateViewCommands();
+  CreateTray();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
                           GuardedSlot([this] { Edit1Click(); }));
@@ -329,6 +330,13 @@ void TForm1::paintEvent(QPaintEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  bool to_tray = false;
+  Guarded([&] { to_tray = ClosesToTray(); });
+  if (to_tray) {
+    event->ignore();
+    Guarded([&] { HideToTray(); });
+    return;
+  }
   bool can_close = false;
   Guarded([&] { can_close = FormCloseQuery(); });
   if (!can_close) {
