@@ -69,6 +69,19 @@ class Unit1TrayTest : public AppFixture {
     return all;
   }
 
+  // `exit` chosen with unsaved lines and the question answered Yes: the
+  // window closes for good (its last close ends the program) and the
+  // settings are written as at any close.
+  void ExpectYesEndsTheProgram(TForm1* form, QAction* exit) {
+    const std::size_t asked = Asked().size();
+    Answer({TModalResult::mrYes});
+    exit->trigger();
+    EXPECT_EQ(Asked().size(), asked + 1);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
+    EXPECT_NE(FileBytes(SettingsPath()).find("[POS]"), std::string::npos);
+  }
+
   int port_ = 0;
   std::string logFolder_;
   TPosixSocket sender_;
@@ -171,15 +184,9 @@ TEST_F(Unit1TrayTest, ClosingWhileCapturingKeepsCaptureAndTheDailyFileInTheTray)
   Send("<13>after no");
   EXPECT_TRUE(Shows(form, "after no"));
 
-  // Yes closes the window for good, the settings written as at any close.
   form->close();
   EXPECT_TRUE(form->isHidden());
-  Answer({TModalResult::mrYes});
-  form->TrayExit1->trigger();
-  EXPECT_EQ(Asked().size(), 2u);
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
-  EXPECT_NE(FileBytes(SettingsPath()).find("[POS]"), std::string::npos);
+  ExpectYesEndsTheProgram(form, form->TrayExit1);
 }
 
 // File > 終了 ends the program even where closing would keep it in the tray.
@@ -188,12 +195,7 @@ TEST_F(Unit1TrayTest, FileExitQuitsRatherThanHiding) {
   form->BeginLog1Click();
   Send("<13>captured");
   ASSERT_TRUE(Shows(form, "captured"));
-  Answer({TModalResult::mrYes});
-  form->Exit1->trigger();
-  EXPECT_EQ(Asked().size(), 1u);
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
-  EXPECT_NE(FileBytes(SettingsPath()).find("[POS]"), std::string::npos);
+  ExpectYesEndsTheProgram(form, form->Exit1);
 }
 
 }  // namespace
