@@ -169,6 +169,8 @@ TEST_F(Unit1TrayTest, ClosingWhileCapturingKeepsCaptureAndTheDailyFileInTheTray)
   // 表示 brings it back, still capturing.
   form->TrayShow1->trigger();
   EXPECT_TRUE(form->isVisible());
+  // Shown again, not shown anew: the view keeps what it caught.
+  EXPECT_NE(form->Memo1->Text().find("before close"), std::string::npos);
   EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
   EXPECT_TRUE(DataModule3->NetUDPServer1->Active());
   EXPECT_FALSE(form->close());
