@@ -1,6 +1,7 @@
 #include "MessageDialogs.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -49,10 +50,18 @@ QPushButton* AddOkButton(QMessageBox& box) {
   return ok;
 }
 
+QWidget* DialogOwner() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible() && qobject_cast<QMainWindow*>(window) != nullptr) return window;
+  }
+  return nullptr;
+}
+
 TModalResult Show(const TMessageRequest& request) {
   if (Answerer()) return Answerer()(request);
   QMessageBox box(IconOf(request.type), QString::fromStdString(request.title), QString::fromStdString(request.text),
-                  QMessageBox::NoButton, QApplication::activeWindow());
+                  QMessageBox::NoButton, request.owner);
   if (request.buttons == TMsgDlgButtons::mbYesNo) {
     QPushButton* yes = box.addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QString::fromUtf8("いいえ(&N)"), QMessageBox::NoRole);
@@ -69,7 +78,7 @@ TModalResult Show(const TMessageRequest& request) {
 }  // namespace
 
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons) {
-  return Show(TMessageRequest{TitleOf(type), text, type, buttons});
+  return Show(TMessageRequest{TitleOf(type), text, type, buttons, DialogOwner()});
 }
 
 QMessageBox* ShowModelessMessage(QWidget* parent, const std::string& text, TMsgDlgType type) {
@@ -88,7 +97,8 @@ std::string ErrorReportText(const std::string& text) {
 }
 
 void ShowErrorReport(const std::string& text) {
-  Show(TMessageRequest{ApplicationTitle(), ErrorReportText(text), TMsgDlgType::mtError, TMsgDlgButtons::mbOK});
+  Show(TMessageRequest{ApplicationTitle(), ErrorReportText(text), TMsgDlgType::mtError, TMsgDlgButtons::mbOK,
+                       DialogOwner()});
 }
 
 TMessageAnswerer TESTING_ONLY_SetMessageAnswerer(TMessageAnswerer answerer) {

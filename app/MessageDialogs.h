@@ -16,8 +16,10 @@ enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbYesNo };
 enum class TModalResult { mrNone, mrOk, mrCancel, mrYes, mrNo };
 
-// Shows `text` (UTF-8) modally over the active window. With Yes and No, Yes is
-// the default button and Escape answers No; with OK alone, Escape answers OK.
+// Shows `text` (UTF-8) modally over the active window, or, while none is
+// active, over the visible main window (a report at start can come before the
+// desktop activates it). With Yes and No, Yes is the default button and Escape
+// answers No; with OK alone, Escape answers OK.
 TModalResult MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons);
 
 // Shows `text` with an OK button without holding anything up: the box is
@@ -39,6 +41,7 @@ struct TMessageRequest {
   std::string text;   // UTF-8, as shown
   TMsgDlgType type;
   TMsgDlgButtons buttons;
+  QWidget* owner;  // the window the dialog stands over, or null
 };
 using TMessageAnswerer = std::function<TModalResult(const TMessageRequest&)>;
 

@@ -29,8 +29,10 @@
 #include "ScreenPlacement.h"
 #include "SettingsLocation.h"
 #include "SettingsStore.h"
+#include "SyslogOptions.h"
 #include "TextCodec.h"
 #include "UiText.h"
+#include "Unit3.h"
 
 namespace quenza {
 
@@ -63,6 +65,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreatePopupMenu();
   CreateStatusBar();
   CreateViewCommands();
+  CreateTray();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
                           GuardedSlot([this] { Edit1Click(); }));
@@ -320,8 +323,15 @@ void TForm1::showEvent(QShowEvent* event) {
     Guarded([&] {
       FormShow();
       FormPaint();
+      // Deferred past show(): a failed start's report must find the window
+      // on the screen to stand over, as when Begin log is chosen by hand.
+      if (syslog_options::AutoStart.Read(*IniFile)) QTimer::singleShot(0, this, Command(&TForm1::StartCaptureAtLaunch));
     });
   }
+}
+
+void TForm1::StartCaptureAtLaunch() {
+  if (DataModule3 == nullptr) BeginLog1Click();
 }
 
 void TForm1::paintEvent(QPaintEvent* event) {
@@ -330,6 +340,13 @@ void TForm1::paintEvent(QPaintEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  bool to_tray = false;
+  Guarded([&] { to_tray = ClosesToTray(); });
+  if (to_tray) {
+    event->ignore();
+    Guarded([&] { HideToTray(); });
+    return;
+  }
   bool can_close = false;
   Guarded([&] { can_close = FormCloseQuery(); });
   if (!can_close) {

@@ -3,7 +3,8 @@
 // Unit1.cpp (window life and layout), Unit1FileCommands.cpp (New, Open, Save,
 // Save As, the settings dialog), Unit1EditCommands.cpp (edit, view, capture,
 // help), Unit1ViewCommands.cpp (find, filter, follow, colours),
-// Unit1Capture.cpp (the receiver's host: line append, capture status).
+// Unit1Capture.cpp (the receiver's host: line append, capture status),
+// Unit1Tray.cpp (the tray icon and closing to it).
 #pragma once
 
 #include <QMainWindow>
@@ -23,6 +24,7 @@ class QLabel;
 class QTimer;
 class QMenu;
 class QShortcut;
+class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
 
@@ -92,6 +94,13 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QToolButton* PauseStatus1 = nullptr;
   // Shown while the view holds a file that was read as UTF-8 and converted.
   QLabel* EncodingStatus1 = nullptr;
+
+  // The tray (Unit1Tray.cpp); all null on a desktop without one.
+  QAction* CloseToTray1 = nullptr;  // View menu, after its other items
+  QSystemTrayIcon* TrayIcon1 = nullptr;
+  QMenu* TrayMenu1 = nullptr;
+  QAction* TrayShow1 = nullptr;
+  QAction* TrayExit1 = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -173,6 +182,15 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void Follow1Click();
   void SeverityColors1Click();
   void Filter1Click();
+  // SYSLOG AutoStart: Begin log once the window is shown at start.
+  void StartCaptureAtLaunch();
+  void CloseToTray1Click();
+  void TrayShow1Click();
+  void TrayExit1Click();
+  // Capture is on: a receiver module with its server listening.
+  bool Capturing() const;
+  // The tray icon's tooltip from the capture state.
+  void RefreshTray();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -197,6 +215,10 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // Open's steps after the question and the dialog: load, current file, flags, following.
   void LoadFile(const QString& path);
   void LoadViewOptions();  // once the settings store exists
+  void CreateTray();       // after the view commands: its item ends the View menu
+  // True when a close request should hide the window in the tray instead.
+  bool ClosesToTray() const;
+  void HideToTray();
   void StartFind(bool backward);
   void FindFinished(int outcome);
   void ApplyFilter();
@@ -216,6 +238,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   bool findBackward_ = false;
   bool shownOnce_ = false;
   bool applyingViewSettings_ = false;
+  bool quitting_ = false;  // 終了 was chosen: a close ends the program even with CloseToTray
 };
 
 extern TForm1* Form1;

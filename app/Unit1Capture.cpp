@@ -53,6 +53,7 @@ void TForm1::UpdateCaptureCommands(bool active) {
   tbBeginLog1->setEnabled(BeginLog1->isEnabled());
   tbEndLog1->setEnabled(EndLog1->isEnabled());
   mmConfig1->setEnabled(BeginLog1->isEnabled());
+  RefreshTray();
   // A start or a stop: the counters as they are now, then a few times a
   // second while lines come.
   RefreshCaptureStatus();

@@ -99,6 +99,10 @@ void TForm1::EndLog1Click() {
   if (Application && DataModule3) Application->DestroyModule(DataModule3);
 }
 
-void TForm1::Exit1Click() { close(); }
+void TForm1::Exit1Click() {
+  quitting_ = true;
+  close();
+  quitting_ = false;
+}
 
 }  // namespace quenza

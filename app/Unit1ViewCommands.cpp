@@ -171,6 +171,7 @@ void TForm1::LoadViewOptions() {
   SeverityMargin1->SetColoured(colours);
   SeverityColors1->setChecked(colours);
   Memo1->SetMaxLines(view_options::MaxLines.Read(*IniFile));
+  if (CloseToTray1 != nullptr) CloseToTray1->setChecked(view_options::CloseToTray.Read(*IniFile));
 }
 
 void TForm1::Follow1Click() {

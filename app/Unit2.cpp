@@ -60,13 +60,13 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   // A fixed border: no resizing, no maximising, no help button.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(362, 349);
+  setFixedSize(362, 373);
   QFont font(font_faces::Proportional());
   font.setPixelSize(12);
   setFont(font);
 
   PageControl1 = new QTabWidget(this);
-  PageControl1->setGeometry(8, 8, 346, 303);
+  PageControl1->setGeometry(8, 8, 346, 327);
   // The tab bar stays out of the focus order, as with one tab; Ctrl+Tab
   // changes tabs.
   PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
@@ -165,6 +165,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   }
   Edit4->setPlaceholderText(QStringLiteral("空欄: 送信元の証明書を求めない"));
 
+  CheckBox11 = new QCheckBox(QStringLiteral("起動時にログを開始する(&B)"), TabSheet2);
+  CheckBox11->setGeometry(8, 276, 320, 18);
+
   // How messages are read and shown: a tab of its own, so the earlier tabs keep their places.
   TabSheet3 = new QWidget(PageControl1);
   PageControl1->addTab(TabSheet3, QStringLiteral("メッセージ"));
@@ -176,10 +179,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   CheckBox10->setGeometry(24, 52, 304, 18);
 
   Button1 = new QPushButton(QStringLiteral("OK"), this);
-  Button1->setGeometry(198, 318, 75, 23);
+  Button1->setGeometry(198, 342, 75, 23);
   Button1->setDefault(true);
   Button2 = new QPushButton(QStringLiteral("キャンセル"), this);
-  Button2->setGeometry(279, 318, 75, 23);
+  Button2->setGeometry(279, 342, 75, 23);
 
   QWidget::setTabOrder(SpinEdit1, RadioGroup1->Button(0));
   for (int i = 1; i < RadioGroup1->Count(); ++i) {
@@ -201,7 +204,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(SpinEdit3, Edit2);
   QWidget::setTabOrder(Edit2, Edit3);
   QWidget::setTabOrder(Edit3, Edit4);
-  QWidget::setTabOrder(Edit4, CheckBox8);
+  QWidget::setTabOrder(Edit4, CheckBox11);
+  QWidget::setTabOrder(CheckBox11, CheckBox8);
   QWidget::setTabOrder(CheckBox8, CheckBox9);
   QWidget::setTabOrder(CheckBox9, CheckBox10);
   QWidget::setTabOrder(CheckBox10, Button1);
@@ -272,6 +276,7 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   Edit2->setText(DecodeSjis(options::TLSCert.Read(store)));
   Edit3->setText(DecodeSjis(options::TLSKey.Read(store)));
   Edit4->setText(DecodeSjis(options::TLSCA.Read(store)));
+  CheckBox11->setChecked(options::AutoStart.Read(store));
   CheckBox5->setChecked(logfile_options::Enable.Read(store));
   Edit1->setText(DecodeSjis(logfile_options::Folder.Read(store)));
   defaultLogFolder_ = QFile::decodeName(QByteArray::fromStdString(logfile_options::DefaultFolder(store.FileName())));
@@ -299,6 +304,7 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::TLSCert.Write(store, EncodeSjis(Edit2->text()));
   options::TLSKey.Write(store, EncodeSjis(Edit3->text()));
   options::TLSCA.Write(store, EncodeSjis(Edit4->text()));
+  options::AutoStart.Write(store, CheckBox11->isChecked());
   logfile_options::Enable.Write(store, CheckBox5->isChecked());
   logfile_options::Folder.Write(store, EncodeSjis(Edit1->text()));
   logfile_options::Encoding.Write(store, ComboBox2->currentData().toString().toStdString());

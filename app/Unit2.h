@@ -59,8 +59,9 @@ class TForm2 : public QDialog {
   QLabel* Label9 = nullptr;
   QLineEdit* Edit3 = nullptr;  // TLSKey
   QLabel* Label10 = nullptr;
-  QLineEdit* Edit4 = nullptr;      // TLSCA
-  QCheckBox* CheckBox5 = nullptr;  // LOGFILE Enable
+  QLineEdit* Edit4 = nullptr;       // TLSCA
+  QCheckBox* CheckBox11 = nullptr;  // AutoStart
+  QCheckBox* CheckBox5 = nullptr;   // LOGFILE Enable
   QLabel* Label4 = nullptr;
   QLineEdit* Edit1 = nullptr;      // LOGFILE Folder
   QPushButton* Button3 = nullptr;  // 参照...

@@ -13,5 +13,7 @@ inline constexpr TFlagOption Follow{kSection, "Follow", true};
 inline constexpr TFlagOption SeverityColors{kSection, "SeverityColors", true};
 // Past this many lines the oldest leave the view; 0: no limit.
 inline constexpr TIntOption MaxLines{kSection, "MaxLines", 0};
+// Closing the window while capturing hides it in the tray, capture going on.
+inline constexpr TFlagOption CloseToTray{kSection, "CloseToTray", false};
 
 }  // namespace quenza::view_options

@@ -32,5 +32,7 @@ inline constexpr TFlagOption DetectCharcode{kSection, "DetectCharcode", true};
 inline constexpr TFlagOption Tidy5424{kSection, "Tidy5424", true};
 // With Tidy5424, the structured data kept at the end.
 inline constexpr TFlagOption ShowSD{kSection, "ShowSD", false};
+// Begin log once the main window is on the screen at start.
+inline constexpr TFlagOption AutoStart{kSection, "AutoStart", false};
 
 }  // namespace quenza::syslog_options

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 #include "Application.h"
@@ -207,6 +208,83 @@ TEST_F(Unit1CaptureTest, ShutdownWithCaptureOnStopsTheModuleFirst) {
   app_->DestroyModules();  // module first, then the window and its store
   EXPECT_EQ(DataModule3, nullptr);
   EXPECT_EQ(Form1, nullptr);
+}
+
+// Capture from launch (SYSLOG AutoStart): the settings file says so before
+// the window exists, as it does when the program starts.
+class CaptureFromLaunchTest : public AppFixture {
+ protected:
+  void SetUp() override {
+    AppFixture::SetUp();
+    port_ = FreePort();
+  }
+  void TearDown() override {
+    app_->DestroyModules();
+    AppFixture::TearDown();
+  }
+  void WriteSettings(bool autoStart) {
+    TSettingsStore store(SettingsPath());
+    store.WriteInt("SYSLOG", "Port", port_);
+    store.WriteFlag("SYSLOG", "EnableDate", false);
+    store.WriteFlag("SYSLOG", "EnableIP", false);
+    store.WriteFlag("SYSLOG", "AutoStart", autoStart);
+    store.WriteBack();
+  }
+  static bool Capturing() { return DataModule3 != nullptr && DataModule3->NetUDPServer1->Active(); }
+
+  int port_ = 0;
+};
+
+TEST_F(CaptureFromLaunchTest, BeginsOnceTheWindowIsShown) {
+  WriteSettings(true);
+  TForm1* form = app_->AddModule(std::make_unique<TForm1>());
+  EXPECT_EQ(DataModule3, nullptr);  // not while the window is made
+  form->show();
+  EXPECT_EQ(DataModule3, nullptr);  // nor inside show(): after it
+  ASSERT_TRUE(QTest::qWaitFor([] { return Capturing(); }, 5000));
+  EXPECT_FALSE(form->BeginLog1->isEnabled());
+  EXPECT_TRUE(form->EndLog1->isEnabled());
+  EXPECT_FALSE(form->mmConfig1->isEnabled());
+  TPosixSocket sender;
+  sender.SendTo(port_, "<13>from launch");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Memo1->Text().find("from launch") != std::string::npos; }, 5000));
+  // Shown once: the view's emptying at show came before the first line.
+  EXPECT_EQ(form->Memo1->Text(), "[USER/NOTICE] from launch\r\n");
+  EXPECT_TRUE(Asked().empty());
+}
+
+TEST_F(CaptureFromLaunchTest, FailureIsReportedOverTheShownWindow) {
+  WriteSettings(true);
+  auto blocker = std::make_unique<TPosixSocket>();
+  ASSERT_TRUE(blocker->Bind(port_));
+  Answer({TModalResult::mrOk});
+  TForm1* form = app_->AddModule(std::make_unique<TForm1>());
+  form->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Asked().empty(); }, 5000));
+  ASSERT_EQ(Asked().size(), 1u);
+  EXPECT_EQ(
+      Asked()[0].text.rfind(
+          "Could not bind socket. Address and port are already in use.\nポート " + std::to_string(port_) + " ", 0),
+      0u)
+      << Asked()[0].text;
+  EXPECT_EQ(Asked()[0].title, "Quenza");
+  EXPECT_EQ(Asked()[0].owner, form);
+  EXPECT_FALSE(Capturing());
+  EXPECT_TRUE(form->BeginLog1->isEnabled());
+  EXPECT_FALSE(form->EndLog1->isEnabled());
+  EXPECT_TRUE(form->mmConfig1->isEnabled());
+  // As after a failed Begin log by hand: once the port is free, it can be chosen again.
+  blocker.reset();
+  form->BeginLog1->trigger();
+  EXPECT_TRUE(Capturing());
+}
+
+TEST_F(CaptureFromLaunchTest, OffByDefault) {
+  TForm1* form = app_->AddModule(std::make_unique<TForm1>());
+  form->show();
+  Pump(50);
+  EXPECT_EQ(DataModule3, nullptr);
+  EXPECT_TRUE(form->BeginLog1->isEnabled());
 }
 
 }  // namespace

@@ -569,7 +569,7 @@ TEST_F(Unit1FileCommandsTest, SettingsDialogOkWritesWhatWasChosen) {
   EXPECT_EQ(form_->IniFile->FileText(),
             "[SYSLOG]\r\nPort=10514\r\nCharcode=1\r\nEnableDate=1\r\nEnableIP=0\r\n"
             "EnablePriority=1\r\nDateFormat=yy/m/d h:m:s\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\nTLSPort=6514\r\n"
-            "TLSCert=\r\nTLSKey=\r\nTLSCA=\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
+            "TLSCert=\r\nTLSKey=\r\nTLSCA=\r\nAutoStart=0\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\nEncoding=sjis\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
   EXPECT_TRUE(form_->findChildren<TForm2*>().isEmpty());                    // released after use
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(SettingsPath())));  // nothing on disk yet

@@ -99,7 +99,8 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
   EXPECT_EQ(store.FileText(),
             "[SYSLOG]\r\nPort=514\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\n"
             "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\n"
-            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD=0\r\n\r\n"
+            "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\nAutoStart=0\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD="
+            "0\r\n\r\n"
             "[LOGFILE]\r\nEnable=0\r\nFolder=\r\nEncoding=sjis\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
 }
 
@@ -314,6 +315,42 @@ TEST_F(Unit2Test, MessageTabEditsHowMessagesAreRead) {
   for (const auto& r : rows) r.box->setChecked(!r.stored);
   form.WriteSettings(store);
   for (const auto& r : rows) EXPECT_EQ(store.ReadText("SYSLOG", r.key, ""), r.stored ? "0" : "1") << r.key;
+}
+
+// Capture from launch: off by default, its own key on the second tab, below
+// every other row and clear of them.
+TEST_F(Unit2Test, SecondTabSwitchesCaptureFromLaunch) {
+  TSettingsStore empty(IniPath());
+  TForm2 fresh;
+  fresh.ReadSettings(empty);
+  EXPECT_FALSE(fresh.CheckBox11->isChecked());
+
+  TSettingsStore store = StoreWith("[SYSLOG]\r\nAutoStart=1\r\n");
+  TForm2 form;
+  form.ReadSettings(store);
+  EXPECT_TRUE(form.CheckBox11->isChecked());
+  EXPECT_EQ(form.CheckBox11->text(), QStringLiteral("起動時にログを開始する(&B)"));
+  ShowActive(form);
+  form.PageControl1->setCurrentIndex(1);
+  QTest::keyClick(&form, Qt::Key_B, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.CheckBox11->isChecked(); }, 2000));
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "AutoStart", ""), "0");
+  form.CheckBox11->setChecked(true);
+  form.WriteSettings(store);
+  EXPECT_EQ(store.ReadText("SYSLOG", "AutoStart", ""), "1");
+
+  EXPECT_TRUE(form.TabSheet2->rect().contains(form.CheckBox11->geometry()));
+  EXPECT_LE(form.CheckBox11->sizeHint().width(), form.CheckBox11->width());
+  for (QWidget* other : form.TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == form.CheckBox11) continue;
+    EXPECT_FALSE(other->geometry().intersects(form.CheckBox11->geometry())) << other->metaObject()->className();
+  }
+  // Tab reaches it after the last TLS box.
+  form.CheckBox7->setChecked(true);
+  form.Edit4->setFocus();
+  QTest::keyClick(form.Edit4, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form.CheckBox11);
 }
 
 TEST_F(Unit2Test, StoredValuesComeBackThroughTheControls) {
