@@ -169,20 +169,32 @@ void TLogView::AppendLine(std::string_view line, int severity) {
 }
 
 void TLogView::AppendLine(std::string_view line, TLineMeta meta) {
-  const std::size_t last = store_->LineCount() - 1;
-  const std::size_t index = store_->LineLength(last) == 0 ? last : last + 1;
-  // Judged before the store changes: a rule that raises leaves no line behind.
+  // Judged before the store changes, and once for the whole message: a rule
+  // that raises leaves no line behind, and a filter keeps or hides the lines
+  // of one message together.
   const bool hidden = !shown_.All() && arrivalRule_ && !arrivalRule_(meta, line);
-  store_->AppendLine(line, meta);  // raises when full, changing nothing
-  shown_.Appended(*store_, index, !hidden);
-  modified_ = true;
-  if (follow_) {
-    caret_ = anchor_ = store_->End();
-  } else {
-    ++linesSincePause_;
+  // All of the message or none of it.
+  if (store_->Size() + line.size() + 1 > store_->Capacity()) throw ELogStoreFull();
+  // Breaks inside a message make lines of their own that carry the message's
+  // severity and host, so colours and filters follow the message.
+  for (std::size_t start = 0;;) {
+    const std::size_t end = line.find_first_of("\r\n", start);
+    const std::string_view part = line.substr(start, end == std::string_view::npos ? end : end - start);
+    const std::size_t last = store_->LineCount() - 1;
+    const std::size_t index = store_->LineLength(last) == 0 ? last : last + 1;
+    store_->AppendLine(part, meta);
+    shown_.Appended(*store_, index, !hidden);
+    ++pendingLines_;
+    if (hidden) ++pendingHidden_;
+    if (follow_) {
+      caret_ = anchor_ = store_->End();
+    } else {
+      ++linesSincePause_;
+    }
+    if (end == std::string_view::npos) break;
+    start = end + (line[end] == '\r' && end + 1 < line.size() && line[end + 1] == '\n' ? 2 : 1);
   }
-  ++pendingLines_;
-  if (hidden) ++pendingHidden_;
+  modified_ = true;
   // The line limit holds even when no event loop runs; the screen waits for the timer.
   if (++linesSinceTrim_ >= kMaxPendingLines) {
     linesSinceTrim_ = 0;

@@ -153,6 +153,8 @@ class TLogStore {
   // the full rule without 2 GB of text. Set them while the store is empty.
   void TESTING_ONLY_SetBlockBytes(std::size_t bytes) { blockBytes_ = bytes; }
   void TESTING_ONLY_SetCapacity(std::uint64_t size) { maxSize_ = size; }
+  // kMaxSize, unless a test set less.
+  std::uint64_t Capacity() const { return maxSize_; }
   // Checks the blocks against the tables and the totals; raises Exception
   // on a fault, else returns the number of blocks.
   std::size_t TESTING_ONLY_CheckBlocks() const;

@@ -184,5 +184,21 @@ TEST_F(ViewFilterTest, ClearingKeepsTheCaretsLineOnTheScreen) {
   EXPECT_EQ(view_.Caret().line, 2000u);
 }
 
+// A message with line breaks is several lines, each with the message's
+// severity: a filter keeps or hides the message whole, as it arrives and after.
+TEST_F(ViewFilterTest, AMessageOfSeveralLinesIsFilteredWhole) {
+  view_.AppendLine("first\r\nsecond\nthird", 3);
+  view_.AppendLine("info", 6);
+  EXPECT_EQ(view_.TextLines(), 4);
+  EXPECT_EQ(view_.SeverityOfLine(2), 3);
+  Apply(Severity(3));
+  EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2}));
+  view_.AppendLine("late\rinfo", 6);
+  view_.AppendLine("late\nerror", 0);
+  view_.FlushPending();
+  EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 6, 7}));
+  EXPECT_EQ(view_.Text(), "first\r\nsecond\r\nthird\r\ninfo\r\nlate\r\ninfo\r\nlate\r\nerror\r\n");
+}
+
 }  // namespace
 }  // namespace quenza
