@@ -231,16 +231,34 @@ std::string_view WordAt(std::string_view line, int index) {
 
 TLineFilter::TLineFilter(TLineCriteria criteria) : criteria_(std::move(criteria)) {
   if (!criteria_.text.empty()) matcher_ = std::make_unique<TLineMatcher>(criteria_.text, criteria_.options);
+  auto hosts = std::make_unique<THostTerms>(criteria_.host);
+  if (!hosts->Empty()) {
+    hosts_ = std::move(hosts);
+    seen_.assign(hosts_->Count(), false);
+  }
 }
 
 TLineFilter::~TLineFilter() = default;
 
-bool TLineFilter::Accepts(int severity, std::string_view line) {
+bool TLineFilter::Accepts(TLineMeta meta, std::string_view line) {
+  const int severity = meta.severity;
   if (criteria_.maxSeverity >= 0 && (severity < 0 || severity > criteria_.maxSeverity)) return false;
-  if (!criteria_.host.empty()) {
-    if (criteria_.hostWord < 0 || WordAt(line, criteria_.hostWord) != criteria_.host) return false;
+  if (hosts_) {
+    if (meta.host != 0 && criteria_.hostTable != nullptr) {
+      if (!hosts_->Matches(criteria_.hostTable->Host(meta.host), criteria_.hostTable->Address(meta.host), &seen_))
+        return false;
+    } else {
+      // A line read from a file: the sender as the line shows it.
+      if (criteria_.hostWord < 0) return false;
+      const std::string_view word = WordAt(line, criteria_.hostWord);
+      if (!hosts_->Matches(word, word, &seen_)) return false;
+    }
   }
   return matcher_ == nullptr || matcher_->Matches(line);
+}
+
+std::vector<std::string> TLineFilter::UnmatchedHosts() const {
+  return hosts_ ? hosts_->Unmatched(seen_) : std::vector<std::string>();
 }
 
 }  // namespace quenza

@@ -12,8 +12,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Exception.h"
+#include "HostTable.h"
+#include "HostTerms.h"
+#include "LogStore.h"
 #include "sjRegExpMatchCore.h"
 
 namespace quenza {
@@ -71,26 +75,40 @@ std::string_view WordAt(std::string_view line, int index);
 
 struct TLineCriteria {
   int maxSeverity = -1;  // 0..7: lines of this severity or a graver one; -1: any line
-  std::string host;      // the sender's address as shown; empty: any
-  int hostWord = -1;     // where the address stands among the line's words; -1: lines show none
-  std::string text;      // Shift_JIS; empty: any
+  // Sender terms (names with * and ?, addresses, prefixes; see THostTerms); empty: any.
+  std::string host;
+  // A line's sender: its host number in this table, or for a line without
+  // one (read from a file), the word at hostWord (-1: lines show none).
+  const THostTable* hostTable = nullptr;
+  int hostWord = -1;
+  std::string text;  // Shift_JIS; empty: any
   TSearchOptions options;
 };
 
 class TLineFilter {
  public:
-  // Raises as TLineMatcher does for the text pattern.
+  // Raises as TLineMatcher does for the text pattern, EHostTerms for a
+  // sender term that cannot be one.
   explicit TLineFilter(TLineCriteria criteria);
   ~TLineFilter();
 
   const TLineCriteria& Criteria() const { return criteria_; }
-  // False when the severity alone decides, so callers need not fetch the text.
-  bool NeedsText() const { return !criteria_.host.empty() || matcher_ != nullptr; }
-  bool Accepts(int severity, std::string_view line);
+  // False when the metadata alone decides, so callers need not fetch the text.
+  bool NeedsText() const { return (hosts_ && criteria_.hostWord >= 0) || matcher_ != nullptr; }
+  bool Accepts(TLineMeta meta, std::string_view line);
+  bool Accepts(int severity, std::string_view line) {
+    TLineMeta meta;
+    meta.severity = static_cast<std::int8_t>(severity);
+    return Accepts(meta, line);
+  }
+  // The sender terms no line judged so far has matched, as typed.
+  std::vector<std::string> UnmatchedHosts() const;
 
  private:
   TLineCriteria criteria_;
   std::unique_ptr<TLineMatcher> matcher_;
+  std::unique_ptr<THostTerms> hosts_;
+  THostTermsSeen seen_;
 };
 
 }  // namespace quenza

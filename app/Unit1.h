@@ -17,6 +17,7 @@
 
 #include "CaptureStatus.h"
 #include "Guarded.h"
+#include "HostTable.h"
 #include "ReceiverHost.h"
 
 class QAction;
@@ -90,6 +91,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   TViewFinder* Finder1 = nullptr;
   TViewFilter* LineFilter1 = nullptr;
   QLabel* FilterStatus1 = nullptr;  // a status-bar section of its own, shown while filtering
+  // The senders of the captured lines; the lines carry their numbers.
+  THostTable Hosts;
   // Shown while following is paused, with the lines that came since; a click resumes.
   QToolButton* PauseStatus1 = nullptr;
   // Shown while the view holds a file that was read as UTF-8 and converted.
@@ -141,7 +144,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // What the receiver module uses of the window.
   TSettingsStore& Settings() override { return *IniFile; }
   void AppendLine(std::string_view line, const TLineFields& fields) override;
-  void AppendLine(std::string_view line, int severity) { AppendLine(line, TLineFields{severity, -1, {}}); }
+  void AppendLine(std::string_view line, int severity) { AppendLine(line, TLineFields{severity, -1, {}, {}}); }
   void UpdateCaptureCommands(bool active) override;
   std::string LogFolderPath() override;
   void KeepPainting() override;

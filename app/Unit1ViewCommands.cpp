@@ -4,6 +4,7 @@
 // section VIEW). Searches and filter passes run in slices; Escape stops them
 // wherever the focus is.
 #include <QAction>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStringListModel>
 #include <QToolButton>
 
 #include "CaptureStatus.h"
@@ -160,6 +162,15 @@ void TForm1::CreateViewCommands() {
             filterApplying_ = false;
             ShowFilterStatus();
             UpdateStopKey();
+            // A sender term that found nothing is named: a typo, or a sender never seen.
+            if (const TLineFilter* filter = LineFilter1->Filter()) {
+              const std::vector<std::string> unmatched = filter->UnmatchedHosts();
+              if (!unmatched.empty()) {
+                QStringList names;
+                for (const std::string& term : unmatched) names.append(DecodeSjis(term));
+                FilterBar1->ShowMessage(Ui("%1 に一致する送信元はありません").arg(names.join(Ui("、"))), true);
+              }
+            }
           }));
 }
 
@@ -238,10 +249,20 @@ void TForm1::FindFinished(int outcome) {
 
 void TForm1::Filter1Click() {
   FilterBar1->show();
-  const bool hosts = HostWordIndex(*IniFile) >= 0;
-  FilterBar1->HostEdit->setEnabled(hosts);
-  FilterBar1->HostEdit->setToolTip(hosts ? Ui("行に表示された送信元アドレスと一致する行だけを表示します")
-                                         : Ui("環境設定で IP アドレスを表示しない設定のため使えません"));
+  // Captured lines carry their senders, whatever the lines show; the
+  // senders seen so far are offered as the name is typed.
+  FilterBar1->HostEdit->setToolTip(
+      Ui("送信元の名前 (* と ? が使えます)、IP アドレス、10.0.0.0/8 "
+         "のような範囲。空白かコンマで区切って複数指定できます"));
+  QStringList hosts;
+  for (const std::string& host : Hosts.Hosts()) hosts.append(DecodeSjis(host));
+  if (FilterBar1->HostEdit->completer() == nullptr) {
+    auto* completer = new QCompleter(FilterBar1->HostEdit);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setModel(new QStringListModel(completer));
+    FilterBar1->HostEdit->setCompleter(completer);
+  }
+  static_cast<QStringListModel*>(FilterBar1->HostEdit->completer()->model())->setStringList(hosts);
   FilterBar1->TextEdit->setFocus();
   FilterBar1->TextEdit->selectAll();
 }
@@ -249,7 +270,8 @@ void TForm1::Filter1Click() {
 void TForm1::ApplyFilter() {
   TLineCriteria criteria;
   criteria.maxSeverity = FilterBar1->MaxSeverity();
-  if (FilterBar1->HostEdit->isEnabled()) criteria.host = EncodeSjis(FilterBar1->HostEdit->text().trimmed());
+  criteria.host = EncodeSjis(FilterBar1->HostEdit->text().trimmed());
+  criteria.hostTable = &Hosts;
   criteria.hostWord = HostWordIndex(*IniFile);
   criteria.text = EncodeSjis(FilterBar1->TextEdit->text());
   criteria.options = FilterBar1->Options();

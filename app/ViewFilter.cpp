@@ -86,7 +86,7 @@ void TViewFilter::RunSlice() {
     const std::size_t last = std::min(count, first + kLinesBetweenClockReads);
     const std::uint64_t base = store.FirstLineId();
     store.VisitLines(first, last, [&](std::size_t index, std::string_view bytes, TLineMeta meta) {
-      if (filter.Accepts(meta.severity, needs_text ? bytes : none)) shown_.push_back(base + index);
+      if (filter.Accepts(meta, needs_text ? bytes : none)) shown_.push_back(base + index);
       return true;
     });
     nextId_ = base + last;
@@ -106,7 +106,7 @@ void TViewFilter::RunSlice() {
   shown_.clear();
   shown_.shrink_to_fit();
   view_.SetArrivalRule(
-      [filter = filter_](TLineMeta meta, std::string_view line) { return filter->Accepts(meta.severity, line); });
+      [filter = filter_](TLineMeta meta, std::string_view line) { return filter->Accepts(meta, line); });
   view_.ShowOnlyLines(lines);
   emit CountsChanged();
   emit PassFinished();

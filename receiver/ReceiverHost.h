@@ -23,8 +23,9 @@ struct TDisplayLine {
 // What the view keeps of a line besides its text; the host is lent for the call.
 struct TLineFields {
   int severity = kNoSeverity;
-  int facility = -1;      // -1: none
-  std::string_view host;  // the header's HOSTNAME, or the sender's address
+  int facility = -1;         // -1: none
+  std::string_view host;     // the header's HOSTNAME, or the sender's address
+  std::string_view address;  // the sender's address
 };
 
 class TReceiverHost {

@@ -171,7 +171,7 @@ void TDataModule3::NetUDPServer1UDPTooLarge(TNetUDPServer& Sender, TNetMemoryStr
 void TDataModule3::Emit(const TSyslogRecord& record, const std::string& line) {
   // The file first: it is the record of what arrived, even if the view is full.
   if (LogFile) LogFile->Append(line, record.arrival);
-  host_.AppendLine(line, TLineFields{record.severity, record.facility, record.Host()});
+  host_.AppendLine(line, TLineFields{record.severity, record.facility, record.Host(), record.address});
   ++linesShown_;
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -206,11 +207,37 @@ TEST_F(Unit1ViewCommandsTest, FilterBarAndItsStatusSection) {
   EXPECT_FALSE(form->FilterStatus1->isVisible());
   EXPECT_FALSE(form->LineFilter1->Active());
 
-  // Without addresses in the lines the sender box cannot be used.
+  // Captured lines carry their senders: the box works even when lines show no address.
   form->FilterBar1->hide();
   form->IniFile->WriteFlag("SYSLOG", "EnableIP", false);
+  form->FilterBar1->TextEdit->clear();
+  form->FilterBar1->SeverityBox->setCurrentIndex(0);
+  form->Memo1->Clear();
+  form->AppendLine("no address shown", TLineFields{6, 1, "core-sw01", "10.1.2.3"});
+  form->AppendLine("another sender", TLineFields{6, 1, "edge-rt02", "2001:db8::7"});
+  form->AppendLine("from a prefix", TLineFields{6, 1, "10.1.9.9", "10.1.9.9"});
   form->Filter1->trigger();
-  EXPECT_FALSE(form->FilterBar1->HostEdit->isEnabled());
+  EXPECT_TRUE(form->FilterBar1->HostEdit->isEnabled());
+  ASSERT_NE(form->FilterBar1->HostEdit->completer(), nullptr);
+  EXPECT_EQ(form->FilterBar1->HostEdit->completer()->model()->rowCount(), 3);
+  const struct {
+    const char* terms;
+    int shown;
+    const char* message;
+  } rows[] = {{"core-sw01", 1, ""},
+              {"CORE-*", 1, ""},
+              {"10.1.0.0/16", 2, ""},
+              {"2001:db8::7, edge-rt0?", 1, ""},
+              {"core-sw01 nosuch-host", 1, "nosuch-host に一致する送信元はありません"}};
+  for (const auto& row : rows) {
+    form->FilterBar1->HostEdit->setText(QString::fromUtf8(row.terms));
+    form->FilterBar1->ApplyButton->click();
+    WaitIdle(*form);
+    EXPECT_EQ(form->LineFilter1->ShownLines(), row.shown) << row.terms;
+    if (*row.message != '\0') {
+      EXPECT_EQ(form->FilterBar1->MessageLabel->text(), QString::fromUtf8(row.message));
+    }
+  }
 }
 
 }  // namespace
