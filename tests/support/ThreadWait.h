@@ -16,14 +16,22 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quenza {
 
 inline pid_t ThisThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
 
-// The threads of this process, the caller's among them.
+// The threads of this process, the caller's among them. A sanitizer's runtime
+// starts a thread of its own at the first thread a program makes: one
+// thread made and joined first keeps it out of a before-and-after count.
 inline std::vector<pid_t> ThreadsOfThisProcess() {
+  static const bool runtimeThreadsStarted = [] {
+    std::thread([] {}).join();
+    return true;
+  }();
+  (void)runtimeThreadsStarted;
   std::vector<pid_t> tids;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
     tids.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
