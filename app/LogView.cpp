@@ -423,16 +423,16 @@ void TLogView::InsertText(std::string_view text, TEditKind kind) {
 
 void TLogView::ReplaceSelection(std::string_view text, TEditKind kind) {
   const TTextPos from = std::min(caret_, anchor_);
-  const TTextPos to = std::max(caret_, anchor_);
   const std::size_t lines_before = store_->LineCount();
-  const TTextPos end = store_->Replace(from, to, text, kind);  // raises when full, changing nothing
-  const std::size_t inserted = end.line - from.line;
-  shown_.Edited(*store_, from.line, inserted + lines_before - store_->LineCount(), inserted);
-  AfterEdit(from.line, lines_before, end);
+  const TTextPos end = store_->Replace(from, std::max(caret_, anchor_), text, kind);  // raises when full
+  AfterEdit(from, end, lines_before);
 }
 
-void TLogView::AfterEdit(std::size_t /*first_line*/, std::size_t /*lines_before*/, TTextPos caret) {
-  caret_ = anchor_ = caret;
+void TLogView::AfterEdit(TTextPos from, TTextPos to, std::size_t lines_before) {
+  // [from, to) is the text the edit put in place; the filter list follows the lines it made.
+  const std::size_t inserted = to.line - from.line;
+  shown_.Edited(*store_, from.line, inserted + lines_before - store_->LineCount(), inserted);
+  caret_ = anchor_ = to;
   preferredColumn_ = -1;
   modified_ = true;
   caretShown_ = true;
@@ -446,21 +446,13 @@ void TLogView::AfterEdit(std::size_t /*first_line*/, std::size_t /*lines_before*
 void TLogView::DoUndo() {
   FlushPending();
   const std::size_t lines_before = store_->LineCount();
-  const auto done = store_->Undo();
-  if (!done) return;
-  const std::size_t inserted = done->to.line - done->from.line;
-  shown_.Edited(*store_, done->from.line, inserted + lines_before - store_->LineCount(), inserted);
-  AfterEdit(done->from.line, lines_before, done->to);
+  if (const auto done = store_->Undo()) AfterEdit(done->from, done->to, lines_before);
 }
 
 void TLogView::DoRedo() {
   FlushPending();
   const std::size_t lines_before = store_->LineCount();
-  const auto done = store_->Redo();
-  if (!done) return;
-  const std::size_t inserted = done->to.line - done->from.line;
-  shown_.Edited(*store_, done->from.line, inserted + lines_before - store_->LineCount(), inserted);
-  AfterEdit(done->from.line, lines_before, done->to);
+  if (const auto done = store_->Redo()) AfterEdit(done->from, done->to, lines_before);
 }
 
 void TLogView::DoCopy() {

@@ -240,7 +240,7 @@ class TLogView : public QAbstractScrollArea {
   void MoveCaret(TTextPos to, bool extend);
   void MoveVertically(int rows, bool extend);
   void ReplaceSelection(std::string_view text, TEditKind kind);
-  void AfterEdit(std::size_t first_line, std::size_t lines_before, TTextPos caret);
+  void AfterEdit(TTextPos from, TTextPos to, std::size_t lines_before);
   void SelectWordAt(TTextPos pos);
   void SelectLineAt(TTextPos pos);
 

@@ -56,8 +56,6 @@ wait_status_steady() {
 # The saved file $1 is complete (the file is replaced whole when saved).
 saved_after_line() { [ -s "$1" ] && tail -c 200 "$1" | iconv -c -f CP932 -t UTF-8 | grep -q 'e2e: after the flood'; }
 
-# Nothing waits in the program's socket (ss: Recv-Q).
-socket_empty() { [ "$(ss -ulnH "sport = :$port" | awk '{ print $2; exit }')" = 0 ]; }
 
 # What the system dropped on the program's socket so far (ss: skmem's d).
 kernel_drops() {

@@ -123,6 +123,8 @@ port_bound() {
   awk -v p=":$(printf '%04X' "$port")\$" '$2 ~ p { found = 1 } END { exit !found }' /proc/net/udp /proc/net/udp6
 }
 port_free() { ! port_bound; }
+# Nothing waits in the program's UDP socket (ss: Recv-Q).
+socket_empty() { [ "$(ss -ulnH "sport = :$port" | awk '{ print $2; exit }')" = 0 ]; }
 
 start_program() {
   "$work/bin/quenza" >>"$work/quenza.log" 2>&1 &

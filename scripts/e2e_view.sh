@@ -29,7 +29,6 @@ key() {
   sleep 0.3
 }
 picture() { if [ -n "$shot" ]; then import -window root "${shot%.png}-$1.png" || fail "screenshot failed"; fi; }
-socket_empty() { [ "$(ss -ulnH "sport = :$port" | awk '{ print $2; exit }')" = 0 ]; }
 file_lines() { tr -cd '\n' <"$1" | wc -c; }
 # Ctrl+S until the file is written anew (its time changes) and complete.
 save_again() {
