@@ -55,3 +55,12 @@ add_test(NAME e2e_view
          COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_view.sh $<TARGET_FILE:quenza>
                  $<TARGET_FILE:SendDatagram> $<TARGET_FILE:IngestSender> ${CMAKE_BINARY_DIR}/e2e_view.png)
 set_tests_properties(e2e_view PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
+
+# Mixed senders in one capture with Charcode EUC-JP: logger RFC 5424 with
+# structured data and RFC 3164, raw ISO-2022-JP, EUC-JP and Shift_JIS from
+# named hosts, each line right in the saved file; a screenshot of the view
+# filtered on a host name with a wildcard.
+add_test(NAME e2e_senders
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_senders.sh $<TARGET_FILE:quenza>
+                 $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_senders.png)
+set_tests_properties(e2e_senders PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS e2e)
