@@ -37,12 +37,16 @@ void AppendTidy5424(const TSyslogRecord& r, bool showSD, std::string& out) {
 }  // namespace
 
 std::string FormatDisplayLine(const TSyslogRecord& r, const TDisplayOptions& o) {
-  std::string line = o.enableDate ? FormatDateTimeText(o.dateFormat, r.arrival) : std::string();
+  return FormatDisplayLine(r, o, o.enableDate ? FormatDateTimeText(o.dateFormat, r.arrival) : std::string());
+}
+
+std::string FormatDisplayLine(const TSyslogRecord& r, const TDisplayOptions& o, std::string_view dateText) {
+  std::string line;
   // Room for the label too ("[LOCAL7/EMERGENCY] " is the longest): growing
   // the line once more would cost an allocation and a copy per datagram.
   constexpr std::size_t kLongestLabel = 19;
-  line.reserve(line.size() + r.address.size() + r.text.size() + 2 + kLongestLabel);
-  if (o.enableDate) line.append(" ", 1);
+  line.reserve(dateText.size() + r.address.size() + r.text.size() + 2 + kLongestLabel);
+  if (o.enableDate) line.append(dateText).append(" ", 1);
   if (o.enableIP) line.append(r.address).append(" ", 1);
   const std::string_view text = r.text;
   if (!r.hasTag) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "SyslogRecord.h"
 
@@ -25,5 +26,9 @@ struct TDisplayOptions {
 // Raises Exception "'digits' は整数ではありません" for a tag too large for a
 // number while labels are on.
 std::string FormatDisplayLine(const TSyslogRecord& record, const TDisplayOptions& options);
+// The same with the arrival time already formatted (options.dateFormat of
+// record.arrival), for a caller that formats it once for a burst of messages
+// arriving in the same millisecond.
+std::string FormatDisplayLine(const TSyslogRecord& record, const TDisplayOptions& options, std::string_view dateText);
 
 }  // namespace quenza

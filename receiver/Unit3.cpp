@@ -275,7 +275,18 @@ TSyslogRecord TDataModule3::BuildRecord(std::string text, const std::string& rem
 }
 
 std::string TDataModule3::FormatLine(const TSyslogRecord& record) {
-  return FormatDisplayLine(record, LineOptions().display);
+  const TDisplayOptions& o = LineOptions().display;
+  if (!o.enableDate) return FormatDisplayLine(record, o, {});
+  const TDateTimeValue& a = record.arrival;
+  const auto same = [&a](const TDateTimeValue& b) {
+    return a.Millisecond == b.Millisecond && a.Second == b.Second && a.Minute == b.Minute && a.Hour == b.Hour &&
+           a.Day == b.Day && a.Month == b.Month && a.Year == b.Year;
+  };
+  if (!dateTextArrival_ || !same(*dateTextArrival_)) {
+    dateText_ = FormatDateTimeText(o.dateFormat, a);
+    dateTextArrival_ = a;
+  }
+  return FormatDisplayLine(record, o, dateText_);
 }
 
 TDisplayLine TDataModule3::BuildDisplayLine(std::string text, const std::string& remote_ip,
@@ -300,6 +311,7 @@ const TDataModule3::TLineOptions& TDataModule3::LineOptions() {
     d.dateFormat = options::DateFormat.Read(ini);
     d.tidy5424 = options::Tidy5424.Read(ini);
     d.showSD = options::ShowSD.Read(ini);
+    dateTextArrival_.reset();  // the date format may have changed
     lineOptionsGeneration_ = ini.Generation();
   }
   return lineOptions_;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CaptureStatus.h"
@@ -101,6 +102,10 @@ class TDataModule3 {
   std::uint64_t lineOptionsGeneration_ = 0;  // no store has generation 0
   std::chrono::system_clock::time_point cachedSecond_{};
   TDateTimeValue cachedLocal_{};
+  // The arrival time as the line shows it, for the last arrival formatted: a
+  // flood brings dozens of messages in each millisecond.
+  std::optional<TDateTimeValue> dateTextArrival_;
+  std::string dateText_;
   TSenderRateLimit tooLargeLines_;
 };
 
