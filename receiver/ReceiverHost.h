@@ -4,6 +4,7 @@
 // knows nothing else of the window.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ struct TLineFields {
   int facility = -1;         // -1: none
   std::string_view host;     // the header's HOSTNAME, or the sender's address
   std::string_view address;  // the sender's address
+  // When it was captured; the clock's epoch for a line that was not (read from a file).
+  std::chrono::system_clock::time_point arrival{};
 };
 
 class TReceiverHost {

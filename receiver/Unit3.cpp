@@ -141,7 +141,7 @@ void TDataModule3::NetUDPServer1UDPRead(TNetUDPServer& Sender, TNetMemoryStream&
   try {
     const TDateTimeValue arrival = ArrivalTime(Sender.CurrentArrival());
     const TSyslogRecord record = BuildRecord(std::move(text), ABinding.RemoteIP(), ABinding.RemotePort(), arrival);
-    Emit(record, FormatLine(record));
+    Emit(record, FormatLine(record), Sender.CurrentArrival());
   } catch (const std::exception& e) {
     ++lineErrors_;
     host_.ShowDatagramError(e.what());
@@ -161,17 +161,18 @@ void TDataModule3::NetUDPServer1UDPTooLarge(TNetUDPServer& Sender, TNetMemoryStr
     // "…(N バイト中 M バイトのみ表示)"
     line += "\x81\x63(" + GroupedNumber(fullSize) + " \x83\x6F\x83\x43\x83\x67\x92\x86 " + GroupedNumber(AData.Size()) +
             " \x83\x6F\x83\x43\x83\x67\x82\xCC\x82\xDD\x95\x5C\x8E\xA6)";
-    Emit(record, line);
+    Emit(record, line, Sender.CurrentArrival());
   } catch (const std::exception& e) {
     ++lineErrors_;
     host_.ShowDatagramError(e.what());
   }
 }
 
-void TDataModule3::Emit(const TSyslogRecord& record, const std::string& line) {
+void TDataModule3::Emit(const TSyslogRecord& record, const std::string& line,
+                        std::chrono::system_clock::time_point arrival) {
   // The file first: it is the record of what arrived, even if the view is full.
   if (LogFile) LogFile->Append(line, record.arrival);
-  host_.AppendLine(line, TLineFields{record.severity, record.facility, record.Host(), record.address});
+  host_.AppendLine(line, TLineFields{record.severity, record.facility, record.Host(), record.address, arrival});
   ++linesShown_;
 }
 

@@ -90,7 +90,7 @@ class TDataModule3 {
   TDateTimeValue ArrivalTime(std::chrono::system_clock::time_point moment);
   std::string ToSjis(std::string text, const TLineOptions& o);
   // Shows a line and writes it to the log file.
-  void Emit(const TSyslogRecord& record, const std::string& line);
+  void Emit(const TSyslogRecord& record, const std::string& line, std::chrono::system_clock::time_point arrival);
 
   TReceiverHost& host_;
   std::array<std::string, 24> FacilityNames;

@@ -170,8 +170,12 @@ TEST_F(Unit3Test, LinesCarryTheSeverityOfTheirTag) {
                {"<13>Dec  9 04:30:30 edge1 sshd[1]: m", "edge1"},
                {"<13>m", "127.0.0.1"}};
   for (const auto& row : hosts) {
+    const auto before = std::chrono::system_clock::now();
     Receive(row.datagram);
     EXPECT_EQ(host_.hosts.back(), row.host) << row.datagram;
+    // Stamped when it arrived, for the counts by second.
+    EXPECT_GE(host_.arrivals.back(), before) << row.datagram;
+    EXPECT_LE(host_.arrivals.back(), std::chrono::system_clock::now()) << row.datagram;
   }
   // A removed tag too large for a number is no error and gives no severity.
   EXPECT_EQ(Receive("<99999999999>big"), "D 127.0.0.1 big");
@@ -209,7 +213,9 @@ TEST_F(Unit3Test, CharacterCodes) {
     EXPECT_EQ(Receive(jis), "[USER/NOTICE] " + sjis) << charcode;
     EXPECT_EQ(Receive("<13>" + sjisN), "[USER/NOTICE] " + sjisN) << charcode;
     Ini().WriteFlag("SYSLOG", "DetectCharcode", false);
-    const std::string asSet = charcode[0] == '1' ? EucToSjis("<13>" + sjisN) : charcode[0] == '2' ? JisToSjis("<13>" + sjisN) : "<13>" + sjisN;
+    const std::string asSet = charcode[0] == '1'   ? EucToSjis("<13>" + sjisN)
+                              : charcode[0] == '2' ? JisToSjis("<13>" + sjisN)
+                                                   : "<13>" + sjisN;
     EXPECT_EQ(Receive("<13>" + sjisN), "[USER/NOTICE] " + asSet.substr(4)) << charcode;
   }
 }

@@ -3,6 +3,8 @@
 quenza_add_test(Unit3Test SOURCES Unit3Test.cpp LIBS quenza_receiver LABELS net TIMEOUT 120)
 quenza_add_test(LogFileWriterTest SOURCES LogFileWriterTest.cpp LIBS quenza_receiver LABELS net TIMEOUT 120)
 quenza_add_test(CaptureStatusTest SOURCES CaptureStatusTest.cpp LIBS quenza_receiver TIMEOUT 60)
+# Lines per second by severity and per sender, against streams with known arrival times.
+quenza_add_test(CaptureStatsTest SOURCES CaptureStatsTest.cpp LIBS quenza_receiver TIMEOUT 60)
 # The advice after a failed Begin log; one case starts the module on a taken port.
 quenza_add_test(CaptureAdviceTest SOURCES CaptureAdviceTest.cpp LIBS quenza_receiver LABELS net TIMEOUT 60)
 # The message record: headers, the display line made from it, the sender filter's terms.

@@ -2,6 +2,7 @@
 // what it is asked to do, for the tests to look at.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ class TRecordingHost : public TReceiverHost {
     lines.emplace_back(line);
     severities.push_back(fields.severity);
     hosts.emplace_back(fields.host);
+    arrivals.push_back(fields.arrival);
   }
   void UpdateCaptureCommands(bool active) override { commandsActive = active; }
   void KeepPainting() override {}
@@ -32,6 +34,7 @@ class TRecordingHost : public TReceiverHost {
   std::vector<std::string> lines;
   std::vector<int> severities;
   std::vector<std::string> hosts;
+  std::vector<std::chrono::system_clock::time_point> arrivals;
   std::optional<bool> commandsActive;  // never switched yet
   std::vector<std::string> datagramErrors;
   std::vector<std::string> reports;
