@@ -66,6 +66,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreateStatusBar();
   CreateViewCommands();
   CreateTray();
+  CreateStats();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
                           GuardedSlot([this] { Edit1Click(); }));

@@ -4,7 +4,8 @@
 // Save As, the settings dialog), Unit1EditCommands.cpp (edit, view, capture,
 // help), Unit1ViewCommands.cpp (find, filter, follow, colours),
 // Unit1Capture.cpp (the receiver's host: line append, capture status),
-// Unit1Tray.cpp (the tray icon and closing to it).
+// Unit1Tray.cpp (the tray icon and closing to it), Unit1Stats.cpp (the
+// statistics panel).
 #pragma once
 
 #include <QMainWindow>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "CaptureStats.h"
 #include "CaptureStatus.h"
 #include "Guarded.h"
 #include "HostTable.h"
@@ -36,6 +38,7 @@ class TFindBar;
 class TLogView;
 class TSettingsStore;
 class TSeverityMargin;
+class TStatsPanel;
 class TViewFilter;
 class TViewFinder;
 
@@ -104,6 +107,12 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QMenu* TrayMenu1 = nullptr;
   QAction* TrayShow1 = nullptr;
   QAction* TrayExit1 = nullptr;
+
+  // Counts of the captured lines, from the first Begin log on, and the
+  // panel that shows them (View menu, after its other items).
+  TCaptureStats Stats;
+  QAction* Stats1 = nullptr;
+  TStatsPanel* StatsPanel1 = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -190,6 +199,9 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void CloseToTray1Click();
   void TrayShow1Click();
   void TrayExit1Click();
+  // The filter's 送信元 set to a sender (its number), or its severity, and applied.
+  void FilterByHost(std::uint16_t host);
+  void FilterBySeverity(int severity);
   // Capture is on: a receiver module with its server listening.
   bool Capturing() const;
   // The tray icon's tooltip from the capture state.
@@ -219,6 +231,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void LoadFile(const QString& path);
   void LoadViewOptions();  // once the settings store exists
   void CreateTray();       // after the view commands: its item ends the View menu
+  void CreateStats();      // after the tray: its item comes after the tray's
   // True when a close request should hide the window in the tray instead.
   bool ClosesToTray() const;
   void HideToTray();

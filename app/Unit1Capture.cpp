@@ -43,6 +43,8 @@ void TForm1::AppendLine(std::string_view line, const TLineFields& fields) {
   meta.severity = static_cast<std::int8_t>(fields.severity >= 0 && fields.severity <= 7 ? fields.severity : -1);
   meta.facility = static_cast<std::int8_t>(fields.facility >= 0 && fields.facility <= 23 ? fields.facility : -1);
   meta.host = Hosts.Id(fields.host, fields.address);
+  // Only captured lines are counted: a line read from a file has no arrival.
+  if (fields.arrival != TCaptureStats::TClock::time_point{}) Stats.Count(fields.arrival, meta.severity, meta.host);
   Memo1->AppendLine(line, meta);
   // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
   if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();

@@ -21,6 +21,7 @@
 #include "LogView.h"
 #include "SettingsStore.h"
 #include "SeverityMargin.h"
+#include "StatsPanel.h"
 #include "TextCodec.h"
 #include "UiText.h"
 #include "Unit1.h"
@@ -183,6 +184,7 @@ void TForm1::LoadViewOptions() {
   SeverityColors1->setChecked(colours);
   Memo1->SetMaxLines(view_options::MaxLines.Read(*IniFile));
   if (CloseToTray1 != nullptr) CloseToTray1->setChecked(view_options::CloseToTray.Read(*IniFile));
+  StatsPanel1->setVisible(view_options::Statistics.Read(*IniFile));
 }
 
 void TForm1::Follow1Click() {

@@ -15,5 +15,7 @@ inline constexpr TFlagOption SeverityColors{kSection, "SeverityColors", true};
 inline constexpr TIntOption MaxLines{kSection, "MaxLines", 0};
 // Closing the window while capturing hides it in the tray, capture going on.
 inline constexpr TFlagOption CloseToTray{kSection, "CloseToTray", false};
+// The statistics panel is shown.
+inline constexpr TFlagOption Statistics{kSection, "Statistics", false};
 
 }  // namespace quenza::view_options

@@ -6,7 +6,10 @@
 // the sender, which shares the cores with the receiver, costs the receiver
 // as little as it can.
 //
-//   IngestSender PORT COUNT RATE
+//   IngestSender PORT COUNT RATE [mixed]
+//
+// With "mixed", the datagrams come from twelve hosts (node01 the busiest,
+// node12 the quietest) with every severity, and one in twenty has no tag.
 //
 // Prints "sent N in S s" on standard output when done.
 #include <arpa/inet.h>
@@ -40,7 +43,22 @@ int Format(char* out, long number) {
   return kLength;
 }
 
-int Run(int port, long count, long rate) {
+// The same, from a host and with a severity chosen by the number.
+int FormatMixed(char* out, long number) {
+  static const int kSeverities[20] = {6, 6, 6, 6, 6, 6, 6, 5, 5, 4, 4, 4, 3, 3, 7, 7, 2, 1, 0, -1};
+  const int severity = kSeverities[number % 20];
+  // Weights 12 for node01 down to 1 for node12 (78 in all), stepped through
+  // by a stride prime to 78 so each host's share is even over time.
+  int slot = static_cast<int>((number * 7) % 78), host = 1;
+  for (int weight = 12; slot >= weight; --weight, ++host) slot -= weight;
+  int n = severity < 0 ? std::snprintf(out, kLength + 1, "untagged from node%02d message number %07ld ", host, number)
+                       : std::snprintf(out, kLength + 1, "<%d>Dec  7 21:00:00 node%02d app[123]: message number %07ld ",
+                                       8 + severity, host, number);
+  for (; n < kLength; ++n) out[n] = static_cast<char>('a' + n % 26);
+  return kLength;
+}
+
+int Run(int port, long count, long rate, bool mixed) {
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   if (fd < 0) {
     std::perror("IngestSender: socket");
@@ -76,7 +94,7 @@ int Run(int port, long count, long rate) {
     }
     while (sent < due) {
       const int n = static_cast<int>(due - sent < kBatch ? due - sent : kBatch);
-      for (int i = 0; i < n; ++i) Format(buffers[i], sent + 1 + i);
+      for (int i = 0; i < n; ++i) (mixed ? FormatMixed : Format)(buffers[i], sent + 1 + i);
       const int done = sendmmsg(fd, messages, static_cast<unsigned>(n), 0);
       if (done < 0) {
         // Over the loopback a full receive queue drops the datagram, it does
@@ -102,9 +120,10 @@ int Run(int port, long count, long rate) {
 }  // namespace quenza
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: IngestSender PORT COUNT RATE\n");
+  const bool mixed = argc == 5 && std::strcmp(argv[4], "mixed") == 0;
+  if (argc != 4 && !mixed) {
+    std::fprintf(stderr, "usage: IngestSender PORT COUNT RATE [mixed]\n");
     return 2;
   }
-  return quenza::Run(std::atoi(argv[1]), std::atol(argv[2]), std::atol(argv[3]));
+  return quenza::Run(std::atoi(argv[1]), std::atol(argv[2]), std::atol(argv[3]), mixed);
 }

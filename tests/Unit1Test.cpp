@@ -160,7 +160,7 @@ TEST_F(Unit1Test, MenusToolBarAndPopupMatchTheDesign) {
                               "-|検索(&F)...|次を検索(&N)|前を検索(&R)"));
   EXPECT_EQ(names(form->View1).join(QLatin1Char('|')),
             QString::fromUtf8("右端で折り返す(&W)|フォント(&F)...|-|自動スクロール(&L)|重要度で色分け(&C)|"
-                              "絞り込み(&I)...|-|環境設定(&S)..."));
+                              "絞り込み(&I)...|-|環境設定(&S)...|-|統計(&K)"));
   EXPECT_EQ(names(form->PopupMenu1).join(QLatin1Char('|')),
             QString::fromUtf8("元に戻す(&U)|-|切り取り(&T)|コピー(&C)|貼り付け(&P)|削除(&D)|-|すべて選択(&A)"));
   EXPECT_EQ(form->Cut1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));

@@ -91,7 +91,8 @@ TEST_F(Unit1TrayTest, WithoutATrayNothingChanges) {
   TForm1* form = Open(false, true);
   EXPECT_EQ(form->TrayIcon1, nullptr);
   EXPECT_EQ(form->CloseToTray1, nullptr);
-  EXPECT_EQ(form->View1->actions().back(), form->mmConfig1);
+  const QList<QAction*> items = form->View1->actions();
+  EXPECT_EQ(items[items.size() - 3], form->mmConfig1);  // then only the statistics item
   // Even with the option stored, closing while capturing asks and closes.
   form->BeginLog1Click();
   Send("<13>kept");
@@ -119,15 +120,16 @@ TEST_F(Unit1TrayTest, IconTellsWhetherCaptureIsOn) {
   EXPECT_EQ(TrayToolTip(TTrayState{true, 3}), QStringLiteral("Quenza: ログを受信しています\n未確認の通知: 3 件"));
 }
 
-// The option comes after the View menu's items, off by default, and is
-// stored as it is switched.
+// The option comes after the View menu's items (only the statistics item
+// follows it), off by default, and is stored as it is switched.
 TEST_F(Unit1TrayTest, OptionIsTheViewMenusLastItem) {
   TForm1* form = Open(true, false);
   ASSERT_NE(form->CloseToTray1, nullptr);
   const QList<QAction*> items = form->View1->actions();
-  EXPECT_EQ(items.back(), form->CloseToTray1);
-  EXPECT_TRUE(items[items.size() - 2]->isSeparator());
-  EXPECT_EQ(items[items.size() - 3], form->mmConfig1);
+  EXPECT_EQ(items.back(), form->Stats1);
+  EXPECT_EQ(items[items.size() - 3], form->CloseToTray1);
+  EXPECT_TRUE(items[items.size() - 4]->isSeparator());
+  EXPECT_EQ(items[items.size() - 5], form->mmConfig1);
   EXPECT_EQ(form->CloseToTray1->text(), QStringLiteral("閉じるときにトレイに残す(&T)"));
   EXPECT_TRUE(form->CloseToTray1->isCheckable());
   EXPECT_FALSE(form->CloseToTray1->isChecked());

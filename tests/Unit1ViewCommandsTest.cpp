@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <fstream>
 
@@ -19,8 +20,10 @@
 #include "FilterBar.h"
 #include "FindBar.h"
 #include "LogView.h"
+#include "RateChart.h"
 #include "SettingsStore.h"
 #include "SeverityMargin.h"
+#include "StatsPanel.h"
 #include "Unit1.h"
 #include "ViewFilter.h"
 #include "ViewFind.h"
@@ -238,6 +241,63 @@ TEST_F(Unit1ViewCommandsTest, FilterBarAndItsStatusSection) {
       EXPECT_EQ(form->FilterBar1->MessageLabel->text(), QString::fromUtf8(row.message));
     }
   }
+}
+
+TEST_F(Unit1ViewCommandsTest, StatisticsCountCapturedLinesAndClicksSetTheFilter) {
+  std::ofstream(SettingsPath(), std::ios::binary) << "[VIEW]\r\nStatistics=1\r\n";
+  auto form = OpenMainWindow();
+  ASSERT_TRUE(form->StatsPanel1->isVisible());
+  EXPECT_TRUE(form->Stats1->isChecked());
+  const auto now = TCaptureStats::TClock::now();
+  const struct {
+    int severity;
+    const char* host;
+  } lines[] = {{6, "core-sw01"}, {3, "edge-rt02"}, {6, "core-sw01"}, {0, "edge-rt02"}, {4, "core-sw01"}};
+  for (const auto& line : lines)
+    form->AppendLine("captured", TLineFields{line.severity, 1, line.host, "10.0.0.1", now});
+  form->AppendLine("read from a file, not counted", 3);
+  // Paused, the view still counts what comes.
+  form->Memo1->SetFollow(false);
+  form->AppendLine("captured while paused", TLineFields{7, 1, "edge-rt02", "10.0.0.1", now});
+  form->Memo1->SetFollow(true);
+  form->Memo1->FlushPending();
+  EXPECT_EQ(form->Stats.Total(), 6u);
+
+  TStatsPanel& panel = *form->StatsPanel1;
+  panel.Refresh(now);
+  // Equal counts: the sender that came first comes first.
+  const char* const top[][2] = {{"core-sw01", "3"}, {"edge-rt02", "3"}};
+  ASSERT_EQ(panel.HostList->topLevelItemCount(), 2);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(panel.HostList->topLevelItem(i)->text(0), QString::fromUtf8(top[i][0]));
+    EXPECT_EQ(panel.HostList->topLevelItem(i)->text(1), QString::fromUtf8(top[i][1]));
+  }
+  EXPECT_EQ(panel.Chart->Totals()[6], 2u);
+  EXPECT_EQ(panel.Chart->Totals()[TCaptureStats::kNone], 0u);
+
+  // A sender clicked: the filter's 送信元, applied. Then a severity from the
+  // legend narrows it; "none" is no severity the filter knows, so it does nothing.
+  QTreeWidgetItem* edge = panel.HostList->topLevelItem(1);
+  QTest::mouseClick(panel.HostList->viewport(), Qt::LeftButton, {}, panel.HostList->visualItemRect(edge).center());
+  WaitIdle(*form);
+  EXPECT_TRUE(form->FilterBar1->isVisible());
+  EXPECT_EQ(form->FilterBar1->HostEdit->text(), QStringLiteral("edge-rt02"));
+  EXPECT_EQ(form->LineFilter1->ShownLines(), 3);
+  const struct {
+    int kind;
+    int boxIndex;
+    int shown;
+  } clicks[] = {{3, 4, 2}, {TCaptureStats::kNone, 4, 2}, {7, 8, 3}};
+  for (const auto& click : clicks) {
+    QTest::mouseClick(panel.Chart, Qt::LeftButton, {}, panel.Chart->LegendRect(click.kind).center());
+    WaitIdle(*form);
+    EXPECT_EQ(form->FilterBar1->SeverityBox->currentIndex(), click.boxIndex) << click.kind;
+    EXPECT_EQ(form->LineFilter1->ShownLines(), click.shown) << click.kind;
+  }
+
+  form->Stats1->trigger();
+  EXPECT_FALSE(form->StatsPanel1->isVisible());
+  EXPECT_FALSE(form->IniFile->ReadFlag("VIEW", "Statistics", true));
 }
 
 }  // namespace

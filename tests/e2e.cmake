@@ -56,6 +56,13 @@ add_test(NAME e2e_view
                  $<TARGET_FILE:SendDatagram> $<TARGET_FILE:IngestSender> ${CMAKE_BINARY_DIR}/e2e_view.png)
 set_tests_properties(e2e_view PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 LABELS e2e)
 
+# The statistics panel under a mixed-severity flood from twelve hosts: opened
+# from the View menu, its chart checked by colour, a screenshot.
+add_test(NAME e2e_stats
+         COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e_stats.sh $<TARGET_FILE:quenza> $<TARGET_FILE:IngestSender>
+                 $<TARGET_FILE:SendDatagram> ${CMAKE_BINARY_DIR}/e2e_stats.png)
+set_tests_properties(e2e_stats PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS e2e)
+
 # Mixed senders in one capture with Charcode EUC-JP: logger RFC 5424 with
 # structured data and RFC 3164, raw ISO-2022-JP, EUC-JP and Shift_JIS from
 # named hosts, each line right in the saved file; a screenshot of the view
