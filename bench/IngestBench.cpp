@@ -11,12 +11,16 @@
 // with the receive queue the server asks for, and with the system's default
 // queue put back, to show what the larger queue buys.
 // BM_NetUDPServer1UDPRead and BM_BuildDisplayLine time one datagram on the
-// main thread, with and without the view's insert.
+// main thread, with and without the view's insert. BM_AppendLine times the
+// window's line append from twelve senders with every severity, without and
+// with an arrival time (only captured lines are counted for the statistics
+// panel), so the two rows show what counting adds to each captured line.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -25,6 +29,7 @@
 
 #include "Application.h"
 #include "CaptureBenchSupport.h"
+#include "CaptureStats.h"
 #include "DateTimeFormat.h"
 #include "LogView.h"
 #include "NetMemoryStream.h"
@@ -133,6 +138,46 @@ void BM_BuildDisplayLine(benchmark::State& state) {
   gForm->EndLog1Click();
 }
 BENCHMARK(BM_BuildDisplayLine);
+void BM_AppendLine(benchmark::State& state) {
+  const bool counted = state.range(0) != 0;
+  gForm->Memo1->Clear();
+  const std::string line = SampleDatagram(42);
+  std::string hosts[12];
+  for (int i = 0; i < 12; ++i) hosts[i] = "node" + std::to_string(i + 1);
+  auto arrival = std::chrono::system_clock::now();
+  long n = 0;
+  for (auto _ : state) {
+    TLineFields fields{static_cast<int>(n % 9) - 1, 1, hosts[n % 12], "10.0.0.1", {}};
+    if (counted) fields.arrival = arrival + std::chrono::microseconds(n * 100);
+    gForm->AppendLine(line, fields);
+    if (++n % 256 == 0) {
+      gForm->Memo1->FlushPending();
+      if (n % 65536 == 0) {
+        state.PauseTiming();
+        gForm->Memo1->Clear();
+        state.ResumeTiming();
+      }
+    }
+  }
+  state.SetItemsProcessed(n);
+  gForm->Memo1->Clear();
+}
+BENCHMARK(BM_AppendLine)->ArgName("counted")->Arg(0)->Arg(1);
+
+// The count alone, as the window makes it for each captured line.
+void BM_CaptureStatsCount(benchmark::State& state) {
+  TCaptureStats stats;
+  auto arrival = std::chrono::system_clock::now();
+  long n = 0;
+  for (auto _ : state) {
+    stats.Count(arrival + std::chrono::microseconds(n * 100), static_cast<int>(n % 9) - 1,
+                static_cast<std::uint16_t>(1 + n % 12));
+    ++n;
+  }
+  benchmark::DoNotOptimize(stats.Total());
+  state.SetItemsProcessed(n);
+}
+BENCHMARK(BM_CaptureStatsCount);
 
 }  // namespace
 }  // namespace quenza
