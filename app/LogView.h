@@ -161,6 +161,8 @@ class TLogView : public QAbstractScrollArea {
   // While a load is pending, appended lines go into the text as usual and
   // are also kept, so that the loaded text does not lose them.
   void SetLoadPending(bool pending);
+  // The store's capacity, for tests that need the full rule without 2 GB.
+  void TESTING_ONLY_SetCapacity(std::uint64_t size) { store_->TESTING_ONLY_SetCapacity(size); }
 
   // The font's Windows character-set number, kept beside the font since Qt
   // fonts have none (128 is Shift_JIS, 0 the Western set).

@@ -64,8 +64,11 @@ std::size_t ReadFull(int fd, char* buffer, std::size_t size, const std::string& 
 
 class TFile {
  public:
-  explicit TFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  // Without O_NONBLOCK a named pipe nobody writes to would hold the open,
+  // and the thread, for ever; once open, reads wait as they should.
+  explicit TFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
     if (fd_ < 0) ThrowReadError(path, errno);
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   ~TFile() { close(fd_); }
@@ -151,8 +154,9 @@ class TFileLoader::TReader {
   }
 
  private:
-  // Three chunks: one being packed, one read, one ready.
-  static constexpr int kBuffersAhead = 3;
+  // One chunk being packed while the next is read: reading from the page
+  // cache is several times faster than packing, so a third would only wait.
+  static constexpr int kBuffersAhead = 2;
 
   // Reads the next chunk of the current file into `buffer`, opening the
   // files in turn.
