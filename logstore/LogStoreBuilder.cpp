@@ -62,28 +62,4 @@ void TLogStore::TBuilder::Append(TBuilder&& other) {
   other.maxLength_ = 0;
 }
 
-void TLogStore::TakeText(TBuilder&& built) {
-  if (built.blocks_.empty()) {
-    Clear();
-    return;
-  }
-  built.Seal();
-  blocks_ = std::move(built.blocks_);
-  maxLineLength_ = built.maxLength_;
-  maxLineLengthKnown_ = true;
-  firstLineId_ += lineCount_;
-  firstLine_.assign(blocks_.size(), 0);
-  firstOffset_.assign(blocks_.size(), 0);
-  firstLine_[0] = firstLineId_;
-  Reindex(0);
-  lineCount_ = built.lines_;
-  bytes_ = built.bytes_;
-  built.blocks_.clear();
-  built.lines_ = 0;
-  built.bytes_ = 0;
-  built.maxLength_ = 0;
-  ClearUndo();
-  ++generation_;
-}
-
 }  // namespace quenza
