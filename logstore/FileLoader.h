@@ -42,7 +42,7 @@ struct TFileLoadOptions {
   TLogStore::TBuilder::TMetaOf metaOf = nullptr;
   std::uint64_t capacity = TLogStore::kMaxSize;
   std::size_t blockBytes = TLogStore::kBlockBytes;
-  std::size_t chunkBytes = 4 << 20;
+  std::size_t chunkBytes = 2 << 20;
   // Files of more than two chunks are read ahead on a thread of their own.
   bool readAhead = true;
 };

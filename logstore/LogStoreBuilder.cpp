@@ -21,8 +21,10 @@ void TLogStore::TBuilder::AddLine(std::string_view bytes) {
     if (block != nullptr) Seal();
     auto fresh = std::make_unique<TBlock>();
     fresh->bytes.reserve(std::max(blockBytes_, bytes.size()));
-    fresh->ends.reserve(linesPerBlock_ + linesPerBlock_ / 8 + 1);
-    fresh->metas.reserve(linesPerBlock_ + linesPerBlock_ / 8 + 1);
+    // Log lines are much alike, so a block takes about as many as the last;
+    // a little room over, and a block that takes more grows its tables.
+    fresh->ends.reserve(linesPerBlock_ + linesPerBlock_ / 32 + 2);
+    fresh->metas.reserve(linesPerBlock_ + linesPerBlock_ / 32 + 2);
     blocks_.push_back(std::move(fresh));
     block = blocks_.back().get();
   }
@@ -41,7 +43,7 @@ void TLogStore::TBuilder::Seal() {
   linesPerBlock_ = block.ends.size();
   // The tables were sized from the block before; one that guessed far too
   // many lines gives the room back.
-  if (block.ends.capacity() - block.ends.size() > block.ends.size() / 4) {
+  if (block.ends.capacity() - block.ends.size() > block.ends.size() / 16 + 2) {
     block.ends.shrink_to_fit();
     block.metas.shrink_to_fit();
   }
