@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <utility>
@@ -50,7 +51,10 @@ std::optional<TDailyLogRange> ExecuteDailyLogDialog(QWidget* parent, const TDail
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   auto* form = new QFormLayout(&dialog);
-  form->addRow(Ui("フォルダー(&F):"), folderRow);
+  // A row whose field is a layout gets no buddy from the form: the access key needs one.
+  auto* folderLabel = new QLabel(Ui("フォルダー(&F):"), &dialog);
+  folderLabel->setBuddy(folder);
+  form->addRow(folderLabel, folderRow);
   form->addRow(Ui("開始日(&S):"), from);
   form->addRow(Ui("終了日(&E):"), to);
   form->addRow(buttons);
