@@ -149,6 +149,8 @@ class TFileLoader::TReader {
 
   // Wakes a Next waiting for a chunk, after Cancel.
   void WakeUp() {
+    // Taking the lock orders the flag before a waiter's next test of it, so
+    // the notification cannot fall between its test and its sleep.
     { std::lock_guard<std::mutex> lock(mutex_); }
     changed_.notify_all();
   }
@@ -292,10 +294,7 @@ void TFileLoader::LoadFile(TReader& reader, std::size_t file, bool last) {
     indexer.Feed(
         bytes,
         [&](std::string_view piece) {
-          if (holding) {
-            carry.assign(held);
-            holding = false;
-          }
+          // A chunk gives each line at most one piece.
           if (carry.empty()) {
             held = piece;
             holding = true;
