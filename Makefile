@@ -26,11 +26,11 @@ test: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The networking and capture tests under ThreadSanitizer, in a build folder of their own.
+# The networking, capture and other threaded tests under ThreadSanitizer, in a build folder of their own.
 tsan:
 	cmake -S . -B build-tsan -G Ninja -DQUENZA_TSAN=ON -DQUENZA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build build-tsan --target net_tests -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L net -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L 'net|threads' -j $(JOBS)
 
 # Every fuzz target for FUZZ_SECONDS each (clang and its fuzzer runtime:
 # bash scripts/setup.sh fuzz).

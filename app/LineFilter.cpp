@@ -205,16 +205,20 @@ std::optional<TMatchSpan> TLineMatcher::FindLast(std::string_view line, std::siz
 }
 
 int SeverityOfLabel(std::string_view line) {
-  for (std::size_t i = 0; i < line.size();) {
-    const auto b = static_cast<unsigned char>(line[i]);
-    if (b == '[') {
-      const int severity = LabelSeverityAt(line, i);
+  // Every line of a file being opened comes here: a line without '[' is
+  // passed over at memchr's speed, and only up to a '[' found is the line
+  // walked character by character, since a trail byte may be '['.
+  std::size_t i = 0;  // a character boundary
+  for (;;) {
+    const std::size_t bracket = line.find('[', i);
+    if (bracket == std::string_view::npos) return kNoSeverity;
+    while (i < bracket) i += IsShiftJisLeadByte(static_cast<unsigned char>(line[i])) && i + 1 < line.size() ? 2 : 1;
+    if (i == bracket) {
+      const int severity = LabelSeverityAt(line, bracket);
       if (severity != kNoSeverity) return severity;
+      i = bracket + 1;
     }
-    // A trail byte may be '[': step over whole characters.
-    i += IsShiftJisLeadByte(b) && i + 1 < line.size() ? 2 : 1;
   }
-  return kNoSeverity;
 }
 
 std::string_view WordAt(std::string_view line, int index) {

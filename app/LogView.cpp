@@ -73,8 +73,6 @@ bool IsUserMove(const QEvent* event) {
   }
 }
 
-std::string SystemText(const QString& s) { return s.toUtf8().toStdString(); }
-
 // The characters of code page 932 as the codec decodes them, looked up
 // instead of converted while painting: the screen is redrawn up to 30 times a
 // second during a flood. Built on first use from the codec itself, so what is
@@ -195,6 +193,7 @@ void TLogView::AppendLine(std::string_view line, TLineMeta meta) {
     start = end + (line[end] == '\r' && end + 1 < line.size() && line[end + 1] == '\n' ? 2 : 1);
   }
   modified_ = true;
+  if (loadPending_) linesDuringLoad_.emplace_back(line, meta);
   // The line limit holds even when no event loop runs; the screen waits for the timer.
   if (++linesSinceTrim_ >= kMaxPendingLines) {
     linesSinceTrim_ = 0;
@@ -334,26 +333,46 @@ void TLogView::MarkLabelledLines() {
   }
 }
 
+namespace {
+
+TLineMeta MetaOfLabel(std::string_view line) {
+  TLineMeta meta;
+  meta.severity = static_cast<std::int8_t>(SeverityOfLabel(line));
+  return meta;
+}
+
+}  // namespace
+
+TFileLoadOptions TLogView::LoadOptions() const {
+  TFileLoadOptions options;
+  options.metaOf = &MetaOfLabel;
+  options.capacity = store_->Capacity();
+  return options;
+}
+
 void TLogView::LoadFromFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    throw Exception(FileOpenErrorText(SystemText(path), SystemText(file.errorString())));
-  }
-  QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    throw Exception(FileOpenErrorText(SystemText(path), SystemText(file.errorString())));
-  }
-  const std::string_view raw(bytes.constData(), static_cast<size_t>(bytes.size()));
-  // The captured-text rule: two-byte UTF-8 alone is also Shift_JIS half-width
-  // katakana, and such a file taken as UTF-8 would lose those bytes at the
-  // next Save, while UTF-8 taken as Shift_JIS keeps its bytes.
-  const bool utf8 = IsUtf8Text(raw);
-  if (utf8) {
-    SetText(Utf8ToSjis(raw));
-  } else {
-    SetText(raw);
-  }
-  loadedFromUtf8_ = utf8;
+  // The captured-text rule decides UTF-8 (TFileLoader): two-byte UTF-8 alone
+  // is also Shift_JIS half-width katakana, and such a file taken as UTF-8
+  // would lose those bytes at the next Save, while UTF-8 taken as Shift_JIS
+  // keeps its bytes.
+  TFileLoader loader({QFile::encodeName(path).toStdString()}, LoadOptions());
+  loader.Run();  // raises before the view changes
+  TakeLoadedText(loader);
+}
+
+void TLogView::TakeLoadedText(TFileLoader& loader) {
+  store_->TakeText(std::move(loader.Text()));
+  loadedFromUtf8_ = loader.Utf8();
+  TextWasReplaced();
+  std::vector<std::pair<std::string, TLineMeta>> lines;
+  lines.swap(linesDuringLoad_);
+  loadPending_ = false;
+  for (const auto& [line, meta] : lines) AppendLine(line, meta);
+}
+
+void TLogView::SetLoadPending(bool pending) {
+  loadPending_ = pending;
+  linesDuringLoad_.clear();
 }
 
 void TLogView::SaveToFile(const QString& path) { WriteFileAtomically(QFile::encodeName(path).toStdString(), Text()); }

@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FileLoader.h"
 #include "LogStore.h"
 #include "ReceiverHost.h"
 #include "ShownLines.h"
@@ -151,6 +152,18 @@ class TLogView : public QAbstractScrollArea {
   void SaveToFile(const QString& path);
   bool LoadedFromUtf8() const { return loadedFromUtf8_; }
 
+  // How a file load packs lines for this view: the store's capacity, and the
+  // severity of a line's "[FACILITY/SEVERITY]" label found as it is packed.
+  TFileLoadOptions LoadOptions() const;
+  // Puts a finished load's text in place, as LoadFromFile does once read.
+  // Lines appended while the load was pending follow it.
+  void TakeLoadedText(TFileLoader& loader);
+  // While a load is pending, appended lines go into the text as usual and
+  // are also kept, so that the loaded text does not lose them.
+  void SetLoadPending(bool pending);
+  // The store's capacity, for tests that need the full rule without 2 GB.
+  void TESTING_ONLY_SetCapacity(std::uint64_t size) { store_->TESTING_ONLY_SetCapacity(size); }
+
   // The font's Windows character-set number, kept beside the font since Qt
   // fonts have none (128 is Shift_JIS, 0 the Western set).
   int FontCharset() const { return fontCharset_; }
@@ -265,6 +278,8 @@ class TLogView : public QAbstractScrollArea {
   bool follow_ = true;
   bool modified_ = false;
   bool loadedFromUtf8_ = false;
+  bool loadPending_ = false;
+  std::vector<std::pair<std::string, TLineMeta>> linesDuringLoad_;
   bool wrap_ = false;
   int maxLines_ = 0;
   std::uint64_t linesSincePause_ = 0;

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "Application.h"
+#include "FileLoad.h"
 #include "FileAttributes.h"
 #include "FontDialog.h"
 #include "FontFaces.h"
@@ -114,6 +115,7 @@ void TForm1::CreateActions() {
   Font1 = NewAction("Font1", "フォント(&F)...", QKeySequence());
   mmConfig1 = NewAction("mmConfig1", "環境設定(&S)...", QKeySequence());
   About1 = NewAction("About1", "バージョン情報(&V)", QKeySequence());
+  OpenDaily1 = NewAction("OpenDaily1", "日別ログをまとめて開く(&M)...", QKeySequence());
 
   const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
       {New1, &TForm1::New1Click},
@@ -133,6 +135,7 @@ void TForm1::CreateActions() {
       {Font1, &TForm1::Font1Click},
       {mmConfig1, &TForm1::mmConfig1Click},
       {About1, &TForm1::About1Click},
+      {OpenDaily1, &TForm1::OpenDaily1Click},
   };
   for (const auto& [action, handler] : handlers) {
     connect(action, &QAction::triggered, this, Command(handler));
@@ -147,6 +150,8 @@ void TForm1::CreateMenus() {
   File1->addActions({BeginLog1, EndLog1});
   File1->addSeparator()->setObjectName(QStringLiteral("N2"));
   File1->addAction(Exit1);
+  File1->addSeparator()->setObjectName(QStringLiteral("N9"));
+  File1->addAction(OpenDaily1);
 
   Edit1 = menuBar()->addMenu(Ui("編集(&E)"));
   Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -239,6 +244,7 @@ void TForm1::CreateStatusBar() {
   EncodingStatus1->setObjectName(QStringLiteral("EncodingStatus1"));
   statusBar()->addWidget(EncodingStatus1);
   EncodingStatus1->hide();
+  CreateLoadProgress();
   CreateCaptureStatus();
 }
 

@@ -11,10 +11,13 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CaptureStats.h"
 #include "CaptureStatus.h"
@@ -24,6 +27,8 @@
 
 class QAction;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QTimer;
 class QMenu;
 class QShortcut;
@@ -33,6 +38,8 @@ class QToolButton;
 
 namespace quenza {
 
+class TFileLoad;
+class TFileLoader;
 class TFilterBar;
 class TFindBar;
 class TLogView;
@@ -100,6 +107,18 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QToolButton* PauseStatus1 = nullptr;
   // Shown while the view holds a file that was read as UTF-8 and converted.
   QLabel* EncodingStatus1 = nullptr;
+
+  // The daily log files of a range of dates as one text (File menu, after its other items).
+  QAction* OpenDaily1 = nullptr;
+  // A file load that takes a while shows these in the status bar: the MB
+  // read, and 中止, which leaves everything as it was before Open.
+  QProgressBar* LoadProgress1 = nullptr;
+  QPushButton* LoadCancel1 = nullptr;
+  bool Loading() const { return load_ != nullptr; }
+  void CancelLoad();
+  // Files up to this many bytes are read on the main thread at once: they
+  // take a few milliseconds. Tests set 0 to load small files on the thread.
+  static void TESTING_ONLY_SetInlineLoadBytes(std::uint64_t bytes);
 
   // The tray (Unit1Tray.cpp); all null on a desktop without one.
   QAction* CloseToTray1 = nullptr;  // View menu, after its other items
@@ -187,6 +206,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void WordWrap1Click();
   void Font1Click();
   void mmConfig1Click();
+  void OpenDaily1Click();
   void About1Click();
   void Find1Click();
   void FindNext1Click();
@@ -229,6 +249,14 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void CreateViewCommands();  // after the menus and the status bar
   // Open's steps after the question and the dialog: load, current file, flags, following.
   void LoadFile(const QString& path);
+  // Reads `paths` as one text, at once or on a thread with progress; once
+  // read, the text replaces the view's and `file` becomes the current file.
+  void StartLoad(std::vector<std::string> paths, const QString& file);
+  void LoadFinished();
+  void PutLoadedText(TFileLoader& loader, const QString& file);
+  void CreateLoadProgress();
+  void ShowLoadProgress();
+  void EndLoadProgress();
   void LoadViewOptions();  // once the settings store exists
   void CreateTray();       // after the view commands: its item ends the View menu
   void CreateStats();      // after the tray: its item comes after the tray's
@@ -249,6 +277,10 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   TCaptureStatus lastCaptureStatus_;
   QPointer<QMessageBox> datagramErrorDialog_;
   int errorsWhileDialogOpen_ = 0;
+  std::unique_ptr<TFileLoad> load_;
+  QString loadFile_;  // the current file once the load is in place
+  QElapsedTimer loadClock_;
+  QTimer* loadProgressTimer_ = nullptr;
   QShortcut* stopKey_ = nullptr;  // Escape while a search or a filter runs
   bool filterApplying_ = false;
   bool findBackward_ = false;

@@ -178,6 +178,51 @@ bool IsUtf8Text(std::string_view source) {
   }
 }
 
+namespace {
+
+// The length of the sequence a byte starts (2..4), 0 when it starts none;
+// DecodeMultiByte's first test.
+int SequenceLength(unsigned char b0) { return b0 < 0xC2 ? 0 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : b0 < 0xF5 ? 4 : 0; }
+
+}  // namespace
+
+void TUtf8TextCheck::Feed(std::string_view piece) {
+  const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
+  const auto* const end = in + piece.size();
+  // One sequence decided: the answer, or on to the next.
+  const auto judge = [this](const unsigned char* at, const unsigned char* stop) {
+    char32_t c;
+    const int length = DecodeMultiByte(at, stop, c);
+    if (length == 0) {
+      state_ = kNo;
+    } else if (c == kByteOrderMark) {
+      state_ = kYes;
+    } else {
+      wide_ = wide_ || length >= 3;
+    }
+    return length;
+  };
+  if (state_ != kOpen) return;
+  if (carried_ > 0) {
+    const int need = SequenceLength(carry_[0]);
+    while (carried_ < need && in < end) carry_[carried_++] = *in++;
+    if (carried_ < need) return;
+    carried_ = 0;
+    judge(carry_, carry_ + need);
+  }
+  while (state_ == kOpen) {
+    in = SkipAscii(in, end);
+    if (in == end) return;
+    const int need = SequenceLength(*in);
+    if (need > 0 && end - in < need) {
+      carried_ = static_cast<int>(end - in);
+      std::memcpy(carry_, in, static_cast<std::size_t>(carried_));
+      return;
+    }
+    in += judge(in, end);
+  }
+}
+
 std::string Utf8ToSjis(std::string_view source, TUtf8ToSjisCounts* counts) {
   const Cp932Table& table = Table();
   TUtf8ToSjisCounts found;

@@ -38,6 +38,24 @@ std::string JisToSjis(std::string_view source);
 // is believed even if what follows the mark is broken.
 bool IsUtf8Text(std::string_view source);
 
+// IsUtf8Text over a text given in pieces (a file read in chunks): the same
+// answer as for the whole text, whichever way it is cut. It stops looking
+// once the answer is known, so a Shift_JIS file costs a look at its start.
+class TUtf8TextCheck {
+ public:
+  void Feed(std::string_view piece);
+  // The answer can no longer change, whatever follows.
+  bool Decided() const { return state_ != kOpen; }
+  // The answer for the pieces fed so far taken as the whole text.
+  bool Result() const { return state_ == kYes || (state_ == kOpen && carried_ == 0 && wide_); }
+
+ private:
+  enum { kOpen, kYes, kNo } state_ = kOpen;
+  bool wide_ = false;
+  unsigned char carry_[4] = {};  // a sequence cut by the end of a piece
+  int carried_ = 0;
+};
+
 // What Utf8ToSjis had to write as markers.
 struct TUtf8ToSjisCounts {
   std::size_t Unmappable = 0;  // characters code page 932 has no code for, written <U+XXXX>

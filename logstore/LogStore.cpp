@@ -18,6 +18,8 @@
 #include <functional>
 #include <utility>
 
+#include "LogStoreBuilder.h"
+
 namespace quenza {
 
 namespace {
@@ -78,6 +80,18 @@ void Shrink(std::string& s) {
 }  // namespace
 
 // --- Blocks and tables -------------------------------------------------------
+
+// One undo step: at (line id, byte) the text `removed` was replaced by
+// `inserted` (both with LF breaks), and the metadata of the lines each spans.
+struct TLogStore::TEdit {
+  TEditKind kind = TEditKind::Other;
+  std::uint64_t line = 0;
+  std::size_t byte = 0;
+  std::string removed;
+  std::string inserted;
+  std::vector<TLineMeta> removedMetas;
+  std::vector<TLineMeta> insertedMetas;
+};
 
 // Packs a run of lines into fresh blocks: one block up to twice the block
 // size, else blocks of equal share, so an edit that grows a block past 2x
@@ -351,6 +365,30 @@ void TLogStore::SetText(std::string_view text) {
   ++generation_;
 }
 
+void TLogStore::TakeText(TBuilder&& built) {
+  if (built.blocks_.empty()) {
+    Clear();
+    return;
+  }
+  built.Seal();
+  blocks_ = std::move(built.blocks_);
+  maxLineLength_ = built.maxLength_;
+  maxLineLengthKnown_ = true;
+  firstLineId_ += lineCount_;
+  firstLine_.assign(blocks_.size(), 0);
+  firstOffset_.assign(blocks_.size(), 0);
+  firstLine_[0] = firstLineId_;
+  Reindex(0);
+  lineCount_ = built.lines_;
+  bytes_ = built.bytes_;
+  built.blocks_.clear();
+  built.lines_ = 0;
+  built.bytes_ = 0;
+  built.maxLength_ = 0;
+  ClearUndo();
+  ++generation_;
+}
+
 std::size_t TLogStore::RemoveFirstLines(std::size_t count) {
   count = std::min(count, lineCount_ - 1);
   if (count == 0) return 0;
@@ -457,18 +495,6 @@ TTextPos TLogStore::Apply(TTextPos from, TTextPos to, std::string_view text, con
 }
 
 // --- Undo --------------------------------------------------------------------
-
-// One undo step: at (line id, byte) the text `removed` was replaced by
-// `inserted` (both with LF breaks), and the metadata of the lines each spans.
-struct TLogStore::TEdit {
-  TEditKind kind = TEditKind::Other;
-  std::uint64_t line = 0;
-  std::size_t byte = 0;
-  std::string removed;
-  std::string inserted;
-  std::vector<TLineMeta> removedMetas;
-  std::vector<TLineMeta> insertedMetas;
-};
 
 TTextPos TLogStore::Replace(TTextPos from, TTextPos to, std::string_view text, TEditKind kind) {
   CheckPos(from);

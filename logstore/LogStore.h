@@ -68,6 +68,7 @@ class TLogStore {
   // The capacity: bytes plus one per line break, as the edit control counted
   // characters.
   static constexpr std::uint64_t kMaxSize = 2147483632;
+  static constexpr std::size_t kBlockBytes = 64 * 1024;
 
   TLogStore();
   ~TLogStore();
@@ -121,6 +122,13 @@ class TLogStore {
   // unique. Raises ELogStoreFull, changing nothing, past kMaxSize.
   void SetText(std::string_view text);
   void Clear() { SetText({}); }
+
+  // Lines packed into blocks away from the store (a file being read on
+  // another thread) and put in place whole (LogStoreBuilder.h).
+  class TBuilder;
+  // Replaces the text with the built lines as SetText does, without a copy;
+  // `built` is left empty.
+  void TakeText(TBuilder&& built);
 
   // Removes the first `count` lines (at most LineCount() - 1); returns how
   // many went. Undo steps that reach into removed lines are forgotten.
@@ -193,7 +201,7 @@ class TLogStore {
   std::vector<TEdit> undo_;
   std::vector<TEdit> redo_;
   bool mergeBroken_ = true;
-  std::size_t blockBytes_ = 64 * 1024;
+  std::size_t blockBytes_ = kBlockBytes;
   std::uint64_t maxSize_ = kMaxSize;
 };
 

@@ -5,7 +5,9 @@
 #   bash scripts/setup.sh fuzz   also clang and its fuzzer runtime (make fuzz)
 #   bash scripts/setup.sh bench  also rsyslog, which bench/CaptureVsRsyslog runs
 #                                as its own private rsyslogd (a system service the
-#                                package may start is never used by it)
+#                                package may start is never used by it), and
+#                                glogg and lnav, which bench/OpenFileBench times
+#                                opening the same files
 #   bash scripts/setup.sh fuzz bench   both
 set -euo pipefail
 
@@ -19,7 +21,7 @@ packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
 for extra in "$@"; do
   case $extra in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    bench) packages+=(rsyslog) ;;
+    bench) packages+=(rsyslog glogg lnav) ;;
     *)
       echo "setup.sh: unknown extra '$extra' (fuzz, bench)" >&2
       exit 2

@@ -1,6 +1,8 @@
 // The file commands and the settings dialog command on a real main window:
 // the unsaved-text question, the dialogs answered through their seams, the
 // refusals, write and read failures, and the bytes that reach the disk.
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +32,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "DailyLogDialog.h"
 #include "FileDialogs.h"
 #include "LogView.h"
 #include "RadioGroup.h"
@@ -363,6 +367,161 @@ TEST_F(Unit1FileCommandsTest, DropOfSeveralFilesOrOfNoFileIsNotTaken) {
   }
   EXPECT_TRUE(Asked().empty());
   EXPECT_EQ(form_->Memo1->Text(), "unsaved");
+}
+
+// ---- loads that take a while: 中止, capture meanwhile, capacity ------------
+
+// A named pipe the test writes into: a load of it waits for as long as the
+// test wants, then ends when the test closes it.
+class TSlowFile {
+ public:
+  explicit TSlowFile(const QString& path) : path_(path) {
+    const QByteArray name = QFile::encodeName(path);
+    EXPECT_EQ(mkfifo(name.constData(), 0644), 0);
+    fd_ = open(name.constData(), O_RDWR | O_NONBLOCK);  // no wait for a reader
+  }
+  ~TSlowFile() { Close(); }
+  void Write(const std::string& bytes) {
+    EXPECT_EQ(write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // The load has read everything written so far.
+  bool Drained() const {
+    int unread = -1;
+    return ioctl(fd_, FIONREAD, &unread) == 0 && unread == 0;
+  }
+  void Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  const QString& Path() const { return path_; }
+
+ private:
+  QString path_;
+  int fd_ = -1;
+};
+
+TEST_F(Unit1FileCommandsTest, CancelledLoadLeavesViewFlagUndoAndFileAsTheyWere) {
+  form_->Memo1->InsertText("typed");
+  form_->SetCurrentFile(Path("before.log"));
+  TSlowFile slow(Path("slow.log"));
+  slow.Write("first line\r\n");
+  Answer({TModalResult::mrYes});
+  Pick(slow.Path());
+  form_->Open1Click();
+  ASSERT_TRUE(form_->Loading());
+  // Past half a second the progress and 中止 show; the old text stays meanwhile.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_->LoadCancel1->isVisibleTo(form_.get()); }, 5000));
+  EXPECT_TRUE(form_->LoadProgress1->isVisibleTo(form_.get()));
+  EXPECT_EQ(form_->Memo1->Text(), "typed");
+  ASSERT_TRUE(slow.Drained());
+  form_->LoadCancel1->click();
+  EXPECT_FALSE(form_->Loading());
+  EXPECT_FALSE(form_->LoadCancel1->isVisibleTo(form_.get()));
+  slow.Write("second line\r\n");
+  slow.Close();
+  Pump(100);
+  EXPECT_EQ(form_->Memo1->Text(), "typed");
+  EXPECT_TRUE(form_->Memo1->Modified());
+  EXPECT_TRUE(form_->Memo1->CanUndo());
+  EXPECT_EQ(form_->CurrentFile(), Path("before.log"));
+}
+
+TEST_F(Unit1FileCommandsTest, LinesCapturedWhileLoadingFollowTheLoadedText) {
+  form_->Memo1->SetText("old\r\n");
+  TSlowFile slow(Path("slow.log"));
+  slow.Write("file 1\r\n");
+  Pick(slow.Path());
+  form_->Open1Click();
+  ASSERT_TRUE(form_->Loading());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slow.Drained(); }, 5000));
+  form_->AppendLine("captured", 3);
+  form_->Memo1->FlushPending();
+  EXPECT_EQ(form_->Memo1->Text(), "old\r\ncaptured\r\n");
+  slow.Write("file 2\r\n");
+  slow.Close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form_->Loading(); }, 5000));
+  EXPECT_EQ(form_->Memo1->Text(), "file 1\r\nfile 2\r\ncaptured\r\n");
+  EXPECT_EQ(form_->Memo1->SeverityOfLine(2), 3);
+  EXPECT_EQ(form_->CurrentFile(), slow.Path());
+  EXPECT_TRUE(form_->Memo1->Modified());  // the captured line came after the file
+  EXPECT_FALSE(form_->Memo1->CanUndo());
+}
+
+TEST_F(Unit1FileCommandsTest, FileOverTheCapacityIsRefusedChangingNothing) {
+  WriteBytes(Path("big.log"), "0123456789\r\n0123456789\r\n");  // counts 22
+  for (const bool threaded : {false, true}) {
+    SCOPED_TRACE(threaded ? "on a thread" : "at once");
+    asked_.clear();
+    TForm1::TESTING_ONLY_SetInlineLoadBytes(threaded ? 0 : 4 << 20);
+    form_->Memo1->TESTING_ONLY_SetCapacity(21);
+    Typed("kept");
+    form_->SetCurrentFile(Path("before.log"));
+    Answer({TModalResult::mrYes, TModalResult::mrOk});
+    Pick(Path("big.log"));
+    form_->Open1->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Asked().size() == 2; }, 5000));
+    EXPECT_EQ(Asked()[1].type, TMsgDlgType::mtError);
+    EXPECT_NE(Asked()[1].text.find("big.log\" は大きすぎるため開けません"), std::string::npos) << Asked()[1].text;
+    EXPECT_FALSE(form_->Loading());
+    EXPECT_EQ(form_->Memo1->Text(), "kept");
+    EXPECT_TRUE(form_->Memo1->Modified());
+    EXPECT_EQ(form_->CurrentFile(), Path("before.log"));
+  }
+  TForm1::TESTING_ONLY_SetInlineLoadBytes(4 << 20);
+}
+
+// ---- the daily log files of a range of dates as one text ------------------
+
+TEST_F(Unit1FileCommandsTest, DailyLogsOpenAsOneTextInDateOrder) {
+  const QString folder = Path("logs");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const auto daily = [&](const char* name, const std::string& bytes) { WriteBytes(folder + "/" + name, bytes); };
+  daily("quenza-20261203.log", "third \xE3\x83\xAD\xE3\x82\xB0\r\n");  // UTF-8 (LOGFILE Encoding utf8)
+  daily("quenza-20261201.log", "first \x83\x8D\x83\x4F\r\n");          // Shift_JIS
+  daily("quenza-20261202.log", "second\r\n");
+  daily("quenza-20261204.log", "outside the range\r\n");
+  daily("other.log", "not a daily file\r\n");
+  std::optional<TDailyLogRange> answer;
+  const TDailyLogChooser previous =
+      TESTING_ONLY_SetDailyLogChooser([&](const TDailyLogRange&) -> std::optional<TDailyLogRange> { return answer; });
+  struct Row {
+    const char* label;
+    std::optional<TDailyLogRange> range;
+    std::string text;  // what the view holds after
+  } rows[] = {
+      {"cancelled", std::nullopt, "unsaved"},
+      {"no file in the range", TDailyLogRange{folder, QDate(2026, 11, 1), QDate(2026, 11, 30)}, "unsaved"},
+      {"three days, the last first in the dialog", TDailyLogRange{folder, QDate(2026, 12, 1), QDate(2026, 12, 3)},
+       "first \x83\x8D\x83\x4F\r\nsecond\r\nthird \x83\x8D\x83\x4F\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    asked_.clear();
+    Typed("unsaved");
+    form_->SetCurrentFile(Path("before.log"));
+    answer = row.range;
+    const bool none = row.range && row.text == "unsaved";
+    Answer(none ? std::initializer_list<TModalResult>{TModalResult::mrYes, TModalResult::mrOk}
+                : std::initializer_list<TModalResult>{TModalResult::mrYes});
+    form_->OpenDaily1->trigger();
+    ASSERT_FALSE(Asked().empty());
+    EXPECT_EQ(Asked()[0].text, kDiscardQuestion);
+    EXPECT_EQ(form_->Memo1->Text(), row.text);
+    if (none) {
+      ASSERT_EQ(Asked().size(), 2u);
+      EXPECT_EQ(Asked()[1].type, TMsgDlgType::mtInformation);
+    }
+    if (row.text == "unsaved") {
+      EXPECT_EQ(form_->CurrentFile(), Path("before.log"));
+      continue;
+    }
+    EXPECT_EQ(form_->CurrentFile(), "");
+    EXPECT_FALSE(form_->Memo1->Modified());
+    EXPECT_TRUE(form_->EncodingStatus1->isVisibleTo(form_.get()));
+    form_->Save1Click();  // no file: Save asks for a name (cancelled here)
+    EXPECT_EQ(dialogs_, std::vector<TFileDialogKind>{TFileDialogKind::fdSave});
+  }
+  TESTING_ONLY_SetDailyLogChooser(previous);
 }
 
 // ---- Save and Save As ------------------------------------------------------

@@ -154,7 +154,7 @@ TEST_F(Unit1Test, MenusToolBarAndPopupMatchTheDesign) {
   };
   EXPECT_EQ(names(form->File1).join(QLatin1Char('|')),
             QString::fromUtf8("新規作成(&N)|開く(&O)...|上書き保存(&S)|名前を付けて保存(&A)...|-|ログの開始(&B)|"
-                              "ログの停止(&E)|-|終了(&X)"));
+                              "ログの停止(&E)|-|終了(&X)|-|日別ログをまとめて開く(&M)..."));
   EXPECT_EQ(names(form->Edit1).join(QLatin1Char('|')),
             QString::fromUtf8("元に戻す(&U)|-|切り取り(&T)|コピー(&C)|貼り付け(&P)|削除(&D)|-|すべて選択(&A)|"
                               "-|検索(&F)...|次を検索(&N)|前を検索(&R)"));
