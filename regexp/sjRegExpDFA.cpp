@@ -1,6 +1,7 @@
 #include "sjRegExpDFA.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "sjRegExpChars.h"
 
@@ -75,6 +76,37 @@ void TRE_DFA::Build() {
   for (int b = 0; b < 256; ++b)
     skipStopsAtByte_[static_cast<std::size_t>(b)] =
         initialMovesOnByte_[static_cast<std::size_t>(b)] || IsShiftJisLeadByte(static_cast<unsigned char>(b)) || b == 0;
+  wordStops_.clear();
+  for (int b = 1; b < 0x80; ++b) {
+    if (skipStopsAtByte_[static_cast<std::size_t>(b)])
+      wordStops_.push_back(0x0101010101010101ULL * static_cast<unsigned>(b));
+  }
+  wordSkip_ = wordStops_.size() <= kMostWordStops;
+}
+
+std::size_t TRE_DFA::SkipFrom(std::string_view text, std::size_t from) const {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+  // Whether a byte of the word is zero: the classic test, exact about whether any is.
+  const auto anyZero = [](std::uint64_t x) { return ((x - kOnes) & ~x & kHighs) != 0; };
+  std::size_t p = from;
+  if (wordSkip_) {
+    while (p + 8 <= text.size()) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + p, 8);
+      // Bytes of 0x80 and up (lead bytes, kana) are looked at one by one.
+      bool look = (word & kHighs) != 0 || anyZero(word);
+      for (std::size_t i = 0; !look && i < wordStops_.size(); ++i) look = anyZero(word ^ wordStops_[i]);
+      if (!look) {
+        p += 8;
+        continue;
+      }
+      for (const std::size_t end = p + 8; p < end; ++p) {
+        if (skipStopsAtByte_[static_cast<unsigned char>(text[p])]) return p;
+      }
+    }
+  }
+  while (p < text.size() && !skipStopsAtByte_[static_cast<unsigned char>(text[p])]) ++p;
+  return p;
 }
 
 // Adds q and every state reachable from it by empty moves, depth first.
