@@ -90,6 +90,7 @@ void TViewFinder::Tick() {
 }
 
 bool TViewFinder::SearchOrigin(bool wrapped) {
+  view_.FlushPending();  // a trim it does would move the line found
   const TLogStore& store = view_.Store();
   if (originId_ < store.FirstLineId()) {  // the origin's line went away
     originId_ = store.FirstLineId();
@@ -242,10 +243,15 @@ void TViewFinder::RoundDone() {
   const TLogStore& store = view_.Store();
   const std::uint64_t end = store.FirstLineId() + store.LineCount();
   if (phase_ == TPhase::Ahead) {
-    // Lines that came during the search are ahead of it too.
+    // Lines that came during the search are ahead of it too: many go to the
+    // workers again, a few are searched here, so that steady capture cannot
+    // keep the search from wrapping.
     if (!backward_ && end > round_.hi) {
-      BeginRound(round_.hi, end, 0);
-      return;
+      if (end - round_.hi >= kChunkLines) {
+        BeginRound(round_.hi, end, 0);
+        return;
+      }
+      if (SearchHere(round_.hi, end)) return;
     }
     phase_ = TPhase::Wrapped;
     wrapped_ = true;
@@ -259,8 +265,25 @@ void TViewFinder::RoundDone() {
   if (!SearchOrigin(true)) Finish(TOutcome::NotFound);
 }
 
+bool TViewFinder::SearchHere(std::uint64_t lo, std::uint64_t hi) {
+  view_.FlushPending();  // a trim it does would move the line found
+  const TLogStore& store = view_.Store();
+  lo = std::max(lo, store.FirstLineId());
+  hi = std::min(hi, store.FirstLineId() + store.LineCount());
+  for (std::uint64_t id = lo; id < hi; ++id) {
+    const auto line = static_cast<std::size_t>(id - store.FirstLineId());
+    if (!view_.IsLineShown(static_cast<int>(line))) continue;
+    if (const std::optional<TMatchSpan> found = matcher_->Find(store.Line(line))) {
+      Select(line, *found);
+      return true;
+    }
+  }
+  return false;
+}
+
 void TViewFinder::TakeHit(const THit& hit) {
   workers_.Cancel();
+  view_.FlushPending();  // a trim it does would move the line found
   const TLogStore& store = view_.Store();
   if (hit.id >= store.FirstLineId() && hit.id < store.FirstLineId() + store.LineCount()) {
     const auto line = static_cast<std::size_t>(hit.id - store.FirstLineId());

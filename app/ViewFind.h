@@ -11,6 +11,8 @@
 // ahead are done, the lines that came since are searched by a new one before
 // the search wraps. A match is checked on the store itself before it is
 // selected; one on a line trimmed, hidden or edited meanwhile is passed over.
+// (The last few lines that came are searched on the main thread, so that
+// steady capture cannot keep a search from ever wrapping.)
 // Lines are tracked by id, so trimming does not move the search.
 #pragma once
 
@@ -98,6 +100,8 @@ class TViewFinder : public QObject {
   void CountInChunk(unsigned thread, std::size_t chunk);
   void PollFind();
   void RoundDone();
+  // Forward over a few lines, on the main thread.
+  bool SearchHere(std::uint64_t lo, std::uint64_t hi);
   void TakeHit(const THit& hit);
   void Select(std::size_t line, TMatchSpan span);
   void StartCount(std::size_t line, TMatchSpan span);

@@ -60,6 +60,12 @@ TEST_F(ViewSearchThreadsTest, FindGoesOnIntoNewLinesAndCountsWhileLinesComeAndGo
   ASSERT_EQ(counts.size(), 1u);
   EXPECT_EQ(counts[0], (TMatchCount{1, 1, false}));
   EXPECT_GT(view_.LinesTrimmed(), 0u);
+
+  // Steady capture does not keep a search for nothing from wrapping and ending.
+  finder->Start("absent", {}, false);
+  t.restart();
+  while (outcomes.size() == 1 && t.elapsed() < 60000) Capture(50);
+  EXPECT_EQ(outcomes.back(), TViewFinder::TOutcome::NotFound);
 }
 
 TEST_F(ViewSearchThreadsTest, FilterJudgesEveryLineOnceLinesStopComing) {
