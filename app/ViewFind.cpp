@@ -20,9 +20,14 @@ constexpr unsigned kLinesBetweenChecks = 64;
 TViewFinder::TViewFinder(TLogView& view) : QObject(&view), view_(view) {
   timer_.setInterval(kWorkerPollMs);
   connect(&timer_, &QTimer::timeout, this, GuardedSlot([this] { Tick(); }));
-  // A count of a text that is gone means nothing.
+  // A new text (the store itself may be new, its ids starting again): a
+  // search starts over from the caret, a count of the old text means nothing.
   connect(&view_, &TLogView::TextReplaced, this, GuardedSlot([this] {
-    if (Counting()) StopWork();
+    if (Busy()) {
+      Begin(backward_);
+    } else if (Counting()) {
+      StopWork();
+    }
   }));
 }
 
@@ -40,6 +45,10 @@ void TViewFinder::Start(const std::string& text, const TSearchOptions& options, 
     matcherText_ = text;
     matcherOptions_ = options;
   }
+  Begin(backward);
+}
+
+void TViewFinder::Begin(bool backward) {
   StopWork();
   view_.FlushPending();
   const TTextPos origin = backward ? std::min(view_.Caret(), view_.Anchor()) : std::max(view_.Caret(), view_.Anchor());

@@ -89,6 +89,8 @@ class TViewFinder : public QObject {
     std::size_t open = 0;                   // finding: the first chunk that might hold the answer
   };
 
+  // From the selection, with the matchers in place.
+  void Begin(bool backward);
   void Tick();
   // The origin line, on the main thread: the part after (before, backward)
   // the selection on the first visit, the rest after wrapping.
