@@ -97,7 +97,7 @@ class TRE_DFA {
   bool InitialMovesOnWide() const { return initialMovesOnWide_; }
   bool SkipStopsAtByte(unsigned char b) const { return skipStopsAtByte_[b]; }
   // The first position at or after `from` whose byte stops the skip, or the
-  // text's size. Eight bytes at a time while they are ASCII and none is a
+  // text's size. Sixteen bytes at a time while they are ASCII and none is a
   // stop, when the ASCII stops are few (a pattern starting with a letter
   // folded to both cases has two).
   std::size_t SkipFrom(std::string_view text, std::size_t from) const;
@@ -172,10 +172,10 @@ class TRE_DFA {
   std::array<bool, 256> initialMovesOnByte_{};
   bool initialMovesOnWide_ = false;
   std::array<bool, 256> skipStopsAtByte_{};
-  // The ASCII stops but NUL, each repeated in every byte of a word, and
-  // whether they are few enough for the word-wise skip.
+  // The ASCII stops but NUL, and whether they are few enough for the skip
+  // sixteen bytes at a time.
   static constexpr std::size_t kMostWordStops = 4;
-  std::vector<std::uint64_t> wordStops_;
+  std::vector<unsigned char> wordStops_;
   bool wordSkip_ = false;
 
   // The cache.
