@@ -5,6 +5,7 @@
 #include "ViewFind.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
@@ -39,7 +40,8 @@ class ViewFindTest : public testing::Test {
     finder_->Start(Sj(utf8), options, backward);
     QElapsedTimer t;
     t.start();
-    while (outcomes_.size() == before && t.elapsed() < 10000) QApplication::processEvents();
+    while (outcomes_.size() == before && t.elapsed() < 10000)
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_EQ(outcomes_.size(), before + 1);
     return outcomes_.empty() ? TOutcome::Cancelled : outcomes_.back();
   }
@@ -54,7 +56,7 @@ class ViewFindTest : public testing::Test {
   TMatchCount Count() {
     QElapsedTimer t;
     t.start();
-    while (finder_->Counting() && t.elapsed() < 10000) QApplication::processEvents();
+    while (finder_->Counting() && t.elapsed() < 10000) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_FALSE(finder_->Counting());
     return counts_.empty() ? TMatchCount{} : counts_.back();
   }
