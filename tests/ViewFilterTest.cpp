@@ -4,8 +4,8 @@
 #include "ViewFilter.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>

@@ -5,8 +5,8 @@
 #include "ViewFind.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QElapsedTimer>
+#include <QEventLoop>
 
 #include <gtest/gtest.h>
 
