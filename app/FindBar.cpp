@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "CaptureStatus.h"
 #include "Guarded.h"
+#include "UiText.h"
 
 namespace quenza {
 
@@ -16,15 +18,26 @@ TFindBar::TFindBar(QWidget* parent)
                  "検索バーを閉じる (Esc)", parent) {
   auto* caption = new QLabel(QString::fromUtf8("検索する文字列(&K):"), this);
   TextEdit->setMinimumWidth(160);
+  TextEdit->setMaximumWidth(320);  // the message and the count need the room more
   caption->setBuddy(TextEdit);
   NextButton = NewButton(QStringLiteral("FindNextButton1"), "次を検索(&N)", "次を検索 (F3)");
   PreviousButton = NewButton(QStringLiteral("FindPreviousButton1"), "前を検索(&P)", "前を検索 (Shift+F3)");
+  CountLabel = new QLabel(this);
+  CountLabel->setObjectName(QStringLiteral("FindCount1"));
   AddInOrder({caption, TextEdit, MatchCaseBox, RegExpBox, FuzzyBox, NextButton, PreviousButton, StopButton,
-              CloseButton(), MessageLabel});
+              CloseButton(), MessageLabel, CountLabel});
   connect(TextEdit, &QLineEdit::returnPressed, this,
           GuardedSlot([this] { emit FindRequested(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); }));
   connect(NextButton, &QToolButton::clicked, this, GuardedSlot([this] { emit FindRequested(false); }));
   connect(PreviousButton, &QToolButton::clicked, this, GuardedSlot([this] { emit FindRequested(true); }));
 }
+
+void TFindBar::ShowCount(std::size_t index, std::size_t total, bool more) {
+  const QString all = QString::fromStdString(GroupedNumber(total)) + (more ? QStringLiteral("+") : QString());
+  CountLabel->setText(index == 0 ? Ui("%1 件").arg(all)
+                                 : Ui("%1 件中 %2 件目").arg(all, QString::fromStdString(GroupedNumber(index))));
+}
+
+void TFindBar::ClearCount() { CountLabel->clear(); }
 
 }  // namespace quenza

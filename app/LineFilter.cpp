@@ -249,8 +249,14 @@ bool TLineFilter::Accepts(TLineMeta meta, std::string_view line) {
   if (criteria_.maxSeverity >= 0 && (severity < 0 || severity > criteria_.maxSeverity)) return false;
   if (hosts_) {
     if (meta.host != 0 && criteria_.hostTable != nullptr) {
-      if (!hosts_->Matches(criteria_.hostTable->Host(meta.host), criteria_.hostTable->Address(meta.host), &seen_))
+      if (hostVerdicts_) {
+        if (meta.host >= hostVerdicts_->size()) return false;  // a sender newer than the judge
+        hostsSeen_[meta.host] = true;
+        if (!(*hostVerdicts_)[meta.host]) return false;
+      } else if (!hosts_->Matches(criteria_.hostTable->Host(meta.host), criteria_.hostTable->Address(meta.host),
+                                  &seen_)) {
         return false;
+      }
     } else {
       // A line read from a file: the sender as the line shows it.
       if (criteria_.hostWord < 0) return false;
@@ -263,6 +269,42 @@ bool TLineFilter::Accepts(TLineMeta meta, std::string_view line) {
 
 std::vector<std::string> TLineFilter::UnmatchedHosts() const {
   return hosts_ ? hosts_->Unmatched(seen_) : std::vector<std::string>();
+}
+
+std::vector<std::unique_ptr<TLineFilter>> TLineFilter::ForWorkers(unsigned count) const {
+  std::shared_ptr<const std::vector<bool>> verdicts;
+  if (hosts_ && criteria_.hostTable != nullptr) {
+    const THostTable& table = *criteria_.hostTable;
+    auto v = std::make_shared<std::vector<bool>>(table.Count());
+    for (std::size_t id = 1; id < v->size(); ++id) {
+      const auto n = static_cast<std::uint16_t>(id);
+      (*v)[id] = hosts_->Matches(table.Host(n), table.Address(n));
+    }
+    verdicts = std::move(v);
+  }
+  std::vector<std::unique_ptr<TLineFilter>> judges;
+  for (unsigned i = 0; i < count; ++i) {
+    auto judge = std::make_unique<TLineFilter>(criteria_);
+    if (verdicts) {
+      judge->hostVerdicts_ = verdicts;
+      judge->hostsSeen_.assign(verdicts->size(), false);
+    }
+    judges.push_back(std::move(judge));
+  }
+  return judges;
+}
+
+void TLineFilter::MergeSeen(const TLineFilter& worker) {
+  if (!hosts_) return;
+  for (std::size_t i = 0; i < worker.seen_.size() && i < seen_.size(); ++i) {
+    if (worker.seen_[i]) seen_[i] = true;
+  }
+  if (criteria_.hostTable == nullptr) return;
+  for (std::size_t id = 1; id < worker.hostsSeen_.size(); ++id) {
+    if (!worker.hostsSeen_[id]) continue;
+    const auto n = static_cast<std::uint16_t>(id);
+    hosts_->Matches(criteria_.hostTable->Host(n), criteria_.hostTable->Address(n), &seen_);
+  }
 }
 
 }  // namespace quenza

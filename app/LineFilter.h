@@ -104,11 +104,24 @@ class TLineFilter {
   // The sender terms no line judged so far has matched, as typed.
   std::vector<std::string> UnmatchedHosts() const;
 
+  // Judges for `count` worker threads, one each, with their own matchers and
+  // flags. The sender table grows on the main thread, so they never read it:
+  // they hold the verdict on every sender it has now, and can judge only
+  // lines that came before this call. Made on the main thread.
+  std::vector<std::unique_ptr<TLineFilter>> ForWorkers(unsigned count) const;
+  // Takes in the senders a worker's judge has seen; main thread, once the
+  // worker is done.
+  void MergeSeen(const TLineFilter& worker);
+
  private:
   TLineCriteria criteria_;
   std::unique_ptr<TLineMatcher> matcher_;
   std::unique_ptr<THostTerms> hosts_;
   THostTermsSeen seen_;
+  // Worker judges only: per host number, whether it matches, and the
+  // numbers of the lines judged by sender, for MergeSeen.
+  std::shared_ptr<const std::vector<bool>> hostVerdicts_;
+  std::vector<bool> hostsSeen_;
 };
 
 }  // namespace quenza

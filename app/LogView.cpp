@@ -392,6 +392,17 @@ void TLogView::ShowOnlyLines(const std::vector<std::size_t>& lines) {
   FlushPending();
   const int top = TopLine();
   shown_.SetLines(*store_, lines);
+  AfterShownChanged(top);
+}
+
+void TLogView::ShowOnlyIds(std::uint64_t base, std::vector<std::uint32_t> ids) {
+  FlushPending();
+  const int top = TopLine();
+  shown_.SetIds(*store_, base, std::move(ids));
+  AfterShownChanged(top);
+}
+
+void TLogView::AfterShownChanged(int top) {
   UpdateScrollRanges();
   if (follow_) {
     ScrollToEnd();

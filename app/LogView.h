@@ -80,6 +80,9 @@ class TLogView : public QAbstractScrollArea {
   // last line is always shown). The caret's line stays in view.
   void ShowAllLines();
   void ShowOnlyLines(const std::vector<std::size_t>& lines);
+  // The same with ascending line ids as distances from `base` (see TShownLines::SetIds).
+  void ShowOnlyIds(std::uint64_t base, std::vector<std::uint32_t> ids);
+  const TShownLines& Shown() const { return shown_; }
   bool Filtered() const { return !shown_.All(); }
   bool IsLineShown(int line) const { return shown_.Contains(*store_, static_cast<std::size_t>(line)); }
   // Shown lines, the empty last line not counted.
@@ -236,6 +239,7 @@ class TLogView : public QAbstractScrollArea {
   void MarkLabelledLines();
   int TrimToMaxLines();
   void TextWasReplaced();
+  void AfterShownChanged(int top);
 
   // Layout of the screen.
   void UpdateMetrics();

@@ -6,4 +6,7 @@ namespace quenza {
 
 inline constexpr int kSliceMs = 20;
 
+// How often the main thread looks for chunks that worker threads finished.
+inline constexpr int kWorkerPollMs = 2;
+
 }  // namespace quenza

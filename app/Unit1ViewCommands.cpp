@@ -145,6 +145,9 @@ void TForm1::CreateViewCommands() {
           }));
   connect(Finder1, &TViewFinder::Finished, this,
           GuardedSlot([this](TViewFinder::TOutcome outcome) { FindFinished(static_cast<int>(outcome)); }));
+  connect(Finder1, &TViewFinder::Counted, this,
+          GuardedSlot([this](TMatchCount c) { FindBar1->ShowCount(c.index, c.total, c.more); }));
+  connect(Memo1, &TLogView::TextReplaced, this, GuardedSlot([this] { FindBar1->ClearCount(); }));
 
   connect(FilterBar1, &TFilterBar::ApplyRequested, this, GuardedSlot([this] { ApplyFilter(); }));
   connect(FilterBar1, &TFilterBar::ClearRequested, this, GuardedSlot([this] {
@@ -220,6 +223,7 @@ void TForm1::StartFind(bool backward) {
   FindBar1->show();
   try {
     Finder1->Start(EncodeSjis(FindBar1->TextEdit->text()), FindBar1->Options(), backward);
+    FindBar1->ClearCount();
   } catch (const Exception& e) {
     FindBar1->ShowMessage(PatternProblem(e), true);
     return;

@@ -20,6 +20,8 @@ class THostTable {
   // The host and address of a number Id gave (empty for 0).
   const std::string& Host(std::uint16_t id) const { return senders_[id].host; }
   const std::string& Address(std::uint16_t id) const { return senders_[id].address; }
+  // Numbers given so far run below this.
+  std::size_t Count() const { return senders_.size(); }
   // The hosts seen, each once, in the order they came.
   std::vector<std::string> Hosts() const;
 

@@ -101,7 +101,7 @@ struct TLogStore::TPacker {
   std::uint64_t target;
   std::uint64_t remaining;
   std::size_t maxLength = 0;
-  std::vector<std::unique_ptr<TBlock>> blocks;
+  std::vector<std::shared_ptr<TBlock>> blocks;
 
   TPacker(std::uint64_t total, std::size_t block_bytes) : blockBytes(block_bytes), remaining(total) {
     const std::uint64_t n = total <= 2 * std::uint64_t{blockBytes} ? 1 : (total + blockBytes - 1) / blockBytes;
@@ -133,7 +133,7 @@ struct TLogStore::TPacker {
     block.metas.shrink_to_fit();
   }
 
-  std::vector<std::unique_ptr<TBlock>> Finish() {
+  std::vector<std::shared_ptr<TBlock>> Finish() {
     if (!blocks.empty()) Seal(*blocks.back());
     return std::move(blocks);
   }
@@ -156,6 +156,12 @@ std::size_t TLogStore::BlockOf(std::size_t line, std::size_t& index_in_block) co
       static_cast<std::size_t>(std::upper_bound(firstLine_.begin(), firstLine_.end(), id) - firstLine_.begin()) - 1;
   index_in_block = static_cast<std::size_t>(id - firstLine_[b]);
   return b;
+}
+
+TLogStore::TBlock& TLogStore::Own(std::size_t b) {
+  // A snapshot still reads this block: it keeps the old one, the store a copy.
+  if (blocks_[b].use_count() > 1) blocks_[b] = std::make_shared<TBlock>(*blocks_[b]);
+  return *blocks_[b];
 }
 
 void TLogStore::Reindex(std::size_t from_block) {
@@ -187,7 +193,7 @@ TLineMeta TLogStore::Meta(std::size_t line) const {
 
 void TLogStore::SetMeta(std::size_t line, TLineMeta meta) {
   std::size_t i = 0;
-  TBlock& block = *blocks_[BlockOf(line, i)];
+  TBlock& block = Own(BlockOf(line, i));
   block.metas[i + block.dead] = meta;
   ++generation_;
 }
@@ -294,7 +300,7 @@ void TLogStore::CheckCapacity(std::uint64_t removed, std::uint64_t added) const 
 
 void TLogStore::AppendLine(std::string_view bytes, TLineMeta meta) {
   CheckCapacity(0, bytes.size() + 1);
-  TBlock* last = blocks_.back().get();
+  TBlock* last = &Own(blocks_.size() - 1);
   // A line of this store appended again may sit in the very buffer that is
   // about to grow or shrink.
   const char* const own = last->bytes.data();
@@ -371,7 +377,7 @@ void TLogStore::TakeText(TBuilder&& built) {
     return;
   }
   built.Seal();
-  blocks_ = std::move(built.blocks_);
+  blocks_.assign(std::make_move_iterator(built.blocks_.begin()), std::make_move_iterator(built.blocks_.end()));
   maxLineLength_ = built.maxLength_;
   maxLineLengthKnown_ = true;
   firstLineId_ += lineCount_;
@@ -406,7 +412,7 @@ std::size_t TLogStore::RemoveFirstLines(std::size_t count) {
   firstLine_.erase(firstLine_.begin(), firstLine_.begin() + static_cast<std::ptrdiff_t>(dropped));
   firstOffset_.erase(firstOffset_.begin(), firstOffset_.begin() + static_cast<std::ptrdiff_t>(dropped));
   if (left > 0) {
-    TBlock& front = *blocks_.front();
+    TBlock& front = Own(0);
     const std::size_t gone = front.Begin(left) - front.Begin(0);
     removedBytes += gone;
     front.dead += static_cast<std::uint32_t>(left);
@@ -473,7 +479,7 @@ TTextPos TLogStore::Apply(TTextPos from, TTextPos to, std::string_view text, con
     const TBlock& next = *blocks_[bt];
     for (std::size_t i = 0; i < next.Lines(); ++i) packer.Add(next.Line(i), {}, {}, next.Meta(i));
   }
-  std::vector<std::unique_ptr<TBlock>> rebuilt = packer.Finish();
+  std::vector<std::shared_ptr<TBlock>> rebuilt = packer.Finish();
 
   // Swap the rebuilt blocks in for bf..bt; the first keeps its table entries.
   const auto at = [](auto& v, std::size_t i) { return v.begin() + static_cast<std::ptrdiff_t>(i); };

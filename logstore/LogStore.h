@@ -17,6 +17,9 @@
 // filter watch. Lines removed from the front are counted in FirstLineId(), so
 // a line keeps one id (FirstLineId() + its index) for as long as it exists
 // and edits above it do not move it; positions kept across trims use ids.
+//
+// Blocks are shared with snapshots (LogSnapshot.h), which worker threads
+// read: the store copies a block a snapshot still holds before changing it.
 #pragma once
 
 #include <cstddef>
@@ -168,10 +171,13 @@ class TLogStore {
   std::size_t TESTING_ONLY_CheckBlocks() const;
 
  private:
+  friend class TLogSnapshot;
   struct TBlock;  // defined in LogStoreVisit.h, which walks blocks
   struct TEdit;
   struct TPacker;
 
+  // Block b, copied first when a snapshot shares it, before it is changed.
+  TBlock& Own(std::size_t b);
   // Index of the block holding `line`, and the line's index in it.
   std::size_t BlockOf(std::size_t line, std::size_t& index_in_block) const;
   // Recomputes the tables of the blocks after `from_block`.
@@ -186,7 +192,7 @@ class TLogStore {
   bool MergeIntoLast(TEdit& edit);
   void ForgetTrimmedEdits();
 
-  std::vector<std::unique_ptr<TBlock>> blocks_;
+  std::vector<std::shared_ptr<TBlock>> blocks_;
   // Per block: the id of its first line and the offset of its first byte in
   // the text as if nothing had been trimmed; both stay valid when the oldest
   // lines go, so a trim rewrites only the first entry.

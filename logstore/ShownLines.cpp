@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace quenza {
 
@@ -20,6 +21,28 @@ void TShownLines::SetLines(const TLogStore& store, const std::vector<std::size_t
   const std::size_t last = store.LineCount() - 1;
   if (ids_.empty() || ids_.back() != last) ids_.push_back(static_cast<std::uint32_t>(last));
   ids_.shrink_to_fit();
+}
+
+void TShownLines::SetIds(const TLogStore& store, std::uint64_t base, std::vector<std::uint32_t> ids) {
+  all_ = false;
+  base_ = base;
+  ids_ = std::move(ids);
+  const std::uint64_t first = store.FirstLineId();
+  if (first > base_) {
+    ids_.erase(ids_.begin(), std::lower_bound(ids_.begin(), ids_.end(), first - base_));
+  }
+  const std::uint64_t last = IdOf(store, store.LineCount() - 1);
+  if (ids_.empty() || base_ + ids_.back() != last) Push(last);
+  if (ids_.capacity() - ids_.size() > ids_.size() / 8) ids_.shrink_to_fit();
+}
+
+std::vector<std::uint32_t> TShownLines::IdsBetween(std::uint64_t first, std::uint64_t last) const {
+  const auto at = [&](std::uint64_t id) {
+    return std::lower_bound(ids_.begin(), ids_.end(), id > base_ ? id - base_ : 0);
+  };
+  std::vector<std::uint32_t> out(at(first), at(last));
+  for (std::uint32_t& v : out) v = static_cast<std::uint32_t>(base_ + v - first);
+  return out;
 }
 
 std::size_t TShownLines::IndexOf(const TLogStore& store, std::size_t line) const {

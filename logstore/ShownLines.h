@@ -20,6 +20,12 @@ class TShownLines {
   void ShowAll();
   // `lines`: indexes of the shown lines in `store`, ascending.
   void SetLines(const TLogStore& store, const std::vector<std::size_t>& lines);
+  // `ids`: ascending line ids as distances from `base`; those of lines the
+  // store no longer holds are dropped.
+  void SetIds(const TLogStore& store, std::uint64_t base, std::vector<std::uint32_t> ids);
+  // The shown lines with ids in [first, last), as distances from `first`: a
+  // copy a worker thread may read while this list changes. Not for All().
+  std::vector<std::uint32_t> IdsBetween(std::uint64_t first, std::uint64_t last) const;
 
   std::size_t Count(const TLogStore& store) const { return all_ ? store.LineCount() : ids_.size(); }
   // The line index of the i-th shown line.

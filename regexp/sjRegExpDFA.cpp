@@ -1,6 +1,7 @@
 #include "sjRegExpDFA.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "sjRegExpChars.h"
 
@@ -75,6 +76,38 @@ void TRE_DFA::Build() {
   for (int b = 0; b < 256; ++b)
     skipStopsAtByte_[static_cast<std::size_t>(b)] =
         initialMovesOnByte_[static_cast<std::size_t>(b)] || IsShiftJisLeadByte(static_cast<unsigned char>(b)) || b == 0;
+  wordStops_.clear();
+  for (int b = 1; b < 0x80; ++b) {
+    if (skipStopsAtByte_[static_cast<std::size_t>(b)]) wordStops_.push_back(static_cast<unsigned char>(b));
+  }
+  wordSkip_ = wordStops_.size() <= kMostWordStops;
+}
+
+std::size_t TRE_DFA::SkipFrom(std::string_view text, std::size_t from) const {
+  // Sixteen bytes at a time with the compiler's vector types (SSE2 on x86).
+  typedef unsigned char TBytes __attribute__((vector_size(16)));
+  constexpr std::size_t kWidth = sizeof(TBytes);
+  std::size_t p = from;
+  if (wordSkip_) {
+    while (p + kWidth <= text.size()) {
+      TBytes v;
+      std::memcpy(&v, text.data() + p, kWidth);
+      // Bytes of 0x80 and up (lead bytes, kana) are looked at one by one.
+      auto look = (v >= 0x80) | (v == 0);
+      for (const unsigned char stop : wordStops_) look |= v == stop;
+      std::uint64_t halves[2];
+      std::memcpy(halves, &look, sizeof halves);
+      if ((halves[0] | halves[1]) == 0) {
+        p += kWidth;
+        continue;
+      }
+      for (const std::size_t end = p + kWidth; p < end; ++p) {
+        if (skipStopsAtByte_[static_cast<unsigned char>(text[p])]) return p;
+      }
+    }
+  }
+  while (p < text.size() && !skipStopsAtByte_[static_cast<unsigned char>(text[p])]) ++p;
+  return p;
 }
 
 // Adds q and every state reachable from it by empty moves, depth first.

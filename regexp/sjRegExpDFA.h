@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "sjRegExpNFA.h"
@@ -95,6 +96,11 @@ class TRE_DFA {
   // Whether it moves on any double-byte code; most patterns start with ASCII.
   bool InitialMovesOnWide() const { return initialMovesOnWide_; }
   bool SkipStopsAtByte(unsigned char b) const { return skipStopsAtByte_[b]; }
+  // The first position at or after `from` whose byte stops the skip, or the
+  // text's size. Sixteen bytes at a time while they are ASCII and none is a
+  // stop, when the ASCII stops are few (a pattern starting with a letter
+  // folded to both cases has two).
+  std::size_t SkipFrom(std::string_view text, std::size_t from) const;
 
   // The NFA underneath, for searches that simulate it directly.
   int NFAStateCount() const { return static_cast<int>(moveStart_.size()) - 1; }
@@ -166,6 +172,11 @@ class TRE_DFA {
   std::array<bool, 256> initialMovesOnByte_{};
   bool initialMovesOnWide_ = false;
   std::array<bool, 256> skipStopsAtByte_{};
+  // The ASCII stops but NUL, and whether they are few enough for the skip
+  // sixteen bytes at a time.
+  static constexpr std::size_t kMostWordStops = 4;
+  std::vector<unsigned char> wordStops_;
+  bool wordSkip_ = false;
 
   // The cache.
   mutable std::vector<State> states_;

@@ -204,7 +204,7 @@ std::optional<TMatchSpan> TMatchCORE::SearchPlain(std::string_view text) const {
       // tight loop before running the automaton. The loop stops at a NUL too.
       std::size_t probe = s;
       for (;;) {
-        while (probe < text.size() && !dfa.SkipStopsAtByte(static_cast<unsigned char>(text[probe]))) ++probe;
+        probe = dfa.SkipFrom(text, probe);
         if (endsAt(probe)) return std::nullopt;
         const auto b = static_cast<unsigned char>(text[probe]);
         std::size_t next = probe;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 
+#include "LogSnapshot.h"
 #include "ShiftJisText.h"
 
 namespace quenza {
@@ -532,6 +533,81 @@ TEST(LogStoreTest, SetTextSplitsAtEveryBreakAndKeepsIdsGrowing) {
   EXPECT_FALSE(store.CanUndo());
   store.Clear();
   EXPECT_TRUE(store.Empty());
+}
+
+// A snapshot keeps the lines it was taken with, in both directions and
+// through a list of shown ids, whatever the store does after: each change
+// below touches a block the snapshot shares.
+TEST(LogSnapshotTest, KeepsItsLinesWhileTheStoreChanges) {
+  using TChange = std::function<void(TLogStore&)>;
+  const std::pair<const char*, TChange> changes[] = {
+      {"append to the last block",
+       [](TLogStore& s) {
+         s.AppendLine("appended", {6, 1, 2});
+       }},
+      {"append past a block",
+       [](TLogStore& s) {
+         for (int i = 0; i < 40; ++i) s.AppendLine("more lines", {});
+       }},
+      {"trim inside the first block", [](TLogStore& s) { s.RemoveFirstLines(1); }},
+      {"trim whole blocks", [](TLogStore& s) { s.RemoveFirstLines(12); }},
+      {"set metadata",
+       [](TLogStore& s) {
+         s.SetMeta(5, {0, 0, 9});
+       }},
+      {"edit across blocks",
+       [](TLogStore& s) {
+         s.Replace({3, 2}, {9, 1}, "new\r\ntext");
+       }},
+      {"new text", [](TLogStore& s) { s.SetText("other"); }},
+  };
+  for (const auto& [name, change] : changes) {
+    SCOPED_TRACE(name);
+    TLogStore store;
+    store.TESTING_ONLY_SetBlockBytes(24);
+    for (int i = 0; i < 20; ++i) store.AppendLine("line " + std::to_string(i), {static_cast<std::int8_t>(i % 8), 1, 0});
+    store.RemoveFirstLines(2);  // the first block has dead lines
+    std::vector<std::string> before;
+    std::vector<TLineMeta> metas;
+    for (std::size_t i = 0; i < store.LineCount(); ++i) {
+      before.emplace_back(store.Line(i));
+      metas.push_back(store.Meta(i));
+    }
+    const std::uint64_t first = store.FirstLineId();
+    const TLogSnapshot snapshot(store);
+    change(store);
+    store.TESTING_ONLY_CheckBlocks();
+
+    std::vector<std::uint64_t> ids;
+    snapshot.VisitIds(0, UINT64_MAX, false, [&](std::uint64_t id, std::string_view bytes, TLineMeta meta) {
+      EXPECT_EQ(bytes, before[id - first]);
+      EXPECT_EQ(meta, metas[id - first]);
+      ids.push_back(id);
+      return true;
+    });
+    ASSERT_EQ(ids.size(), before.size());
+    EXPECT_EQ(ids.front(), first);
+    std::vector<std::uint64_t> down;
+    snapshot.VisitIds(first + 3, first + 15, true, [&](std::uint64_t id, std::string_view bytes, TLineMeta) {
+      EXPECT_EQ(bytes, before[id - first]);
+      down.push_back(id);
+      return true;
+    });
+    ASSERT_EQ(down.size(), 12u);
+    EXPECT_EQ(down.front(), first + 14);
+    // Shown ids as distances from first + 2: 2, 5, 6 and 17 of the lines.
+    const std::vector<std::uint32_t> shown{0, 3, 4, 15};
+    for (const bool backward : {false, true}) {
+      std::vector<std::uint64_t> seen;
+      snapshot.VisitIds(first + 3, first + 17, backward, shown, first + 2,
+                        [&](std::uint64_t id, std::string_view, TLineMeta) {
+                          seen.push_back(id);
+                          return true;
+                        });
+      EXPECT_EQ(seen, backward ? (std::vector<std::uint64_t>{first + 6, first + 5})
+                               : (std::vector<std::uint64_t>{first + 5, first + 6}));
+    }
+  }
 }
 
 }  // namespace

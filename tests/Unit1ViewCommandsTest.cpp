@@ -132,6 +132,10 @@ TEST_F(Unit1ViewCommandsTest, FindBarSaysWhatCameOfTheSearch) {
   WaitIdle(*form);
   EXPECT_EQ(static_cast<int>(form->Memo1->Caret().line), 2);
   EXPECT_TRUE(form->FindBar1->MessageLabel->text().isEmpty());
+  for (int i = 0; i < 2000 && form->Finder1->Counting(); ++i) Pump(5);
+  EXPECT_EQ(form->FindBar1->CountLabel->text(), QString::fromUtf8("2 件中 2 件目"));
+  form->FindBar1->ShowCount(0, TViewFinder::kCountCap, true);
+  EXPECT_EQ(form->FindBar1->CountLabel->text(), QString::fromUtf8("10,000+ 件"));
   QTest::keyClick(form.get(), Qt::Key_F3);
   WaitIdle(*form);
   EXPECT_EQ(static_cast<int>(form->Memo1->Caret().line), 0);
@@ -145,6 +149,7 @@ TEST_F(Unit1ViewCommandsTest, FindBarSaysWhatCameOfTheSearch) {
   form->FindNext1->trigger();
   WaitIdle(*form);
   EXPECT_EQ(form->FindBar1->MessageLabel->text(), QString::fromUtf8("「missing」が見つかりません。"));
+  EXPECT_TRUE(form->FindBar1->CountLabel->text().isEmpty());
   EXPECT_EQ(static_cast<int>(form->Memo1->Caret().line), 2);
 
   form->FindBar1->RegExpBox->setChecked(true);

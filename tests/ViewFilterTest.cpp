@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -36,7 +37,7 @@ class ViewFilterTest : public testing::Test {
   void Settle() {
     QElapsedTimer t;
     t.start();
-    while (filter_->Busy() && t.elapsed() < 20000) QApplication::processEvents();
+    while (filter_->Busy() && t.elapsed() < 20000) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     ASSERT_FALSE(filter_->Busy());
   }
   // The numbers of the shown lines, the empty last line left out.

@@ -44,3 +44,6 @@ quenza_add_test(LiveViewTest GUI
   SOURCES LogViewFollowTest.cpp SeverityMarginTest.cpp ViewFindTest.cpp ViewFilterTest.cpp
           Unit1ViewCommandsTest.cpp support/AppFixture.cpp
   LIBS quenza_app TIMEOUT 300)
+# Find and filter on worker threads while lines are appended and trimmed;
+# labelled net so that `make tsan` runs it under ThreadSanitizer.
+quenza_add_test(ViewSearchThreadsTest GUI SOURCES ViewSearchThreadsTest.cpp LIBS quenza_app LABELS net TIMEOUT 300)
