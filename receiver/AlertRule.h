@@ -1,0 +1,117 @@
+// Alert rules over captured messages, without Qt. A rule matches a message
+// by a minimum severity, sender terms (the filter's syntax) and a text
+// pattern run on the display line as find runs it (plain, regular
+// expression, あいまい検索); empty parts match everything.
+//
+// Most lines match no rule, so that answer must be cheap whatever the
+// number of rules: severity and sender are decided first, and the patterns
+// of all rules are also joined into one alternation (one for the fuzzy ones,
+// one for the rest), so a line no pattern can match costs one or two scans,
+// not one per rule. Only when the joined pattern matches are the rules'
+// own patterns asked which of them it was.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "AlertOptions.h"
+#include "AlertRateLimit.h"
+#include "HostTerms.h"
+#include "LineMatcher.h"
+
+namespace quenza {
+
+// What a rule looks at: the message's fields and its display line.
+struct TAlertLine {
+  int severity = -1;  // -1: none
+  int facility = -1;
+  std::string_view host;     // the header's HOSTNAME, or the address
+  std::string_view address;  // the sender's address
+  std::string_view text;     // the display line, Shift_JIS
+};
+
+class TAlertRule {
+ public:
+  // Raises ERegExpParser (with its position in the pattern) or
+  // EPatternRefused for a pattern, EHostTerms for a sender term.
+  explicit TAlertRule(TAlertRuleSettings settings);
+  ~TAlertRule();
+  TAlertRule(TAlertRule&&) noexcept;
+
+  const TAlertRuleSettings& Settings() const { return settings_; }
+  bool MatchesFields(const TAlertLine& line) const;
+  bool HasPattern() const { return matcher_ != nullptr; }
+  bool MatchesText(std::string_view text) { return matcher_ == nullptr || matcher_->Matches(text); }
+  bool Matches(const TAlertLine& line) { return MatchesFields(line) && MatchesText(line.text); }
+
+ private:
+  TAlertRuleSettings settings_;
+  std::unique_ptr<THostTerms> hosts_;
+  std::unique_ptr<TLineMatcher> matcher_;
+};
+
+// A rule that matched one line.
+struct TAlertHit {
+  std::size_t rule = 0;  // index into the rules, 0-based
+  bool acts = true;      // false: over the rate limit, only counted for the summary
+};
+
+// Alerts of one rule the rate limit held back, to be told in one notice.
+struct TAlertSummary {
+  std::size_t rule = 0;
+  std::uint64_t count = 0;
+};
+
+class TAlertEngine {
+ public:
+  using TClock = TAlertRateLimit::TClock;
+  using TNow = std::function<TClock::time_point()>;
+
+  static constexpr int kDefaultLimit = 5;
+  static constexpr TClock::duration kDefaultWindow = std::chrono::minutes(1);
+
+  // Raises as TAlertRule does, for the first rule that cannot be one; its
+  // index is then in `failedRule` when given.
+  explicit TAlertEngine(const std::vector<TAlertRuleSettings>& rules, TNow now = {}, int limit = kDefaultLimit,
+                        TClock::duration window = kDefaultWindow);
+  ~TAlertEngine();
+
+  bool Empty() const { return rules_.empty(); }
+  std::size_t Count() const { return rules_.size(); }
+  const TAlertRuleSettings& Rule(std::size_t i) const { return rules_[i].Settings(); }
+
+  // The rules `line` matches, in rule order; `hits` is replaced.
+  void Judge(const TAlertLine& line, std::vector<TAlertHit>& hits);
+
+  // Summaries now due, in rule order.
+  std::vector<TAlertSummary> TakeSummaries();
+  bool SummaryPending() const;
+
+ private:
+  std::vector<TAlertRule> rules_;
+  std::vector<TAlertRateLimit> limits_;
+  // The joined patterns; null where no rule of that kind has a pattern.
+  std::unique_ptr<TLineMatcher> anyPlain_;
+  std::unique_ptr<TLineMatcher> anyFuzzy_;
+  TNow now_;
+};
+
+// The rule a TAlertEngine could not build, with why.
+class EAlertRule : public Exception {
+ public:
+  EAlertRule(std::size_t rule, const Exception& cause);
+  std::size_t Rule() const { return rule_; }
+  // The cause's position in the pattern (1-based), 0 when it has none.
+  unsigned PatternPosition() const { return position_; }
+
+ private:
+  std::size_t rule_;
+  unsigned position_ = 0;
+};
+
+}  // namespace quenza
