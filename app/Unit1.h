@@ -4,7 +4,8 @@
 // Save As, the settings dialog), Unit1EditCommands.cpp (edit, view, capture,
 // help), Unit1ViewCommands.cpp (find, filter, follow, colours),
 // Unit1Capture.cpp (the receiver's host: line append, capture status),
-// Unit1Tray.cpp (the tray icon and closing to it).
+// Unit1Tray.cpp (the tray icon and closing to it), Unit1Alerts.cpp (the
+// alert rules at work: marks, jumps between them, unseen alerts).
 #pragma once
 
 #include <QMainWindow>
@@ -31,6 +32,7 @@ class QToolButton;
 
 namespace quenza {
 
+class TAlerts;
 class TFilterBar;
 class TFindBar;
 class TLogView;
@@ -104,6 +106,18 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   QMenu* TrayMenu1 = nullptr;
   QAction* TrayShow1 = nullptr;
   QAction* TrayExit1 = nullptr;
+
+  // The alert rules (Unit1Alerts.cpp).
+  TAlerts* Alerts1 = nullptr;
+  QAction* NextAlert1 = nullptr;  // Edit menu, after its other items
+  QAction* PreviousAlert1 = nullptr;
+  QLabel* AlertStatus1 = nullptr;  // status bar: alerts and failed programs
+  // Alerts that came while the window was not in front; the tray shows them.
+  int UnseenAlerts() const { return unseenAlerts_; }
+  // The rules of section ALERT in force; a rule that cannot be one is reported
+  // and leaves none in force.
+  void LoadAlertRules();
+  void RefreshAlertStatus();
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -190,6 +204,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   void CloseToTray1Click();
   void TrayShow1Click();
   void TrayExit1Click();
+  void NextAlert1Click();
+  void PreviousAlert1Click();
   // Capture is on: a receiver module with its server listening.
   bool Capturing() const;
   // The tray icon's tooltip from the capture state.
@@ -197,6 +213,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -222,6 +239,10 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // True when a close request should hide the window in the tray instead.
   bool ClosesToTray() const;
   void HideToTray();
+  void CreateAlerts();  // after the tray: its fallback shows notices there
+  void JudgeAlert(std::string_view line, const TLineFields& fields);
+  void ClearUnseenAlerts();
+  void GoToMarkedLine(int line);
   void StartFind(bool backward);
   void FindFinished(int outcome);
   void ApplyFilter();
@@ -241,7 +262,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   bool findBackward_ = false;
   bool shownOnce_ = false;
   bool applyingViewSettings_ = false;
-  bool quitting_ = false;  // 終了 was chosen: a close ends the program even with CloseToTray
+  bool quitting_ = false;
+  int unseenAlerts_ = 0;  // 終了 was chosen: a close ends the program even with CloseToTray
 };
 
 extern TForm1* Form1;

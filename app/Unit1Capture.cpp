@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "Alerts.h"
 #include "LogFileOptions.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
@@ -44,6 +45,7 @@ void TForm1::AppendLine(std::string_view line, const TLineFields& fields) {
   meta.facility = static_cast<std::int8_t>(fields.facility >= 0 && fields.facility <= 23 ? fields.facility : -1);
   meta.host = Hosts.Id(fields.host, fields.address);
   Memo1->AppendLine(line, meta);
+  if (!Alerts1->Empty()) JudgeAlert(line, fields);
   // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
   if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();
 }

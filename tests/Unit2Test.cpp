@@ -101,7 +101,8 @@ TEST_F(Unit2Test, OkWritesTheSixKeysInOrderThenTheSecondTabs) {
             "EnablePriority=1\r\nDateFormat=yyyy/mm/dd hh:mm:ss\r\nDetectUTF8=1\r\nTCP=0\r\nTLS=0\r\n"
             "TLSPort=6514\r\nTLSCert=\r\nTLSKey=\r\nTLSCA=\r\nAutoStart=0\r\nDetectCharcode=1\r\nTidy5424=1\r\nShowSD="
             "0\r\n\r\n"
-            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\nEncoding=sjis\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n");
+            "[LOGFILE]\r\nEnable=0\r\nFolder=\r\nEncoding=sjis\r\n\r\n[VIEW]\r\nMaxLines=0\r\n\r\n"
+            "[ALERT]\r\nCount=0\r\n\r\n");
 }
 
 TEST_F(Unit2Test, SecondTabEditsLogFilesAndTheViewsLimit) {
@@ -219,9 +220,10 @@ TEST_F(Unit2Test, FolderButtonWithNoFolderStartsWhereTheFilesGo) {
 }
 
 TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
-  EXPECT_EQ(TForm2().PageControl1->count(), 3);
+  EXPECT_EQ(TForm2().PageControl1->count(), 4);
   EXPECT_EQ(TForm2().PageControl1->tabText(1), QStringLiteral("詳細設定"));
   EXPECT_EQ(TForm2().PageControl1->tabText(2), QStringLiteral("メッセージ"));
+  EXPECT_EQ(TForm2().PageControl1->tabText(3), QStringLiteral("通知"));
   TSettingsStore store = StoreWith("[SYSLOG]\r\nDetectUTF8=0\r\n");
   TForm2 form;
   form.ReadSettings(store);
