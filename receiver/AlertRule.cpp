@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "sjRegExpCharDic.h"
 #include "sjRegExpChars.h"
 #include "sjRegExpError.h"
 
@@ -15,20 +16,32 @@ TSearchOptions OptionsOf(const TAlertRuleSettings& s) {
   return options;
 }
 
-// The patterns of the rules of one kind as one regular expression, each in
-// a group of its own; null when none of them has a pattern.
-std::unique_ptr<TLineMatcher> JoinedPatterns(const std::vector<TAlertRule>& rules, bool fuzzy) {
+// The patterns of the rules without a useful prefilter as one regular expression, each in a group of
+// its own; null when no rule has a pattern. A fuzzy pattern goes in as the
+// library's preprocessor spells it out (each character as the alternation
+// of its dictionary row), so one automaton serves every kind of rule. Case
+// is folded over the whole: a fuzzy row already holds both cases, so the
+// joined form never misses what a rule's own matcher would find.
+std::unique_ptr<TLineMatcher> JoinedPatterns(const std::vector<TAlertRule>& rules,
+                                             const std::vector<TAlertPrefilter>& prefilters) {
   std::string joined;
-  for (const TAlertRule& rule : rules) {
-    const TAlertRuleSettings& s = rule.Settings();
-    if (s.pattern.empty() || s.fuzzy != fuzzy) continue;
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    const TAlertRuleSettings& s = rules[i].Settings();
+    if (s.pattern.empty() || prefilters[i].Useful()) continue;
+    std::string part = s.regex ? s.pattern : EscapeLiteral(s.pattern);
+    if (s.fuzzy) {
+      TREPreProcessor expand;
+      expand.FuzzyCharDics().push_back(&CharEquivalenceDic());
+      expand.SetUseFuzzyCharDic(true);
+      expand.SetText(part);
+      part = expand.Run();
+    }
     if (!joined.empty()) joined += '|';
-    joined += '(' + (s.regex ? s.pattern : EscapeLiteral(s.pattern)) + ')';
+    joined += '(' + part + ')';
   }
   if (joined.empty()) return nullptr;
   TSearchOptions options;
   options.regularExpression = true;
-  options.fuzzy = fuzzy;
   return std::make_unique<TLineMatcher>(joined, options);
 }
 
@@ -43,8 +56,11 @@ TAlertRule::TAlertRule(TAlertRuleSettings settings) : settings_(std::move(settin
 TAlertRule::~TAlertRule() = default;
 TAlertRule::TAlertRule(TAlertRule&&) noexcept = default;
 
-bool TAlertRule::MatchesFields(const TAlertLine& line) const {
-  if (settings_.severity >= 0 && (line.severity < 0 || line.severity > settings_.severity)) return false;
+bool TAlertRule::MatchesSeverity(const TAlertLine& line) const {
+  return settings_.severity < 0 || (line.severity >= 0 && line.severity <= settings_.severity);
+}
+
+bool TAlertRule::MatchesHost(const TAlertLine& line) const {
   return hosts_ == nullptr || hosts_->Matches(line.host, line.address);
 }
 
@@ -62,29 +78,38 @@ TAlertEngine::TAlertEngine(const std::vector<TAlertRuleSettings>& rules, TNow no
       throw EAlertRule(i, e);
     }
     limits_.emplace_back(limit, window);
+    prefilters_.emplace_back(rules[i]);
   }
-  // Each part already passed on its own, so the joined forms parse too.
-  anyPlain_ = JoinedPatterns(rules_, false);
-  anyFuzzy_ = JoinedPatterns(rules_, true);
+  try {
+    anyPattern_ = JoinedPatterns(rules_, prefilters_);
+  } catch (const Exception&) {
+    // Not expected, as each part passed alone; the rules' own matchers still serve.
+    anyPattern_.reset();
+  }
 }
 
 TAlertEngine::~TAlertEngine() = default;
 
 void TAlertEngine::Judge(const TAlertLine& line, std::vector<TAlertHit>& hits) {
   hits.clear();
-  // -1 not asked yet, 0 no, 1 yes: each joined pattern runs at most once.
-  int plain = -1, fuzzy = -1;
+  // -1 not asked yet, 0 no, 1 yes: the line's pairs are read and the
+  // joined pattern runs at most once, before any sender is compared.
+  int joined = -1;
+  bool pairsRead = false;
   for (std::size_t i = 0; i < rules_.size(); ++i) {
     TAlertRule& rule = rules_[i];
-    if (!rule.MatchesFields(line)) continue;
-    if (rule.HasPattern()) {
-      int& joined = rule.Settings().fuzzy ? fuzzy : plain;
-      if (joined < 0) {
-        TLineMatcher& m = rule.Settings().fuzzy ? *anyFuzzy_ : *anyPlain_;
-        joined = m.Matches(line.text) ? 1 : 0;
+    if (!rule.MatchesSeverity(line)) continue;
+    if (prefilters_[i].Useful()) {
+      if (!pairsRead) {
+        pairs_.Read(line.text);
+        pairsRead = true;
       }
-      if (joined == 0 || !rule.MatchesText(line.text)) continue;
+      if (!prefilters_[i].MayMatch(pairs_)) continue;
+    } else if (rule.HasPattern()) {
+      if (joined < 0) joined = anyPattern_ == nullptr || anyPattern_->Matches(line.text) ? 1 : 0;
+      if (joined == 0) continue;
     }
+    if (!rule.MatchesHost(line) || !rule.MatchesText(line.text)) continue;
     hits.push_back({i, limits_[i].Allow(now_())});
   }
 }

@@ -4,11 +4,11 @@
 // expression, あいまい検索); empty parts match everything.
 //
 // Most lines match no rule, so that answer must be cheap whatever the
-// number of rules: severity and sender are decided first, and the patterns
-// of all rules are also joined into one alternation (one for the fuzzy ones,
-// one for the rest), so a line no pattern can match costs one or two scans,
-// not one per rule. Only when the joined pattern matches are the rules'
-// own patterns asked which of them it was.
+// number of rules: severity is decided first; then a rule's prefilter (what
+// every match must contain, checked against the line's byte pairs read once
+// for all rules), or for rules that have none, their patterns joined into
+// one alternation, so such lines cost one scan, not one per rule, and no
+// sender comparison. Only then are a rule's sender and own pattern asked.
 #pragma once
 
 #include <chrono>
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "AlertOptions.h"
+#include "AlertPrefilter.h"
 #include "AlertRateLimit.h"
 #include "HostTerms.h"
 #include "LineMatcher.h"
@@ -44,10 +45,11 @@ class TAlertRule {
   TAlertRule(TAlertRule&&) noexcept;
 
   const TAlertRuleSettings& Settings() const { return settings_; }
-  bool MatchesFields(const TAlertLine& line) const;
+  bool MatchesSeverity(const TAlertLine& line) const;
+  bool MatchesHost(const TAlertLine& line) const;
   bool HasPattern() const { return matcher_ != nullptr; }
   bool MatchesText(std::string_view text) { return matcher_ == nullptr || matcher_->Matches(text); }
-  bool Matches(const TAlertLine& line) { return MatchesFields(line) && MatchesText(line.text); }
+  bool Matches(const TAlertLine& line) { return MatchesSeverity(line) && MatchesHost(line) && MatchesText(line.text); }
 
  private:
   TAlertRuleSettings settings_;
@@ -95,9 +97,10 @@ class TAlertEngine {
  private:
   std::vector<TAlertRule> rules_;
   std::vector<TAlertRateLimit> limits_;
-  // The joined patterns; null where no rule of that kind has a pattern.
-  std::unique_ptr<TLineMatcher> anyPlain_;
-  std::unique_ptr<TLineMatcher> anyFuzzy_;
+  std::vector<TAlertPrefilter> prefilters_;
+  TLineBytePairs pairs_;
+  // The patterns of the rules without a useful prefilter, joined; null when none.
+  std::unique_ptr<TLineMatcher> anyPattern_;
   TNow now_;
 };
 

@@ -76,6 +76,60 @@ TEST(AlertRule, WhichMessagesMatch) {
   }
 }
 
+TEST(AlertPrefilter, RequiredLiteralsOfARegularExpression) {
+  const struct {
+    const char* regex;
+    std::vector<std::string_view> literals;
+  } rows[] = {
+      {"fan [0-9]+ (failed|stopped)", {"fan ", " "}},
+      {"CRC errors?", {"CRC error"}},
+      {"kernel: .*oops", {"kernel: ", "oops"}},
+      {"^link down$", {"link down"}},
+      {"ab*c", {"a", "c"}},
+      {"ab{2}c", {"a", "c"}},
+      {"disk|fan", {}},  // either may be absent
+      {"(disk|fan) full", {" full"}},
+      {"x\\.y", {"x"}},  // letters after any escape are passed over, to be safe
+      {"[a]]b", {"b"}},
+      {"\\x83\\x5Dab", {}},  // an escape's digits and letters are no text
+      {"\\x41 \\.ab", {" "}},
+      {"[\x83\x5D]ab", {"ab"}},  // a trail byte ']' closes no bracket
+      {"\x83\x5D|ab", {}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(RequiredLiterals(row.regex), row.literals) << row.regex;
+}
+
+// The prefilter may say yes wrongly, never no: every pair of pattern and
+// line where the rule's own matcher finds a match must pass it.
+TEST(AlertPrefilter, NeverRefusesAMatch) {
+  const std::vector<std::pair<std::string, int>> patterns = {
+      {"LINK down", 0},    {"l[iu]nk +DOWN", 1},  {"(a|b)c", 1},         {"x*y", 1},
+      {Sjis("エラー"), 2}, {Sjis("ラー"), 2},     {Sjis("ＤＩＳＫ"), 0}, {Sjis("ｄｉｓｋ"), 2},
+      {Sjis("エラ."), 3},  {Sjis("ディスク"), 2}, {"disk", 2},           {Sjis("ソ表"), 0},
+  };
+  const std::vector<std::string> lines = {
+      "link down", "LINK  DOWN now",          "ac bc", "y",           Sjis("ｴﾗｰ"),    Sjis("えらー発生"), Sjis("ｰ"),
+      "-",         Sjis("ｄｉｓｋ ＤＩＳＫ"), "DISK",  Sjis("ﾃﾞｨｽｸ"), Sjis("ソ表示"), Sjis("エラー"),     "eraa",
+  };
+  int matches = 0, refused = 0;
+  for (const auto& [pattern, kind] : patterns) {
+    TAlertRuleSettings rule = Rule(-1, "", pattern, kind & 1, kind & 2);
+    TAlertRule matcher(rule);
+    const TAlertPrefilter prefilter(rule);
+    for (const std::string& text : lines) {
+      TLineBytePairs pairs;
+      pairs.Read(text);
+      const bool match = matcher.Matches(TAlertLine{-1, -1, "h", "a", text});
+      matches += match;
+      if (!prefilter.Useful()) continue;
+      EXPECT_TRUE(!match || prefilter.MayMatch(pairs)) << pattern << " on " << text;
+      refused += !prefilter.MayMatch(pairs);
+    }
+  }
+  EXPECT_GT(matches, 10);
+  EXPECT_GT(refused, 30) << "the prefilter should refuse most lines that cannot match";
+}
+
 TEST(AlertRule, ABadRuleIsNamedWithItsPosition) {
   try {
     TAlertEngine engine({Rule(-1, "", "ok"), Rule(-1, "", "ab(c", true)});
