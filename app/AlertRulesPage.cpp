@@ -60,7 +60,7 @@ TAlertRulesPage::TAlertRulesPage(QWidget* parent) : QWidget(parent) {
   row("音(&O)", Sound1, 216);
   Program1 = new QLineEdit(this);
   Program1->setPlaceholderText(Ui("空欄: なし（シェルは通しません）"));
-  row("実行するプログラム(&G)", Program1, 242);
+  row("プログラム(&G)", Program1, 242);
   auto* note = new QLabel(
       Ui("行の内容は環境変数 QUENZA_HOST、QUENZA_SEVERITY、\nQUENZA_TEXT などで渡され、10 秒で打ち切られます。"), this);
   note->setGeometry(8, 266, 326, 30);

@@ -1,6 +1,7 @@
 #include "AlertOptions.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace quenza {
 
@@ -36,6 +37,8 @@ std::vector<TAlertRuleSettings> ReadAlertRules(const TSettingsStore& store) {
 void WriteAlertRules(TSettingsStore& store, const std::vector<TAlertRuleSettings>& rules) {
   using alert_options::kSection;
   using alert_options::RuleKey;
+  // A file that never had rules stays as it was.
+  if (rules.empty() && store.ReadInt(kSection, alert_options::Count.key, INT32_MIN) == INT32_MIN) return;
   alert_options::Count.Write(store, static_cast<std::int32_t>(rules.size()));
   int n = 0;
   for (const TAlertRuleSettings& r : rules) {

@@ -37,7 +37,8 @@ std::string RuleKey(int n, std::string_view name);
 
 }  // namespace alert_options
 
-// The rules as stored; a Count below 0 reads as none.
+// The rules as stored; a Count below 0 reads as none. Writing no rules
+// into a store without Count writes nothing.
 std::vector<TAlertRuleSettings> ReadAlertRules(const TSettingsStore& store);
 void WriteAlertRules(TSettingsStore& store, const std::vector<TAlertRuleSettings>& rules);
 

@@ -158,15 +158,17 @@ std::vector<std::string_view> RequiredLiterals(std::string_view regex) {
 }
 
 TAlertPrefilter::TAlertPrefilter(const TAlertRuleSettings& rule) {
-  if (rule.pattern.empty()) return;
+  // The pattern library reads a pattern no further than a NUL.
+  const std::string_view pattern = std::string_view(rule.pattern).substr(0, rule.pattern.find('\0'));
+  if (pattern.empty()) return;
   if (rule.fuzzy) {
-    needsHighByte_ = !rule.regex && FuzzyNeedsHighByte(rule.pattern);
+    needsHighByte_ = !rule.regex && FuzzyNeedsHighByte(pattern);
     return;
   }
   if (rule.regex) {
-    for (const std::string_view literal : RequiredLiterals(rule.pattern)) AddLiteral(literal);
+    for (const std::string_view literal : RequiredLiterals(pattern)) AddLiteral(literal);
   } else {
-    AddLiteral(rule.pattern);
+    AddLiteral(pattern);
   }
 }
 

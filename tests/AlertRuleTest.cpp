@@ -103,13 +103,24 @@ TEST(AlertPrefilter, RequiredLiteralsOfARegularExpression) {
 // line where the rule's own matcher finds a match must pass it.
 TEST(AlertPrefilter, NeverRefusesAMatch) {
   const std::vector<std::pair<std::string, int>> patterns = {
-      {"LINK down", 0},    {"l[iu]nk +DOWN", 1},  {"(a|b)c", 1},         {"x*y", 1},
-      {Sjis("エラー"), 2}, {Sjis("ラー"), 2},     {Sjis("ＤＩＳＫ"), 0}, {Sjis("ｄｉｓｋ"), 2},
-      {Sjis("エラ."), 3},  {Sjis("ディスク"), 2}, {"disk", 2},           {Sjis("ソ表"), 0},
+      {"LINK down", 0},
+      {"l[iu]nk +DOWN", 1},
+      {"(a|b)c", 1},
+      {"x*y", 1},
+      {Sjis("エラー"), 2},
+      {Sjis("ラー"), 2},
+      {Sjis("ＤＩＳＫ"), 0},
+      {Sjis("ｄｉｓｋ"), 2},
+      {Sjis("エラ."), 3},
+      {Sjis("ディスク"), 2},
+      {"disk", 2},
+      {Sjis("ソ表"), 0},
+      {std::string("ab\0zz", 5), 0},  // the library reads a pattern up to a NUL
   };
   const std::vector<std::string> lines = {
-      "link down", "LINK  DOWN now",          "ac bc", "y",           Sjis("ｴﾗｰ"),    Sjis("えらー発生"), Sjis("ｰ"),
-      "-",         Sjis("ｄｉｓｋ ＤＩＳＫ"), "DISK",  Sjis("ﾃﾞｨｽｸ"), Sjis("ソ表示"), Sjis("エラー"),     "eraa",
+      "link down", "LINK  DOWN now",          "ac bc", "y",    Sjis("ｴﾗｰ"),   Sjis("えらー発生"), Sjis("ｰ"),
+      "-",         Sjis("ｄｉｓｋ ＤＩＳＫ"), "DISK",  "xaby", Sjis("ﾃﾞｨｽｸ"), Sjis("ソ表示"),     Sjis("エラー"),
+      "eraa",
   };
   int matches = 0, refused = 0;
   for (const auto& [pattern, kind] : patterns) {
@@ -226,6 +237,12 @@ TEST(AlertOptions, RulesReadBackAsWritten) {
   EXPECT_TRUE(three[2].notify && three[2].mark && three[2].severity == -1);
   store.WriteInt("ALERT", "Count", -4);
   EXPECT_TRUE(ReadAlertRules(store).empty());
+  // Removing every rule is written; a file that never had any is left alone.
+  WriteAlertRules(store, {});
+  EXPECT_EQ(store.ReadInt("ALERT", "Count", -1), 0);
+  TSettingsStore fresh(testing::TempDir() + "alert_options_none.ini");
+  WriteAlertRules(fresh, {});
+  EXPECT_EQ(fresh.FileText(), "");
 }
 
 }  // namespace

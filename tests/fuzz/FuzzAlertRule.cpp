@@ -5,6 +5,7 @@
 // split from the same bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -39,7 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool match = single.Matches(at);
     TLineBytePairs pairs;
     pairs.Read(line);
-    if (match && !TAlertPrefilter(rule).MayMatch(pairs)) std::abort();
+    if (match && !TAlertPrefilter(rule).MayMatch(pairs)) {
+      std::fprintf(stderr, "refused: regex %d fuzzy %d pattern [%s] line [%s]\n", rule.regex, rule.fuzzy,
+                   rule.pattern.c_str(), line.c_str());
+      std::abort();
+    }
     std::vector<TAlertHit> hits;
     engine.Judge(at, hits);
     if (hits.size() != (match ? 1U : 0U)) std::abort();
