@@ -49,7 +49,7 @@ class TAlertPrefilter {
     return true;
   }
 
-  // The hash of two neighbouring bytes, ASCII letters folded to small.
+  // The hash of two neighbouring bytes, ASCII case folded.
   static std::uint16_t Pair(unsigned char a, unsigned char b);
 
  private:
