@@ -38,6 +38,12 @@ class TAlertPrefilter {
  public:
   explicit TAlertPrefilter(const TAlertRuleSettings& rule);
 
+  // One pair every match holds, for a first look; false when there is none.
+  bool FirstPair(std::uint16_t& pair) const {
+    if (pairs_.empty()) return false;
+    pair = pairs_.front();
+    return true;
+  }
   // False when nothing is known that every match contains.
   bool Useful() const { return needsHighByte_ || !pairs_.empty(); }
   // False when the line cannot hold a match.

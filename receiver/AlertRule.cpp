@@ -79,6 +79,10 @@ TAlertEngine::TAlertEngine(const std::vector<TAlertRuleSettings>& rules, TNow no
     }
     limits_.emplace_back(limit, window);
     prefilters_.emplace_back(rules[i]);
+    TQuickLook& q = quick_.emplace_back();
+    q.severity = rules[i].severity;
+    q.prefilter = prefilters_.back().Useful();
+    q.firstPair = prefilters_.back().FirstPair(q.pair);
   }
   try {
     anyPattern_ = JoinedPatterns(rules_, prefilters_);
@@ -96,15 +100,16 @@ void TAlertEngine::Judge(const TAlertLine& line, std::vector<TAlertHit>& hits) {
   // joined pattern runs at most once, before any sender is compared.
   int joined = -1;
   bool pairsRead = false;
-  for (std::size_t i = 0; i < rules_.size(); ++i) {
+  for (std::size_t i = 0; i < quick_.size(); ++i) {
+    const TQuickLook& q = quick_[i];
+    if (q.severity >= 0 && (line.severity < 0 || line.severity > q.severity)) continue;
     TAlertRule& rule = rules_[i];
-    if (!rule.MatchesSeverity(line)) continue;
-    if (prefilters_[i].Useful()) {
+    if (q.prefilter) {
       if (!pairsRead) {
         pairs_.Read(line.text);
         pairsRead = true;
       }
-      if (!prefilters_[i].MayMatch(pairs_)) continue;
+      if ((q.firstPair && !pairs_.Has(q.pair)) || !prefilters_[i].MayMatch(pairs_)) continue;
     } else if (rule.HasPattern()) {
       if (joined < 0) joined = anyPattern_ == nullptr || anyPattern_->Matches(line.text) ? 1 : 0;
       if (joined == 0) continue;
