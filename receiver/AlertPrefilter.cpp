@@ -155,9 +155,10 @@ std::vector<std::string_view> RequiredLiterals(std::string_view regex) {
 }
 
 TAlertPrefilter::TAlertPrefilter(const TAlertRuleSettings& rule) {
-  // The pattern library reads a pattern no further than a NUL.
-  const std::string_view pattern = std::string_view(rule.pattern).substr(0, rule.pattern.find('\0'));
-  if (pattern.empty()) return;
+  // Where the pattern library stops at a NUL depends on whether the NUL is a
+  // character or a trail byte; such a pattern gets no prefilter at all.
+  const std::string_view pattern = rule.pattern;
+  if (pattern.empty() || pattern.find('\0') != std::string_view::npos) return;
   if (rule.fuzzy) {
     needsHighByte_ = !rule.regex && FuzzyNeedsHighByte(pattern);
     return;

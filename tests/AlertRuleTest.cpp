@@ -115,7 +115,7 @@ TEST(AlertPrefilter, NeverRefusesAMatch) {
       {Sjis("ディスク"), 2},
       {"disk", 2},
       {Sjis("ソ表"), 0},
-      {std::string("ab\0zz", 5), 0},  // the library reads a pattern up to a NUL
+      {std::string("ab\0zz", 5), 0},  // a NUL in a pattern: no prefilter
   };
   const std::vector<std::string> lines = {
       "link down", "LINK  DOWN now",          "ac bc", "y",    Sjis("ｴﾗｰ"),   Sjis("えらー発生"), Sjis("ｰ"),

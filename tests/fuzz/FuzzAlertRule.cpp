@@ -41,8 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TLineBytePairs pairs;
     pairs.Read(line);
     if (match && !TAlertPrefilter(rule).MayMatch(pairs)) {
-      std::fprintf(stderr, "refused: regex %d fuzzy %d pattern [%s] line [%s]\n", rule.regex, rule.fuzzy,
-                   rule.pattern.c_str(), line.c_str());
+      std::fprintf(stderr, "refused: regex %d fuzzy %d pattern", rule.regex, rule.fuzzy);
+      for (const char c : rule.pattern) std::fprintf(stderr, " %02X", static_cast<unsigned char>(c));
+      std::fprintf(stderr, "\nline");
+      for (const char c : line) std::fprintf(stderr, " %02X", static_cast<unsigned char>(c));
+      std::fprintf(stderr, "\n");
       std::abort();
     }
     std::vector<TAlertHit> hits;
