@@ -81,12 +81,12 @@ std::uint16_t TAlertPrefilter::Pair(unsigned char a, unsigned char b) { return P
 
 void TLineBytePairs::Read(std::string_view line) {
   if (++stamp_ == 0) {
-    // Once every 65,535 lines the old stamps could come round again.
+    // Once every 255 lines the old stamps could come round again.
     stamps_.fill(0);
     stamp_ = 1;
   }
-  const std::uint16_t stamp = stamp_;
-  std::uint16_t* const stamps = stamps_.data();
+  const std::uint8_t stamp = stamp_;
+  std::uint8_t* const stamps = stamps_.data();
   const auto* p = reinterpret_cast<const unsigned char*>(line.data());
   const std::size_t n = line.size();
   // One store per byte and nothing else in the loop: this is most of what a

@@ -29,8 +29,8 @@ class TLineBytePairs {
  private:
   // A pair is there when its stamp is this line's: nothing is cleared
   // between lines, and each byte costs one independent store.
-  std::array<std::uint16_t, kBits> stamps_{};
-  std::uint16_t stamp_ = 0;
+  std::array<std::uint8_t, kBits> stamps_{};  // small, to stay in the cache beside the view's data
+  std::uint8_t stamp_ = 0;
   bool high_ = false;
 };
 
