@@ -137,6 +137,13 @@ TEST(AlertPrefilter, NeverRefusesAMatch) {
       refused += !prefilter.MayMatch(pairs);
     }
   }
+  // One engine over many lines: the pairs of a line long gone never count.
+  TAlertEngine engine({Rule(-1, "", "disk")}, {}, 1000000);
+  std::vector<TAlertHit> hits;
+  for (int i = 0; i < 1000; ++i) {
+    engine.Judge(TAlertLine{6, 1, "h", "a", i % 7 == 0 ? "disk full" : "fan ok"}, hits);
+    ASSERT_EQ(hits.size(), i % 7 == 0 ? 1U : 0U) << "line " << i;
+  }
   EXPECT_GT(matches, 10);
   EXPECT_GT(refused, 30) << "the prefilter should refuse most lines that cannot match";
 }
