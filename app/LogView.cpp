@@ -180,6 +180,7 @@ void TLogView::AppendLine(std::string_view line, TLineMeta meta) {
     const std::string_view part = line.substr(start, end == std::string_view::npos ? end : end - start);
     const std::size_t last = store_->LineCount() - 1;
     const std::size_t index = store_->LineLength(last) == 0 ? last : last + 1;
+    if (start == 0) lastMessageId_ = store_->FirstLineId() + index;
     store_->AppendLine(part, meta);
     shown_.Appended(*store_, index, !hidden);
     ++pendingLines_;
@@ -226,6 +227,44 @@ void TLogView::FlushPending() {
   viewport()->update();
   emit ScreenChanged();
   emit LinesAppended(hidden);
+}
+
+void TLogView::MarkLastMessage() {
+  if (!marks_.empty() && marks_.back() >= lastMessageId_) return;
+  marks_.push_back(lastMessageId_);
+  // Marks of lines that left the top go now and then, not on every trim.
+  const std::uint64_t first = store_->FirstLineId();
+  if (marks_.front() < first) marks_.erase(marks_.begin(), std::lower_bound(marks_.begin(), marks_.end(), first));
+  emit MarksChanged();
+}
+
+bool TLogView::IsLineMarked(int line) const {
+  const std::uint64_t id = store_->FirstLineId() + static_cast<std::uint64_t>(line);
+  return std::binary_search(marks_.begin(), marks_.end(), id);
+}
+
+int TLogView::NextMarkedLine(int line) const {
+  const std::uint64_t first = store_->FirstLineId();
+  const std::uint64_t end = first + store_->LineCount();
+  for (auto it = std::upper_bound(marks_.begin(), marks_.end(), first + static_cast<std::uint64_t>(line));
+       it != marks_.end() && *it < end; ++it) {
+    const auto index = static_cast<int>(*it - first);
+    if (IsLineShown(index)) return index;
+  }
+  return -1;
+}
+
+int TLogView::PreviousMarkedLine(int line) const {
+  const std::uint64_t first = store_->FirstLineId();
+  if (line <= 0) return -1;
+  const std::uint64_t before = first + static_cast<std::uint64_t>(line);
+  for (auto it = std::lower_bound(marks_.begin(), marks_.end(), before); it != marks_.begin();) {
+    --it;
+    if (*it < first) break;
+    const auto index = static_cast<int>(*it - first);
+    if (IsLineShown(index)) return index;
+  }
+  return -1;
 }
 
 void TLogView::SetMaxLines(int lines) { maxLines_ = lines > 0 ? lines : 0; }
@@ -315,6 +354,10 @@ void TLogView::TextWasReplaced() {
   modified_ = false;
   linesTrimmed_ = 0;
   linesSincePause_ = 0;
+  if (!marks_.empty()) {
+    marks_.clear();
+    emit MarksChanged();
+  }
   UpdateScrollRanges();
   verticalScrollBar()->setValue(0);
   horizontalScrollBar()->setValue(0);

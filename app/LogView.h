@@ -101,6 +101,16 @@ class TLogView : public QAbstractScrollArea {
   QRectF LineRect(int line) const;
   void SetLeftMargin(int width) { setViewportMargins(width, 0, 0, 0); }
 
+  // Lines an alert rule marked, kept by line id so that trimming and appends
+  // leave them on their lines. The mark goes on the first line of the last
+  // message appended; marks go with their lines and when the text is replaced.
+  void MarkLastMessage();
+  bool HasMarks() const { return !marks_.empty(); }
+  bool IsLineMarked(int line) const;
+  // The nearest marked line that is shown, after or before `line`; -1 for none.
+  int NextMarkedLine(int line) const;
+  int PreviousMarkedLine(int line) const;
+
   // Tells the widget of lines appended since the last time now.
   void FlushPending();
 
@@ -225,6 +235,8 @@ class TLogView : public QAbstractScrollArea {
   void TextEdited();
   // What is on the screen moved or changed (for widgets drawn beside it).
   void ScreenChanged();
+  // A line was marked, or the marks went with the text.
+  void MarksChanged();
 
  private:
   struct TRow {  // one row of the screen
@@ -278,6 +290,8 @@ class TLogView : public QAbstractScrollArea {
   QList<QKeySequence> editShortcuts_;
   std::function<void()> beforeEditShortcut_;
   TLineRule arrivalRule_;
+  std::vector<std::uint64_t> marks_;  // line ids, ascending
+  std::uint64_t lastMessageId_ = 0;   // the first line of the last message appended
   TLineColour lineColour_;
   bool follow_ = true;
   bool modified_ = false;

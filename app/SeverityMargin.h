@@ -3,6 +3,9 @@
 // gravest lines (EMERGENCY to ERROR) drawn in dark red. Presentation only:
 // marks and text colour are painted from the lines' metadata in the store as
 // the lines reach the screen, so what Save writes never holds a format.
+// Lines an alert rule marked get a mark of their own in a column left of the
+// severity marks; that column is there while the view holds marks, colours
+// on or off.
 #pragma once
 
 #include <QColor>
@@ -17,6 +20,7 @@ class TSeverityMargin : public QWidget {
 
  public:
   static constexpr int kWidth = 6;
+  static constexpr int kAlertWidth = 7;
 
   // A child of `view`; colours on.
   explicit TSeverityMargin(TLogView& view);
@@ -29,6 +33,7 @@ class TSeverityMargin : public QWidget {
   // The text colour of EMERGENCY to ERROR lines.
   static QColor GraveTextColor();
   static bool IsGrave(int severity) { return severity >= 0 && severity <= 3; }
+  static QColor AlertMarkColor();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -36,9 +41,12 @@ class TSeverityMargin : public QWidget {
 
  private:
   void Place();
+  // The margin's width and visibility from the colours and the marks.
+  void Refresh();
 
   TLogView& view_;
   bool coloured_ = true;
+  bool alertColumn_ = false;  // the marks' column is in the margin
 };
 
 }  // namespace quenza

@@ -11,7 +11,7 @@ namespace quenza {
 // What the tray icon tells at a glance.
 struct TTrayState {
   bool capturing = false;
-  // Alerts the user has not looked at yet; the alert rules will count them.
+  // Alerts that came while the window was not in front (cleared when it is activated).
   int unseenAlerts = 0;
 };
 

@@ -68,6 +68,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   CreateViewCommands();
   CreateTray();
   CreateStats();
+  CreateAlerts();
   Memo1->SetEditShortcuts({Undo1->shortcut(), Cut1->shortcut(), Copy1->shortcut(), Paste1->shortcut(),
                            Delete1->shortcut(), SelectAll1->shortcut()},
                           GuardedSlot([this] { Edit1Click(); }));
@@ -79,6 +80,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setAcceptDrops(true);  // the view takes none, so a file dropped on it comes here
   FormCreate();
   LoadViewOptions();
+  LoadAlertRules();
 }
 
 TForm1::~TForm1() {
@@ -335,6 +337,11 @@ void TForm1::showEvent(QShowEvent* event) {
       if (syslog_options::AutoStart.Read(*IniFile)) QTimer::singleShot(0, this, Command(&TForm1::StartCaptureAtLaunch));
     });
   }
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Guarded([&] { ClearUnseenAlerts(); });
 }
 
 void TForm1::StartCaptureAtLaunch() {

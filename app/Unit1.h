@@ -5,7 +5,8 @@
 // help), Unit1ViewCommands.cpp (find, filter, follow, colours),
 // Unit1Capture.cpp (the receiver's host: line append, capture status),
 // Unit1Tray.cpp (the tray icon and closing to it), Unit1Stats.cpp (the
-// statistics panel).
+// statistics panel), Unit1Alerts.cpp (the alert rules at work: marks, jumps
+// between them, unseen alerts).
 #pragma once
 
 #include <QMainWindow>
@@ -40,6 +41,7 @@ namespace quenza {
 
 class TFileLoad;
 class TFileLoader;
+class TAlerts;
 class TFilterBar;
 class TFindBar;
 class TLogView;
@@ -132,6 +134,17 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   TCaptureStats Stats;
   QAction* Stats1 = nullptr;
   TStatsPanel* StatsPanel1 = nullptr;
+  // The alert rules (Unit1Alerts.cpp).
+  TAlerts* Alerts1 = nullptr;
+  QAction* NextAlert1 = nullptr;  // Edit menu, after its other items
+  QAction* PreviousAlert1 = nullptr;
+  QLabel* AlertStatus1 = nullptr;  // status bar: alerts and failed programs
+  // Alerts that came while the window was not in front; the tray shows them.
+  int UnseenAlerts() const { return unseenAlerts_; }
+  // The rules of section ALERT in force; a rule that cannot be one is reported
+  // and leaves none in force.
+  void LoadAlertRules();
+  void RefreshAlertStatus();
 
   QToolBar* ToolBar1 = nullptr;
   QToolButton* tbNew1 = nullptr;
@@ -222,6 +235,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // The filter's 送信元 set to a sender (its number), or its severity, and applied.
   void FilterByHost(std::uint16_t host);
   void FilterBySeverity(int severity);
+  void NextAlert1Click();
+  void PreviousAlert1Click();
   // Capture is on: a receiver module with its server listening.
   bool Capturing() const;
   // The tray icon's tooltip from the capture state.
@@ -229,6 +244,7 @@ class TForm1 : public QMainWindow, public TReceiverHost {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -263,6 +279,10 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   // True when a close request should hide the window in the tray instead.
   bool ClosesToTray() const;
   void HideToTray();
+  void CreateAlerts();  // after the tray: its fallback shows notices there
+  void JudgeAlert(std::string_view line, const TLineFields& fields);
+  void ClearUnseenAlerts();
+  void GoToMarkedLine(int line);
   void StartFind(bool backward);
   void FindFinished(int outcome);
   void ApplyFilter();
@@ -286,7 +306,8 @@ class TForm1 : public QMainWindow, public TReceiverHost {
   bool findBackward_ = false;
   bool shownOnce_ = false;
   bool applyingViewSettings_ = false;
-  bool quitting_ = false;  // 終了 was chosen: a close ends the program even with CloseToTray
+  bool quitting_ = false;
+  int unseenAlerts_ = 0;  // 終了 was chosen: a close ends the program even with CloseToTray
 };
 
 extern TForm1* Form1;

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "Alerts.h"
 #include "LogFileOptions.h"
 #include "LogView.h"
 #include "MessageDialogs.h"
@@ -46,6 +47,7 @@ void TForm1::AppendLine(std::string_view line, const TLineFields& fields) {
   // Only captured lines are counted: a line read from a file has no arrival.
   if (fields.arrival != TCaptureStats::TClock::time_point{}) Stats.Count(fields.arrival, meta.severity, meta.host);
   Memo1->AppendLine(line, meta);
+  if (!Alerts1->Empty()) JudgeAlert(line, fields);
   // The counters are refreshed while lines come; a quiet capture costs no wake-ups.
   if (!captureStatusTimer_->isActive()) captureStatusTimer_->start();
 }

@@ -235,6 +235,7 @@ void TForm1::mmConfig1Click() {
   if (dialog->exec() == QDialog::Accepted) {
     dialog->WriteSettings(*IniFile);
     Memo1->SetMaxLines(view_options::MaxLines.Read(*IniFile));
+    LoadAlertRules();
   }
 }
 

@@ -50,6 +50,7 @@ void TForm1::RefreshTray() {
   if (TrayIcon1 == nullptr) return;
   TTrayState state;
   state.capturing = Capturing();
+  state.unseenAlerts = unseenAlerts_;
   TrayIcon1->setToolTip(TrayToolTip(state));
 }
 

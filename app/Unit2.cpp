@@ -7,12 +7,14 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <utility>
 
+#include "AlertRulesPage.h"
 #include "FolderDialog.h"
 #include "FontFaces.h"
 #include "Guarded.h"
@@ -178,6 +180,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   CheckBox10 = new QCheckBox(QStringLiteral("構造化データも表示する(&D)"), TabSheet3);
   CheckBox10->setGeometry(24, 52, 304, 18);
 
+  TabSheet4 = new TAlertRulesPage(PageControl1);
+  TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
+  PageControl1->addTab(TabSheet4, QStringLiteral("通知"));
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setGeometry(198, 342, 75, 23);
   Button1->setDefault(true);
@@ -208,7 +214,21 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   QWidget::setTabOrder(CheckBox11, CheckBox8);
   QWidget::setTabOrder(CheckBox8, CheckBox9);
   QWidget::setTabOrder(CheckBox9, CheckBox10);
-  QWidget::setTabOrder(CheckBox10, Button1);
+  QWidget::setTabOrder(CheckBox10, TabSheet4->ListBox1);
+  const QList<QWidget*> alertOrder = {TabSheet4->ListBox1,
+                                      TabSheet4->AddRule1,
+                                      TabSheet4->RemoveRule1,
+                                      TabSheet4->Severity1,
+                                      TabSheet4->Host1,
+                                      TabSheet4->Pattern1,
+                                      TabSheet4->Regex1,
+                                      TabSheet4->Fuzzy1,
+                                      TabSheet4->Notify1,
+                                      TabSheet4->Mark1,
+                                      TabSheet4->Sound1,
+                                      TabSheet4->Program1,
+                                      Button1};
+  for (int i = 1; i < alertOrder.size(); ++i) QWidget::setTabOrder(alertOrder[i - 1], alertOrder[i]);
   QWidget::setTabOrder(Button1, Button2);
   SpinEdit1->setFocus();
 
@@ -286,6 +306,17 @@ void TForm2::ReadSettings(const TSettingsStore& store) {
   CheckBox9->setChecked(options::Tidy5424.Read(store));
   CheckBox10->setChecked(options::ShowSD.Read(store));
   CheckBox9Click();
+  TabSheet4->SetRules(ReadAlertRules(store));
+}
+
+void TForm2::accept() {
+  bool usable = false;
+  Guarded([&] { usable = TabSheet4->Check(); });
+  if (!usable) {
+    PageControl1->setCurrentWidget(TabSheet4);
+    return;
+  }
+  QDialog::accept();
 }
 
 void TForm2::WriteSettings(TSettingsStore& store) const {
@@ -312,6 +343,7 @@ void TForm2::WriteSettings(TSettingsStore& store) const {
   options::DetectCharcode.Write(store, CheckBox8->isChecked());
   options::Tidy5424.Write(store, CheckBox9->isChecked());
   options::ShowSD.Write(store, CheckBox10->isChecked());
+  WriteAlertRules(store, TabSheet4->Rules());
 }
 
 }  // namespace quenza

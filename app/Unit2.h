@@ -1,6 +1,7 @@
 // The settings dialog (Form2): the six receiver options of the SYSLOG section
 // with a live preview of the date format on the first tab, the options added
-// since on the second ("詳細設定").
+// since on the second ("詳細設定") and third ("メッセージ"), the alert rules
+// on the fourth ("通知"), which OK checks before the dialog may close.
 //
 // It takes its values from the settings store when filled and gives them back
 // only on OK; Cancel and the close box leave the store alone. Values in the
@@ -24,6 +25,7 @@ class QTabWidget;
 
 namespace quenza {
 
+class TAlertRulesPage;
 class TRadioGroup;
 class TSettingsStore;
 class TSpinEdit;
@@ -70,10 +72,11 @@ class TForm2 : public QDialog {
   QLabel* Label5 = nullptr;
   TSpinEdit* SpinEdit2 = nullptr;  // VIEW MaxLines
   QLabel* Label6 = nullptr;
-  QWidget* TabSheet3 = nullptr;     // メッセージ
-  QCheckBox* CheckBox8 = nullptr;   // DetectCharcode
-  QCheckBox* CheckBox9 = nullptr;   // Tidy5424
-  QCheckBox* CheckBox10 = nullptr;  // ShowSD
+  QWidget* TabSheet3 = nullptr;          // メッセージ
+  QCheckBox* CheckBox8 = nullptr;        // DetectCharcode
+  QCheckBox* CheckBox9 = nullptr;        // Tidy5424
+  QCheckBox* CheckBox10 = nullptr;       // ShowSD
+  TAlertRulesPage* TabSheet4 = nullptr;  // 通知: section ALERT
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
 
@@ -94,6 +97,10 @@ class TForm2 : public QDialog {
   // Writes every key, changed or not: the six SYSLOG keys in their fixed
   // order, then the second tab's.
   void WriteSettings(TSettingsStore& store) const;
+
+  // OK closes only when every alert rule can be used; otherwise the rule
+  // and its problem are shown and the dialog stays.
+  void accept() override;
 
  private:
   QString defaultLogFolder_;  // where an empty folder puts the files

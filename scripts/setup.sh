@@ -15,9 +15,13 @@ packages=(g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libfontconfig-dev libqt6svg6 qt6-translations-l10n fonts-ipafont-gothic
   xvfb xauth imagemagick x11-apps x11-utils xdotool bsdutils
   dpkg-dev file desktop-file-utils appstream iproute2
-  libgnutls28-dev gnutls-bin pkg-config)
+  libgnutls28-dev gnutls-bin pkg-config
+  libcanberra-dev dunst dbus dbus-bin)
 # libgnutls28-dev: syslog over TLS. gnutls-bin: certtool, with which the TLS
-# tests make their CA and certificates when they run.
+# tests make their CA and certificates when they run. libcanberra-dev: the
+# alerts' sounds (the desktop's event sounds). dunst, dbus, dbus-bin: the
+# alert end-to-end run starts its own notification daemon on a private
+# session bus (dbus-run-session) and watches it with dbus-monitor.
 for extra in "$@"; do
   case $extra in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;

@@ -157,7 +157,7 @@ TEST_F(Unit1Test, MenusToolBarAndPopupMatchTheDesign) {
                               "ログの停止(&E)|-|終了(&X)|-|日別ログをまとめて開く(&M)..."));
   EXPECT_EQ(names(form->Edit1).join(QLatin1Char('|')),
             QString::fromUtf8("元に戻す(&U)|-|切り取り(&T)|コピー(&C)|貼り付け(&P)|削除(&D)|-|すべて選択(&A)|"
-                              "-|検索(&F)...|次を検索(&N)|前を検索(&R)"));
+                              "-|検索(&F)...|次を検索(&N)|前を検索(&R)|-|次の通知行へ(&M)|前の通知行へ(&K)"));
   EXPECT_EQ(names(form->View1).join(QLatin1Char('|')),
             QString::fromUtf8("右端で折り返す(&W)|フォント(&F)...|-|自動スクロール(&L)|重要度で色分け(&C)|"
                               "絞り込み(&I)...|-|環境設定(&S)...|-|統計(&K)"));

@@ -219,9 +219,10 @@ TEST_F(Unit2Test, FolderButtonWithNoFolderStartsWhereTheFilesGo) {
 }
 
 TEST_F(Unit2Test, SecondTabEditsUtf8Detection) {
-  EXPECT_EQ(TForm2().PageControl1->count(), 3);
+  EXPECT_EQ(TForm2().PageControl1->count(), 4);
   EXPECT_EQ(TForm2().PageControl1->tabText(1), QStringLiteral("詳細設定"));
   EXPECT_EQ(TForm2().PageControl1->tabText(2), QStringLiteral("メッセージ"));
+  EXPECT_EQ(TForm2().PageControl1->tabText(3), QStringLiteral("通知"));
   TSettingsStore store = StoreWith("[SYSLOG]\r\nDetectUTF8=0\r\n");
   TForm2 form;
   form.ReadSettings(store);

@@ -4,6 +4,7 @@ quenza_add_test(TextCodecTest SOURCES TextCodecTest.cpp LIBS quenza_app)
 quenza_add_test(LogViewTest GUI SOURCES LogViewTest.cpp support/AppFixture.cpp LIBS quenza_app)
 quenza_add_test(Unit1Test GUI SOURCES Unit1Test.cpp support/AppFixture.cpp LIBS quenza_app)
 quenza_add_test(Unit1CaptureTest GUI SOURCES Unit1CaptureTest.cpp support/AppFixture.cpp LIBS quenza_app)
+quenza_add_test(AlertsTest GUI SOURCES AlertsTest.cpp support/AppFixture.cpp LIBS quenza_app TIMEOUT 120)
 quenza_add_test(Unit1TrayTest GUI SOURCES Unit1TrayTest.cpp support/AppFixture.cpp LIBS quenza_app)
 quenza_add_test(Unit1EditCommandsTest GUI SOURCES Unit1EditCommandsTest.cpp support/AppFixture.cpp LIBS quenza_app)
 quenza_add_test(Unit1FileCommandsTest GUI SOURCES Unit1FileCommandsTest.cpp support/AppFixture.cpp

@@ -13,3 +13,5 @@ quenza_add_test(HostTermsTest SOURCES HostTermsTest.cpp LIBS quenza_receiver TIM
 # Encoding detection over the generated Japanese corpus.
 quenza_add_test(JapaneseCodeDetectTest SOURCES JapaneseCodeDetectTest.cpp LIBS quenza_receiver TIMEOUT 300)
 target_compile_definitions(JapaneseCodeDetectTest PRIVATE QUENZA_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
+# Alert rules: matching, the rate limit, the program's arguments, the ALERT keys.
+quenza_add_test(AlertRuleTest SOURCES AlertRuleTest.cpp LIBS quenza_receiver TIMEOUT 60)
