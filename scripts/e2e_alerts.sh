@@ -121,14 +121,5 @@ if [ -n "$shot" ]; then
   echo "screenshot: $shot"
 fi
 end_log
-# The captured text is unsaved: the question (警告) is answered Yes.
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers ctrl+q
-focus_window 警告
-xdotool key Return
-wait_for 30 sh -c "! kill -0 $app_pid" || fail "program did not exit"
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "program exited with status $status"
+quit_program  # the unsaved text is answered Yes
 echo "PASS"

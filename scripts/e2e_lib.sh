@@ -151,16 +151,19 @@ press_until() {
 begin_log() { press_until ctrl+b port_bound || fail "capture did not start on port $port"; }
 end_log() { press_until ctrl+e port_free || fail "capture did not stop"; }
 
-# Ctrl+Q; the unsaved-text question, if any, is answered Yes with Enter.
+# Ctrl+Q; a question on the way (the unsaved text is a 警告, others a 確認)
+# is answered Yes with Enter.
 quit_program() {
   xdotool windowfocus --sync "$main"
   xdotool key --clearmodifiers ctrl+q
-  local deadline=$((SECONDS + 30))
+  local deadline=$((SECONDS + 30)) title
   while kill -0 "$app_pid" 2>/dev/null; do
-    if window_shown 確認; then
-      focus_window 確認
-      xdotool key Return
-    fi
+    for title in 確認 警告; do
+      if window_shown "$title"; then
+        focus_window "$title"
+        xdotool key Return
+      fi
+    done
     [ $SECONDS -ge $deadline ] && fail "program did not exit"
     sleep 0.2
   done

@@ -62,15 +62,6 @@ echo "chart: INFO's colour on $(pixels "$info") pixels, no severity's on $(pixel
 if [ -n "$shot" ]; then import -window root "$shot" || fail "screenshot failed"; fi
 no_error_dialog
 end_log
-# Ctrl+Q; the view is unsaved, so the question (警告) comes and is answered Yes.
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers ctrl+q
-focus_window 警告
-xdotool key Return
-wait_for 30 sh -c "! kill -0 $app_pid" || fail "program did not exit"
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "program exited with status $status"
+quit_program  # the unsaved text is answered Yes
 grep -q '^Statistics=1' "$work/bin/quenza.ini" || fail "the panel's visibility was not kept: $(cat "$work/bin/quenza.ini")"
 echo "PASS"
