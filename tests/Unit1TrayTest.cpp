@@ -122,7 +122,7 @@ TEST_F(Unit1TrayTest, IconTellsWhetherCaptureIsOn) {
 
 // The option comes after the View menu's items (only the statistics item
 // follows it), off by default, and is stored as it is switched.
-TEST_F(Unit1TrayTest, OptionIsTheViewMenusLastItem) {
+TEST_F(Unit1TrayTest, OptionFollowsTheViewMenusSeedItems) {
   TForm1* form = Open(true, false);
   ASSERT_NE(form->CloseToTray1, nullptr);
   const QList<QAction*> items = form->View1->actions();
