@@ -4,7 +4,8 @@
 // expression cannot do without; or, for a fuzzy pattern all of whose
 // characters and their dictionary forms are double-byte or kana, at least
 // one byte of 0x80 or above. A line is read once into a bit set of the byte
-// pairs it holds; a rule whose pairs are not all there cannot match. The
+// pairs it holds; a rule whose pairs are not all there cannot match (its
+// rarest pair, the key, is looked for first by TAlertKeyScan). The
 // answer may be a false yes, never a false no: the rule's matcher decides.
 #pragma once
 
@@ -38,12 +39,17 @@ class TAlertPrefilter {
  public:
   explicit TAlertPrefilter(const TAlertRuleSettings& rule);
 
-  // One pair every match holds, for a first look; false when there is none.
-  bool FirstPair(std::uint16_t& pair) const {
+  // The pair every match holds that lines hold least often, by a rough
+  // guess at the bytes of log text: the first byte in the low half, the
+  // second in the high half, each with 0x20 set; false when there is none.
+  bool KeyPair(std::uint16_t& pair) const {
     if (pairs_.empty()) return false;
-    pair = pairs_.front();
+    pair = key_;
     return true;
   }
+  // True when a line is asked for more pairs than the key.
+  bool MoreThanKey() const { return pairs_.size() > 1; }
+  bool NeedsHighByte() const { return needsHighByte_; }
   // False when nothing is known that every match contains.
   bool Useful() const { return needsHighByte_ || !pairs_.empty(); }
   // False when the line cannot hold a match.
@@ -62,6 +68,8 @@ class TAlertPrefilter {
   void AddLiteral(std::string_view literal);
 
   std::vector<std::uint16_t> pairs_;
+  std::uint16_t key_ = 0;
+  int keyCommonness_ = 0;
   bool needsHighByte_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "AlertRule.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "sjRegExpCharDic.h"
@@ -71,6 +72,7 @@ EAlertRule::EAlertRule(std::size_t rule, const Exception& cause) : Exception(cau
 TAlertEngine::TAlertEngine(const std::vector<TAlertRuleSettings>& rules, TNow now, int limit, TClock::duration window)
     : now_(now ? std::move(now) : TNow([] { return TClock::now(); })) {
   rules_.reserve(rules.size());
+  std::vector<std::uint16_t> keys;
   for (std::size_t i = 0; i < rules.size(); ++i) {
     try {
       rules_.emplace_back(rules[i]);
@@ -78,12 +80,29 @@ TAlertEngine::TAlertEngine(const std::vector<TAlertRuleSettings>& rules, TNow no
       throw EAlertRule(i, e);
     }
     limits_.emplace_back(limit, window);
-    prefilters_.emplace_back(rules[i]);
+    const TAlertPrefilter& prefilter = prefilters_.emplace_back(rules[i]);
     TQuickLook& q = quick_.emplace_back();
     q.severity = rules[i].severity;
-    q.prefilter = prefilters_.back().Useful();
-    q.firstPair = prefilters_.back().FirstPair(q.pair);
+    q.prefilter = prefilter.Useful();
+    std::uint16_t key = 0;
+    if (prefilter.KeyPair(key)) {
+      // Rules past the scan's keys are asked for their pairs without one.
+      const std::size_t k = std::find(keys.begin(), keys.end(), key) - keys.begin();
+      if (k == keys.size() && k < TAlertKeyScan::kMaxKeys) keys.push_back(key);
+      if (k < keys.size()) q.required |= std::uint64_t{1} << k;
+      q.morePairs = prefilter.MoreThanKey() || k == keys.size();
+    }
+    if (prefilter.NeedsHighByte()) q.required |= kHighByteBit;
+    usedBits_ |= q.required;
+    if (q.required == 0) unkeyed_.push_back(i);
+    all_.push_back(i);
+    for (std::size_t slot = 0; slot < anyTakes_.size(); ++slot) {
+      const bool takes = q.severity < 0 || (slot > 0 && static_cast<int>(slot) - 1 <= q.severity);
+      anyTakes_[slot] = anyTakes_[slot] || takes;
+      scanTakes_[slot] = scanTakes_[slot] || (takes && q.prefilter);
+    }
   }
+  keys_ = TAlertKeyScan(std::move(keys));
   try {
     anyPattern_ = JoinedPatterns(rules_, prefilters_);
   } catch (const Exception&) {
@@ -96,20 +115,30 @@ TAlertEngine::~TAlertEngine() = default;
 
 void TAlertEngine::Judge(const TAlertLine& line, std::vector<TAlertHit>& hits) {
   hits.clear();
+  const std::size_t slot = line.severity >= 0 && line.severity <= 7 ? static_cast<std::size_t>(line.severity) + 1 : 0;
+  if (!anyTakes_[slot]) return;
+  std::uint64_t found = 0;
+  if (scanTakes_[slot]) {
+    const TAlertKeyScan::TFound scan = keys_.Scan(line.text);
+    found = (scan.keys | (scan.highByte ? kHighByteBit : 0)) & usedBits_;
+  }
   // -1 not asked yet, 0 no, 1 yes: the line's pairs are read and the
   // joined pattern runs at most once, before any sender is compared.
   int joined = -1;
   bool pairsRead = false;
-  for (std::size_t i = 0; i < quick_.size(); ++i) {
+  for (const std::size_t i : found == 0 ? unkeyed_ : all_) {
     const TQuickLook& q = quick_[i];
     if (q.severity >= 0 && (line.severity < 0 || line.severity > q.severity)) continue;
+    if ((found & q.required) != q.required) continue;
     TAlertRule& rule = rules_[i];
     if (q.prefilter) {
-      if (!pairsRead) {
-        pairs_.Read(line.text);
-        pairsRead = true;
+      if (q.morePairs) {
+        if (!pairsRead) {
+          pairs_.Read(line.text);
+          pairsRead = true;
+        }
+        if (!prefilters_[i].MayMatch(pairs_)) continue;
       }
-      if ((q.firstPair && !pairs_.Has(q.pair)) || !prefilters_[i].MayMatch(pairs_)) continue;
     } else if (rule.HasPattern()) {
       if (joined < 0) joined = anyPattern_ == nullptr || anyPattern_->Matches(line.text) ? 1 : 0;
       if (joined == 0) continue;

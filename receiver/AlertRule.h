@@ -5,12 +5,15 @@
 //
 // Most lines match no rule, so that answer must be cheap whatever the
 // number of rules: severity is decided first; then a rule's prefilter (what
-// every match must contain, checked against the line's byte pairs read once
-// for all rules), or for rules that have none, their patterns joined into
-// one alternation, so such lines cost one scan, not one per rule, and no
-// sender comparison. Only then are a rule's sender and own pattern asked.
+// every match must contain): first its key pair, looked for with every
+// other rule's in one pass over the line, then its other pairs, against the
+// line's byte pairs read once for all rules. Rules that have no prefilter
+// have their patterns joined into one alternation, so such lines cost one
+// scan, not one per rule, and no sender comparison. Only then are a rule's
+// sender and own pattern asked.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AlertKeyScan.h"
 #include "AlertOptions.h"
 #include "AlertPrefilter.h"
 #include "AlertRateLimit.h"
@@ -103,10 +107,18 @@ class TAlertEngine {
   struct TQuickLook {
     int severity = -1;
     bool prefilter = false;
-    bool firstPair = false;
-    std::uint16_t pair = 0;
+    bool morePairs = false;      // the line's pairs are asked after the scan
+    std::uint64_t required = 0;  // the scan's bits the line must have
   };
+  static constexpr std::uint64_t kHighByteBit = std::uint64_t{1} << TAlertKeyScan::kMaxKeys;
   std::vector<TQuickLook> quick_;
+  // The rules asked whatever the scan finds, and all of them.
+  std::vector<std::size_t> unkeyed_, all_;
+  // Per severity slot (none, then 0 to 7): whether a rule, or a rule with a
+  // prefilter, takes it.
+  std::array<bool, 9> anyTakes_{}, scanTakes_{};
+  std::uint64_t usedBits_ = 0;  // the scan's bits some rule asks for
+  TAlertKeyScan keys_;
   TLineBytePairs pairs_;
   // The patterns of the rules without a useful prefilter, joined; null when none.
   std::unique_ptr<TLineMatcher> anyPattern_;

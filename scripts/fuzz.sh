@@ -7,7 +7,7 @@ set -uo pipefail
 build=${1:?usage: fuzz.sh <build folder> [seconds]}
 seconds=${2:-20}
 here="$(cd "$(dirname "$0")/.." && pwd)"
-targets=(FuzzDisplayLine FuzzSyslogHeader FuzzJapaneseCodes FuzzJapaneseCodeDetect FuzzDateTimeFormat FuzzAWKStr FuzzSettingsStore FuzzTextCodec FuzzFrameParser FuzzLineIndexer)
+targets=(FuzzDisplayLine FuzzSyslogHeader FuzzJapaneseCodes FuzzJapaneseCodeDetect FuzzDateTimeFormat FuzzAWKStr FuzzSettingsStore FuzzTextCodec FuzzFrameParser FuzzLineIndexer FuzzAlertRule)
 failed=()
 for t in "${targets[@]}"; do
   work="$build/fuzz-corpus/$t"

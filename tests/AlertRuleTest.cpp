@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
+#include "AlertKeyScan.h"
 #include "ProgramArguments.h"
 #include "SettingsStore.h"
 #include "jconvert.h"
@@ -146,6 +149,58 @@ TEST(AlertPrefilter, NeverRefusesAMatch) {
   }
   EXPECT_GT(matches, 10);
   EXPECT_GT(refused, 30) << "the prefilter should refuse most lines that cannot match";
+}
+
+// The key scan against looking at every pair, with and without vector
+// instructions: lines of every length up to a few blocks of 16, made of the
+// keys' bytes in both cases and some others, so keys sit across every block
+// edge and at the very end, and pairs that are no key pass the tables.
+TEST(AlertPrefilter, KeyScanFindsExactlyTheKeysInTheLine) {
+  std::vector<std::uint16_t> keys;
+  for (const char* pair : {"sk", "nk", "pf", "bg", "pa", "gf", "ry", "fa", "pe", "mp", "ke",
+                           "cr", "po", "tp", "k ", "a:", "zz", "q-", "xj", "e1", "\\x"}) {
+    keys.push_back(static_cast<std::uint16_t>((pair[0] | 0x20) | ((pair[1] | 0x20) << 8)));
+  }
+  const TAlertKeyScan scan(keys);
+  const std::string alphabet = "skSKnpfbgaPAyrmecoTtZzqQxjXJ -:1\\|\x83\xA0";
+  std::uint32_t seed = 1;
+  for (int n = 0; n < 3000; ++n) {
+    std::string line;
+    for (int i = 0, length = n % 70; i < length; ++i) {
+      seed = seed * 1103515245U + 12345U;
+      line += alphabet[(seed >> 16) % alphabet.size()];
+    }
+    TAlertKeyScan::TFound want;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      want.highByte = want.highByte || static_cast<unsigned char>(line[i]) >= 0x80;
+      if (i + 1 == line.size()) break;
+      const auto word = static_cast<std::uint16_t>((line[i] | 0x20) | ((line[i + 1] | 0x20) << 8));
+      for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (keys[k] == word) want.keys |= std::uint64_t{1} << k;
+      }
+    }
+    for (const TAlertKeyScan::TFound got : {scan.Scan(line), scan.ScanPortable(line)}) {
+      ASSERT_EQ(got.keys, want.keys) << line;
+      ASSERT_EQ(got.highByte, want.highByte) << line;
+    }
+  }
+}
+
+// More distinct keys than the scan holds: the rules past them still match.
+TEST(AlertPrefilter, RulesPastTheKeysStillMatch) {
+  std::vector<TAlertRuleSettings> rules;
+  for (int i = 0; i < 70; ++i) rules.push_back(Rule(-1, "", std::string{char('a' + i % 26), char('a' + i / 26)}));
+  TAlertEngine engine(rules);
+  const struct {
+    const char* text;
+    std::size_t rule;
+  } rows[] = {{"  AA ", 0}, {"- rc -", 69}, {"zb", 51}, {"lc", 63}};
+  for (const auto& row : rows) {
+    std::vector<TAlertHit> hits;
+    engine.Judge(TAlertLine{6, 1, "h", "a", row.text}, hits);
+    ASSERT_EQ(hits.size(), 1U) << row.text;
+    EXPECT_EQ(hits[0].rule, row.rule) << row.text;
+  }
 }
 
 TEST(AlertRule, ABadRuleIsNamedWithItsPosition) {

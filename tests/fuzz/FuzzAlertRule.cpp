@@ -1,8 +1,9 @@
 // An alert rule and a line, both chosen by the fuzzer: a rule that cannot be
 // one raises the program's own Exception and nothing else; a rule that can
 // is never refused by its prefilter on a line its matcher matches, and the
-// engine agrees with the rule on its own. The program's argument list is
-// split from the same bytes.
+// engine agrees with the rule on its own, alone or among other rules; the
+// key scan gives the same answer with and without vector instructions. The
+// program's argument list is split from the same bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AlertKeyScan.h"
 #include "AlertPrefilter.h"
 #include "AlertRule.h"
 #include "Exception.h"
@@ -51,6 +53,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<TAlertHit> hits;
     engine.Judge(at, hits);
     if (hits.size() != (match ? 1U : 0U)) std::abort();
+    // Among rules whose keys share the scan's groups with its own.
+    std::vector<TAlertRuleSettings> rules;
+    for (const char* other : {"disk failure", "OSPF", "link down", "k:", "segfault", "CRC"}) {
+      TAlertRuleSettings r;
+      r.pattern = other;
+      rules.push_back(r);
+    }
+    rules.push_back(rule);
+    TAlertEngine crowd(rules);
+    crowd.Judge(at, hits);
+    if (match != (!hits.empty() && hits.back().rule == rules.size() - 1)) std::abort();
+    std::uint16_t key = 0;
+    if (TAlertPrefilter(rule).KeyPair(key)) {
+      const TAlertKeyScan scan({0x6b73, key, 0x3a6b});
+      const TAlertKeyScan::TFound vector = scan.Scan(line), portable = scan.ScanPortable(line);
+      if (vector.keys != portable.keys || vector.highByte != portable.highByte) std::abort();
+    }
   } catch (const Exception&) {
   }
   return 0;
