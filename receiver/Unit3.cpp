@@ -267,9 +267,12 @@ TSyslogRecord TDataModule3::BuildRecord(std::string text, const std::string& rem
   record.address = remote_ip;
   record.port = remote_port;
   record.text = ToSjis(std::move(text), o);
-  // The tag is what the pattern finds, as it always was (the search stops at a NUL byte).
+  // The tag is what the pattern finds, as it always was (the search stops at a
+  // NUL byte); most messages open with it, which needs no search.
   int start = 0, length = 0;
-  if (AWKStr1->Match(record.text, start, length) > 0) {
+  if (const std::size_t opening = OpeningTagLength(record.text); opening != 0) {
+    ReadRecordFields(record, 0, opening);
+  } else if (AWKStr1->Match(record.text, start, length) > 0) {
     ReadRecordFields(record, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
   }
   return record;
