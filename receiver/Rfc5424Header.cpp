@@ -3,6 +3,7 @@
 #include "Rfc5424Header.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -25,20 +26,49 @@ constexpr std::array<std::uint8_t, 256> kClasses = [] {
 }();
 bool Is(char c, std::uint8_t cls) { return (kClasses[static_cast<unsigned char>(c)] & cls) != 0; }
 
-// The end of the run of printable ASCII (33..126) from `at`, eight bytes at
-// a time while a whole word is printable.
-std::size_t SkipPrintable(std::string_view s, std::size_t at) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+// Runs of header bytes are found eight at a time. Each test below sets the
+// top bit of every byte of a word that ends a run; a borrow or carry can only
+// set it in bytes above a byte that truly ends the run, so the lowest one set
+// is always right.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+
+// A byte below 33, or above 126 (its sum with 1 reaches 128), or with its top bit set.
+std::uint64_t NotPrintable(std::uint64_t w) {
+  const std::uint64_t below = (w - kOnes * 33) & ~w & kHigh;
+  const std::uint64_t above = ((w + kOnes) | w) & kHigh;
+  return below | above;
+}
+
+std::uint64_t Equal(std::uint64_t w, char c) {
+  const std::uint64_t x = w ^ (kOnes * static_cast<unsigned char>(c));
+  return (x - kOnes) & ~x & kHigh;
+}
+
+// The end of the run of bytes of class `cls` from `at`; `ends` is the same
+// test for a word.
+template <class Ends>
+std::size_t SkipRun(std::string_view s, std::size_t at, std::uint8_t cls, Ends ends) {
   for (; at + 8 <= s.size(); at += 8) {
     std::uint64_t w;
     std::memcpy(&w, s.data() + at, sizeof w);
-    // A byte below 33, or above 126 (its sum with 1 reaches 128), or with its top bit set.
-    const std::uint64_t below = (w - kOnes * 33) & ~w & kHigh;
-    const std::uint64_t above = ((w + kOnes) | w) & kHigh;
-    if ((below | above) != 0) break;
+    const std::uint64_t end = ends(w);
+    if (end == 0) continue;
+    // The first byte in memory is the lowest in a little-endian word.
+    if constexpr (std::endian::native == std::endian::little)
+      return at + static_cast<std::size_t>(std::countr_zero(end)) / 8;
+    break;
   }
-  while (at < s.size() && Is(s[at], kPrint)) ++at;
+  while (at < s.size() && Is(s[at], cls)) ++at;
   return at;
+}
+
+// Printable ASCII (33..126).
+std::size_t SkipPrintable(std::string_view s, std::size_t at) { return SkipRun(s, at, kPrint, NotPrintable); }
+
+// SD-NAME bytes: printable ASCII but '=', ']' and '"'.
+std::size_t SkipSdName(std::string_view s, std::size_t at) {
+  return SkipRun(s, at, kSdName,
+                 [](std::uint64_t w) { return NotPrintable(w) | Equal(w, '=') | Equal(w, ']') | Equal(w, '"'); });
 }
 
 class TCursor {
@@ -68,7 +98,7 @@ class TCursor {
   // SD-NAME: 1..32 printable ASCII bytes other than '=', ']' and '"'.
   bool SdName() {
     const std::size_t start = at_;
-    while (!AtEnd() && Is(text_[at_], kSdName)) ++at_;
+    at_ = SkipSdName(text_, at_);
     return at_ > start && at_ - start <= 32;
   }
 
@@ -119,7 +149,7 @@ bool ReadFields(TCursor& in, TRfc5424Fields& f) {
     // Structured data must end where the message begins.
     if (!in.Take(' ')) return false;
     std::size_t msg = in.At();
-    if (text.substr(msg, kBom.size()) == kBom) msg += kBom.size();
+    if (text.substr(msg).starts_with(kBom)) msg += kBom.size();
     f.msg = TTextSpan{msg, text.size() - msg, msg < text.size()};
   }
   return true;

@@ -14,6 +14,13 @@ std::string_view TSyslogRecord::Host() const {
   return address;
 }
 
+std::size_t OpeningTagLength(std::string_view text) {
+  if (text.empty() || text[0] != '<') return 0;
+  std::size_t at = 1;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  return at > 1 && at < text.size() && text[at] == '>' ? at + 1 : 0;
+}
+
 void ReadRecordFields(TSyslogRecord& record, std::size_t tagStart, std::size_t tagLength) {
   if (tagLength < 3 || tagStart + tagLength > record.text.size()) return;
   record.hasTag = true;

@@ -40,7 +40,7 @@ struct TRfc5424Fields {
 struct TRfc3164Fields {
   TTextSpan timestamp;  // "Mmm dd hh:mm:ss"
   TTextSpan hostname, tag, pid;
-  TTextSpan msg;        // the content after "TAG[PID]: ", or after the host
+  TTextSpan msg;  // the content after "TAG[PID]: ", or after the host
 };
 
 struct TSyslogRecord {
@@ -69,6 +69,11 @@ struct TSyslogRecord {
   // The line's host: the header's HOSTNAME, or the sender's address when the message names none.
   std::string_view Host() const;
 };
+
+// The length of a "<digits>" tag that opens the text, 0 when none does. Such
+// a tag is the pattern's first match (nothing can match before it), found
+// without running the pattern search on every datagram.
+std::size_t OpeningTagLength(std::string_view text);
 
 // Fills the tag, priority and header fields of a record whose text is set.
 // `tagStart` and `tagLength` are where the tag search found the first tag

@@ -267,9 +267,12 @@ TSyslogRecord TDataModule3::BuildRecord(std::string text, const std::string& rem
   record.address = remote_ip;
   record.port = remote_port;
   record.text = ToSjis(std::move(text), o);
-  // The tag is what the pattern finds, as it always was (the search stops at a NUL byte).
+  // The tag is what the pattern finds, as it always was (the search stops at a
+  // NUL byte); most messages open with it, which needs no search.
   int start = 0, length = 0;
-  if (AWKStr1->Match(record.text, start, length) > 0) {
+  if (const std::size_t opening = OpeningTagLength(record.text); opening != 0) {
+    ReadRecordFields(record, 0, opening);
+  } else if (AWKStr1->Match(record.text, start, length) > 0) {
     ReadRecordFields(record, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
   }
   return record;
@@ -279,12 +282,23 @@ std::string TDataModule3::FormatLine(const TSyslogRecord& record) {
   const TDisplayOptions& o = LineOptions().display;
   if (!o.enableDate) return FormatDisplayLine(record, o, {});
   const TDateTimeValue& a = record.arrival;
-  const auto same = [&a](const TDateTimeValue& b) {
-    return a.Millisecond == b.Millisecond && a.Second == b.Second && a.Minute == b.Minute && a.Hour == b.Hour &&
-           a.Day == b.Day && a.Month == b.Month && a.Year == b.Year;
+  const auto sameSecond = [&a](const TDateTimeValue& b) {
+    return a.Second == b.Second && a.Minute == b.Minute && a.Hour == b.Hour && a.Day == b.Day && a.Month == b.Month &&
+           a.Year == b.Year;
   };
-  if (!dateTextArrival_ || !same(*dateTextArrival_)) {
+  const bool newSecond = !dateTextArrival_ || !sameSecond(*dateTextArrival_);
+  if (newSecond || (dateShowsMilliseconds_ && dateTextArrival_->Millisecond != a.Millisecond)) {
     dateText_ = FormatDateTimeText(o.dateFormat, a);
+    if (newSecond) {
+      // The formatter reads the milliseconds for "z" alone, as a number
+      // whose first digit stands where no other millisecond can move it: a
+      // text the same at 0 and 999 ms is the same all second long. Asked
+      // every second, as the locale's formats may change meanwhile.
+      TDateTimeValue first = a, last = a;
+      first.Millisecond = 0;
+      last.Millisecond = 999;
+      dateShowsMilliseconds_ = FormatDateTimeText(o.dateFormat, first) != FormatDateTimeText(o.dateFormat, last);
+    }
     dateTextArrival_ = a;
   }
   return FormatDisplayLine(record, o, dateText_);

@@ -103,9 +103,11 @@ class TDataModule3 {
   std::chrono::system_clock::time_point cachedSecond_{};
   TDateTimeValue cachedLocal_{};
   // The arrival time as the line shows it, for the last arrival formatted: a
-  // flood brings dozens of messages in each millisecond.
+  // flood brings dozens of messages in each millisecond, and most formats
+  // show no milliseconds, so their text holds for the whole second.
   std::optional<TDateTimeValue> dateTextArrival_;
   std::string dateText_;
+  bool dateShowsMilliseconds_ = true;
   TSenderRateLimit tooLargeLines_;
 };
 

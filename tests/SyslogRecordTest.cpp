@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "DisplayLine.h"
 #include "Exception.h"
@@ -25,6 +26,33 @@ TSyslogRecord Read(const std::string& text) {
     ReadRecordFields(r, static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
   }
   return r;
+}
+
+// The receiver takes a tag that opens the text without the search: it must
+// be the tag the search finds.
+TEST(SyslogRecord, OpeningTagIsTheSearchedTag) {
+  static TAWKStr tags;
+  tags.SetRegExp("<[0-9]+>");
+  const std::vector<std::string> texts = {"<13>x",
+                                          "<0013>",
+                                          "<1>",
+                                          "<>x<13>",
+                                          "<1",
+                                          "<13a>",
+                                          "x<13>",
+                                          "<<13>",
+                                          std::string("<1\0>", 4),
+                                          std::string("\0<13>", 5),
+                                          "<99999999999>"};
+  for (const std::string& text : texts) {
+    int start = 0, length = 0;
+    const bool found = tags.Match(text, start, length) > 0;
+    const std::size_t opening = OpeningTagLength(text);
+    EXPECT_EQ(opening != 0, found && start == 1) << text;
+    if (opening != 0) {
+      EXPECT_EQ(opening, static_cast<std::size_t>(length)) << text;
+    }
+  }
 }
 
 // Lines without the date and address, which only prefix the text.
@@ -50,7 +78,8 @@ struct Rfc5424Row {
 
 TEST(SyslogRecord, Rfc5424IsShownTidily) {
   const Rfc5424Row rows[] = {
-      {"logger", "<156>1 2026-12-09T04:30:30.461784+00:00 vm myapp - - [timeQuality tzKnown=\"1\" isSynced=\"0\"] hello",
+      {"logger",
+       "<156>1 2026-12-09T04:30:30.461784+00:00 vm myapp - - [timeQuality tzKnown=\"1\" isSynced=\"0\"] hello",
        "[LOCAL3/WARNING] vm myapp: hello",
        "[LOCAL3/WARNING] vm myapp: hello [timeQuality tzKnown=\"1\" isSynced=\"0\"]", "vm"},
       {"logger with PID, MSGID and escapes in SD-PARAM values",
@@ -68,13 +97,16 @@ TEST(SyslogRecord, Rfc5424IsShownTidily) {
        "<165>1 2003-08-24T05:14:15.000003-07:00 192.0.2.1 myproc 8710 - - %% It's time to make the do-nuts.",
        "[LOCAL4/NOTICE] 192.0.2.1 myproc[8710]: %% It's time to make the do-nuts.",
        "[LOCAL4/NOTICE] 192.0.2.1 myproc[8710]: %% It's time to make the do-nuts.", "192.0.2.1"},
-      {"RFC 5424 example 3: SD, BOM", "<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 " + kSd +
-                                          " \xEF\xBB\xBF" "An application event log entry...",
+      {"RFC 5424 example 3: SD, BOM",
+       "<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 " + kSd +
+           " \xEF\xBB\xBF"
+           "An application event log entry...",
        "[LOCAL4/NOTICE] mymachine.example.com evntslog ID47: An application event log entry...",
        "[LOCAL4/NOTICE] mymachine.example.com evntslog ID47: An application event log entry... " + kSd,
        "mymachine.example.com"},
       {"RFC 5424 example 4: several SD-ELEMENTs, no MSG",
-       "<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 " + kSd + "[examplePriority@32473 class=\"high\"]",
+       "<165>1 2003-10-11T22:14:15.003Z mymachine.example.com evntslog - ID47 " + kSd +
+           "[examplePriority@32473 class=\"high\"]",
        "[LOCAL4/NOTICE] mymachine.example.com evntslog ID47:",
        "[LOCAL4/NOTICE] mymachine.example.com evntslog ID47: " + kSd + "[examplePriority@32473 class=\"high\"]",
        "mymachine.example.com"},
@@ -90,7 +122,8 @@ TEST(SyslogRecord, Rfc5424IsShownTidily) {
     EXPECT_EQ(Line(record, true, true), r.withSD) << r.name;
     EXPECT_EQ(record.Host(), r.host) << r.name;
     // Tidying off: today's bytes, the tag replaced and everything else as sent.
-    EXPECT_EQ(Line(record, false, true), r.tidy.substr(0, r.tidy.find(']') + 1) + " " + r.datagram.substr(r.datagram.find('>') + 1))
+    EXPECT_EQ(Line(record, false, true),
+              r.tidy.substr(0, r.tidy.find(']') + 1) + " " + r.datagram.substr(r.datagram.find('>') + 1))
         << r.name;
   }
 }

@@ -365,6 +365,24 @@ TEST_F(Unit3Test, DatePrefixIsTheArrivalTime) {
   EXPECT_EQ(lines[0].substr(stamp.size()), " [USER/NOTICE] held");
 }
 
+// The date text is made once for the messages it stays right for: a
+// millisecond or a second that moves it must show in the line.
+TEST_F(Unit3Test, DateTextFollowsEveryArrival) {
+  StartCapture();
+  Ini().WriteFlag("SYSLOG", "EnableIP", false);
+  const std::vector<TDateTimeValue> arrivals = {{2026, 12, 9, 4, 30, 30, 0},   {2026, 12, 9, 4, 30, 30, 1},
+                                                {2026, 12, 9, 4, 30, 30, 999}, {2026, 12, 9, 4, 30, 31, 999},
+                                                {2026, 12, 9, 4, 30, 31, 5},   {2026, 12, 9, 4, 30, 30, 5}};
+  for (const char* format : {"hh:nn:ss.zzz", "hh:nn:ss", "z", "\"D\""}) {
+    Ini().WriteText("SYSLOG", "DateFormat", format);
+    for (const TDateTimeValue& at : arrivals) {
+      EXPECT_EQ(module_->BuildDisplayLine("<13>x", "10.0.0.1", at).text,
+                FormatDateTimeText(format, at) + " [USER/NOTICE] x")
+          << format << " at " << at.Second << "." << at.Millisecond;
+    }
+  }
+}
+
 // Too-large datagrams are counted, not silently lost; so are errors.
 TEST_F(Unit3Test, StatusCountsWhatCameAndWhatWasLost) {
   StartCapture();
