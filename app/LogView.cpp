@@ -24,6 +24,7 @@
 #include "Guarded.h"
 #include "LineFilter.h"
 #include "LineGrid.h"
+#include "LineIndexer.h"
 #include "ShiftJisText.h"
 #include "TextCodec.h"
 #include "jconvert.h"
@@ -176,7 +177,10 @@ void TLogView::AppendLine(std::string_view line, TLineMeta meta) {
   // Breaks inside a message make lines of their own that carry the message's
   // severity and host, so colours and filters follow the message.
   for (std::size_t start = 0;;) {
-    const std::size_t end = line.find_first_of("\r\n", start);
+    // Not find_first_of: it calls memchr on the two breaks for every byte.
+    const char* const brk = FindLineBreak(line.data() + start, line.data() + line.size());
+    const std::size_t end =
+        brk == line.data() + line.size() ? std::string_view::npos : static_cast<std::size_t>(brk - line.data());
     const std::string_view part = line.substr(start, end == std::string_view::npos ? end : end - start);
     const std::size_t last = store_->LineCount() - 1;
     const std::size_t index = store_->LineLength(last) == 0 ? last : last + 1;
