@@ -8,11 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
@@ -22,7 +24,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
+
+#include <benchmark/benchmark.h>
 
 #include "Application.h"
 #include "CaptureStatus.h"
@@ -300,6 +305,32 @@ void PrepareApplication(TApplication& application, const QString& folder) {
     return TModalResult::mrOk;
   });
   application.TESTING_ONLY_SetExeName(QDir(folder).filePath(QStringLiteral("quenza")));
+}
+
+int RunWindowBenchmarks(int argc, char** argv, TForm1*& form) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication qt(argc, argv);
+  TApplication application;
+  QTemporaryDir dir;
+  PrepareApplication(application, dir.path());
+  {
+    std::ofstream ini(dir.filePath(QStringLiteral("quenza.ini")).toStdString(), std::ios::binary);
+    ini << "[SYSLOG]\r\nPort=" << FreeUdpPort()
+        << "\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\nEnablePriority=1\r\n"
+           "DateFormat=yyyy/mm/dd hh:mm:ss\r\n";
+  }
+  form = application.AddModule(std::make_unique<TForm1>());
+  form->resize(1000, 700);
+  form->show();
+  QCoreApplication::processEvents();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  // Nothing to keep: the view is not asked about at exit.
+  form->Memo1->SetModified(false);
+  application.DestroyModules();
+  form = nullptr;
+  return 0;
 }
 
 }  // namespace quenza::bench

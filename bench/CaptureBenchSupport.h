@@ -115,5 +115,11 @@ long LinesInView(TForm1& form);
 // OK, since offscreen nobody could answer it.
 void PrepareApplication(TApplication& application, const QString& folder);
 
+// The main of a benchmark program over the shown window, offscreen: the
+// application prepared, a settings file with a free port and the default
+// line options, the window shown and kept in `form`, then every
+// benchmark run; the view is left unmodified so nobody is asked at exit.
+int RunWindowBenchmarks(int argc, char** argv, TForm1*& form);
+
 }  // namespace bench
 }  // namespace quenza

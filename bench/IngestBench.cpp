@@ -182,27 +182,4 @@ BENCHMARK(BM_CaptureStatsCount);
 }  // namespace
 }  // namespace quenza
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication qt(argc, argv);
-  quenza::TApplication application;
-  QTemporaryDir dir;
-  quenza::bench::PrepareApplication(application, dir.path());
-  {
-    std::ofstream ini(dir.filePath(QStringLiteral("quenza.ini")).toStdString(), std::ios::binary);
-    ini << "[SYSLOG]\r\nPort=" << quenza::bench::FreeUdpPort()
-        << "\r\nCharcode=0\r\nEnableDate=1\r\nEnableIP=1\r\nEnablePriority=1\r\n"
-           "DateFormat=yyyy/mm/dd hh:mm:ss\r\n";
-  }
-  quenza::gForm = application.AddModule(std::make_unique<quenza::TForm1>());
-  quenza::gForm->resize(1000, 700);
-  quenza::gForm->show();
-  QCoreApplication::processEvents();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  // Nothing to keep: the view is not asked about at exit.
-  quenza::gForm->Memo1->SetModified(false);
-  application.DestroyModules();
-  return 0;
-}
+int main(int argc, char** argv) { return quenza::bench::RunWindowBenchmarks(argc, argv, quenza::gForm); }
