@@ -78,7 +78,7 @@ void FoldBracket(std::string_view pattern, std::size_t& pos, std::string& out) {
   out += negated ? "[^" : "[";
   for (const TRange& m : members) {
     out += HexMember(m.low);
-    if (m.high != m.low) out += "-" + HexMember(m.high);
+    if (m.high != m.low) out.append(1, '-').append(HexMember(m.high));
   }
   // The partners of every letter a member covers; negated brackets then
   // leave out both cases, as they should.
@@ -91,7 +91,7 @@ void FoldBracket(std::string_view pattern, std::size_t& pos, std::string& out) {
         const int high = std::min<int>(m.high, to);
         if (low > high) continue;
         out += HexMember(static_cast<std::uint16_t>(low + offset));
-        if (high != low) out += "-" + HexMember(static_cast<std::uint16_t>(high + offset));
+        if (high != low) out.append(1, '-').append(HexMember(static_cast<std::uint16_t>(high + offset)));
       }
     }
   }
